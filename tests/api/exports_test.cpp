@@ -1,0 +1,72 @@
+// The library's surface: three exports, their null handling, deep trees.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "api/zorvan.h"
+
+namespace {
+
+TEST(Exports, SharedLibraryExportsExactlyThreeNames) {
+    std::string command = "nm -D --defined-only '" ZORVAN_SHARED_LIBRARY "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> names;
+    char address[64], type[8], name[256];
+    while (std::fscanf(pipe, "%63s %7s %255s", address, type, name) == 3) names.insert(name);
+    EXPECT_EQ(pclose(pipe), 0);
+    EXPECT_EQ(names, (std::set<std::string>{"ZvExec", "ZvFree", "ZvParse"}));
+}
+
+TEST(Exports, NullTextIsEmptyAndNullStatusIsNotWritten) {
+    int32_t status = -1;
+    EXPECT_EQ(ZvParse(nullptr, &status, 1), nullptr);
+    EXPECT_EQ(status, 1);
+    ExprNode* root = ZvParse("x+1", nullptr, 1);
+    ASSERT_NE(root, nullptr);
+    ZvFree(root);
+    EXPECT_EQ(ZvParse("x y", nullptr, 1), nullptr);
+}
+
+TEST(Exports, NullRootsAreHarmless) {
+    // A null root reads nothing, so even a null record is never touched.
+    EXPECT_EQ(ZvExec(nullptr, nullptr), 0);
+    ZvFree(nullptr);
+}
+
+TEST(Exports, ParsesLeaveTheCallersTextAlone) {
+    char text[] = "r+g  // comment";
+    int32_t status = -1;
+    ExprNode* root = ZvParse(text, &status, 1);
+    EXPECT_STREQ(text, "r+g  // comment");
+    ZvFree(root);
+}
+
+// «r» and a million «+r»: a tree a million levels deep, parsed and freed on
+// a thread whose stack holds far fewer frames than that.
+void* ParseAndFreeDeepTree(void* result) {
+    std::string text = "r";
+    for (int i = 0; i < 1000000; ++i) text += "+r";
+    int32_t status = -1;
+    ExprNode* root = ZvParse(text.c_str(), &status, 1);
+    *static_cast<bool*>(result) = status == 0 && root != nullptr;
+    ZvFree(root);
+    return nullptr;
+}
+
+TEST(Exports, DeepTreeOnASmallStack) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    bool ok = false;
+    ASSERT_EQ(pthread_create(&thread, &attr, ParseAndFreeDeepTree, &ok), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    EXPECT_TRUE(ok);
+}
+
+}  // namespace
