@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the tool and runs its demo: every example filter applied to an
+# embedded test image, written as a contact sheet and one file per example.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build --target zorvan_cli
+./build/tools/zorvan/zorvan demo
