@@ -1,0 +1,154 @@
+// The meaning of every kind, written once for both evaluators. Apply computes
+// a node from its arguments, which it asks for through arg(i): the recursive
+// evaluator evaluates child i on demand, the deep one hands back values it
+// has already computed in the same order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <tuple>
+#include <utility>
+
+#include "api/zorvan.h"
+#include "eval/arith.h"
+#include "eval/builtins.h"
+#include "eval/pixels.h"
+#include "eval/rules.h"
+#include "eval/tables.h"
+
+namespace zv {
+
+// The arguments of a strict kind K, last first: put, get and rnd make the
+// order observable. Their count comes from kRules, so a case whose function
+// takes another number of arguments does not compile.
+template <class Arg, size_t... I>
+[[gnu::always_inline]] inline auto Take(Arg& arg, std::index_sequence<I...>) {
+    constexpr size_t n = sizeof...(I);
+    std::array<int32_t, n> v;
+    ((v[n - 1 - I] = arg(static_cast<int32_t>(n - 1 - I))), ...);  // a fold runs left to right
+    return v;
+}
+template <int32_t K, class Arg>
+[[gnu::always_inline]] inline auto Args(Arg& arg) {
+    static_assert(RuleOf(K).arity > 0 && !RuleOf(K).lazy);
+    return Take(arg, std::make_index_sequence<RuleOf(K).arity>{});
+}
+
+// Lazy kinds evaluate child 0 first; its value picks the one further child
+// to evaluate, or settles the result without one.
+struct Choice {
+    int32_t child;  // 1 or 2; 0 when value is already the result
+    int32_t value;
+};
+inline Choice Pick(int32_t kind, int32_t first) {
+    switch (kind) {
+        case ZV_AND: return first ? Choice{1, 0} : Choice{0, 0};
+        case ZV_OR: return first ? Choice{0, 1} : Choice{1, 0};
+        case '?': return {first ? 1 : 2, 0};
+        default: return {1, 0};  // SEQ drops the left value
+    }
+}
+inline int32_t Finish(int32_t kind, int32_t v) {
+    return kind == ZV_AND || kind == ZV_OR ? v != 0 : v;
+}
+template <class Arg>
+[[gnu::always_inline]] inline int32_t Lazy(int32_t kind, Arg& arg) {
+    Choice pick = Pick(kind, arg(0));
+    return pick.child ? Finish(kind, arg(pick.child)) : pick.value;
+}
+
+// f of the arguments of K; CallOn passes the record first.
+template <int32_t K, class Arg, class F>
+[[gnu::always_inline]] inline int32_t Call(Arg& arg, F f) {
+    return std::apply(f, Args<K>(arg));
+}
+template <int32_t K, class Arg, class F>
+[[gnu::always_inline]] inline int32_t CallOn(PixelContext& c, Arg& arg, F f) {
+    return std::apply([&c, f](auto... v) { return f(c, v...); }, Args<K>(arg));
+}
+
+template <class Arg>
+[[gnu::always_inline]] inline int32_t Apply(const ExprNode& n, Arg& arg, PixelContext& c) {
+    switch (n.kind) {
+        case ZV_NUMBER: return n.value;
+        case 'x': return c.x;
+        case 'y': return c.y;
+        case 'z': return c.channel;
+        case 't': return c.t;
+        case 'X': return c.width;
+        case 'Y': return c.height;
+        case 'Z': return c.channelCount;
+        case 'D': return c.dMax;
+        case 'M': return c.mMax;
+        case ZV_TOTAL: return c.total;
+        case 'r': return c.red;
+        case 'g': return c.green;
+        case 'b': return c.blue;
+        case 'c': return c.current;
+        case 'a': return ReadPixel(c, c.x, c.y, 3);
+        case 'i': return Luma(CurrentRgb(c));
+        case 'u': return ChromaU(CurrentRgb(c));
+        case 'v': return ChromaV(CurrentRgb(c));
+        case 'd': return Direction(Sub(c.x, c.centerX), Sub(c.y, c.centerY));
+        case 'm': return Magnitude(Sub(c.x, c.centerX), Sub(c.y, c.centerY));
+
+        case ZV_AND: return Lazy(ZV_AND, arg);
+        case ZV_OR: return Lazy(ZV_OR, arg);
+        case '?': return Lazy('?', arg);
+        case ZV_SEQ: return Lazy(ZV_SEQ, arg);
+
+        case ZV_UMINUS: return Call<ZV_UMINUS>(arg, Neg);
+        case ZV_UPLUS: return Call<ZV_UPLUS>(arg, Plus);
+        case ZV_NOT: return Call<ZV_NOT>(arg, Not);
+        case ZV_COMPL: return Call<ZV_COMPL>(arg, Compl);
+        case '+': return Call<'+'>(arg, Add);
+        case '-': return Call<'-'>(arg, Sub);
+        case '*': return Call<'*'>(arg, Mul);
+        case '/': return Call<'/'>(arg, Div);
+        case '%': return Call<'%'>(arg, Rem);
+        case ZV_BITAND: return Call<ZV_BITAND>(arg, BitAnd);
+        case ZV_BITOR: return Call<ZV_BITOR>(arg, BitOr);
+        case ZV_BITXOR: return Call<ZV_BITXOR>(arg, BitXor);
+        case ZV_SHL: return Call<ZV_SHL>(arg, Shl);
+        case ZV_SHR: return Call<ZV_SHR>(arg, Shr);
+        case ZV_EQ: return Call<ZV_EQ>(arg, Eq);
+        case ZV_NE: return Call<ZV_NE>(arg, Ne);
+        case ZV_LT: return Call<ZV_LT>(arg, Lt);
+        case ZV_GT: return Call<ZV_GT>(arg, Gt);
+        case ZV_LE: return Call<ZV_LE>(arg, Le);
+        case ZV_GE: return Call<ZV_GE>(arg, Ge);
+
+        case ZV_ABS: return Call<ZV_ABS>(arg, Abs);
+        case ZV_SQR: return Call<ZV_SQR>(arg, Isqrt);
+        case ZV_SIN: return Call<ZV_SIN>(arg, Sine);
+        case ZV_COS: return Call<ZV_COS>(arg, Cosine);
+        case ZV_TAN: return Call<ZV_TAN>(arg, Tangent);
+        case ZV_RST: return Call<ZV_RST>(arg, Reset);
+        case ZV_MIN: return Call<ZV_MIN>(arg, Min);
+        case ZV_MAX: return Call<ZV_MAX>(arg, Max);
+        case ZV_DIF: return Call<ZV_DIF>(arg, Dif);
+        case ZV_RND: return Call<ZV_RND>(arg, Random);
+        case ZV_C2D: return Call<ZV_C2D>(arg, Direction);
+        case ZV_C2M: return Call<ZV_C2M>(arg, Magnitude);
+        case ZV_R2X: return Call<ZV_R2X>(arg, PolarX);
+        case ZV_R2Y: return Call<ZV_R2Y>(arg, PolarY);
+        case ZV_ADD: return Call<ZV_ADD>(arg, AddAtMost);
+        case ZV_SUB: return Call<ZV_SUB>(arg, DifAtLeast);
+        case ZV_MIX: return Call<ZV_MIX>(arg, Mix);
+        case ZV_SCL: return Call<ZV_SCL>(arg, Scale);
+        case ZV_CTL: return CallOn<ZV_CTL>(c, arg, Control);
+        case ZV_GET: return CallOn<ZV_GET>(c, arg, GetCell);
+        case ZV_PUT: return CallOn<ZV_PUT>(c, arg, PutCell);
+        case ZV_MAP: return CallOn<ZV_MAP>(c, arg, MapControl);
+        case ZV_VAL: return CallOn<ZV_VAL>(c, arg, ControlValue);
+        case ZV_SRC: return CallOn<ZV_SRC>(c, arg, ReadPixel);
+        case ZV_RAD: return CallOn<ZV_RAD>(c, arg, PolarPixel);
+        case ZV_CNV: return Convolve(c, Args<ZV_CNV>(arg));
+
+        default:  // no rule: report the kind, evaluate none of the children
+            c.unhandledKind = n.kind;
+            return 0;
+    }
+}
+
+}  // namespace zv

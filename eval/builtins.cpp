@@ -1,0 +1,31 @@
+#include "eval/builtins.h"
+
+namespace zv {
+
+int32_t Convolve(const PixelContext& c, const std::array<int32_t, 10>& k) {
+    int32_t divisor = k[9];
+    if (divisor == 0) return 255;
+    uint32_t sum = 0;                  // wraps
+    for (int32_t i = 0; i < 9; ++i) {  // row by row, from the row above
+        int32_t p = ReadPixel(c, Add(c.x, i % 3 - 1), Add(c.y, i / 3 - 1), c.channel);
+        sum += uint32_t(k[i]) * uint32_t(p);
+    }
+    return Div(static_cast<int32_t>(sum), divisor);
+}
+
+namespace {
+// One generator per thread: calls on different threads never race, and a
+// thread's sequence runs on across calls and trees.
+thread_local uint32_t randomState = 1;
+}  // namespace
+
+int32_t Random(int32_t lo, int32_t hi) {
+    int32_t span = Add(Sub(hi, lo), 1);
+    // lo == hi needs no draw; span 0 (hi == lo - 1) would divide by zero.
+    if (span == 1 || span == 0) return lo;
+    randomState = randomState * 214013u + 2531011u;
+    auto r = static_cast<int32_t>((randomState >> 16) & 0x7FFF);
+    return Add(lo, Rem(r, span));
+}
+
+}  // namespace zv

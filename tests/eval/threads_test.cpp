@@ -1,0 +1,113 @@
+// What depends on the thread: native stack depth, concurrent calls with
+// different records, and the per-thread random generator.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <functional>
+#include <thread>
+
+#include "tests/eval/fixture.h"
+
+namespace zvtest {
+namespace {
+
+// Runs f on a new thread with a stack of the given size.
+void OnThread(size_t stackBytes, std::function<void()> f) {
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, stackBytes), 0);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+constexpr int32_t kLength = 1'000'000;
+
+// Chains of a million nodes in each shape the evaluator descends through.
+TEST(Threads, MillionDeepTreesOnSmallStack) {
+    Tree t;
+    Image image;
+    PixelContext record = image.Record();  // r is 11
+    struct Shape {
+        const char* name;
+        ExprNode* tree;
+        int32_t want;
+    };
+    ExprNode *left = t('r'), *right = t('r'), *cond = t.Num(1), *seq = t('r'), *both = t.Num(5);
+    for (int32_t i = 0; i < kLength; ++i) {
+        left = t('+', left, t('r'));                          // r+r+...+r
+        right = t('-', t('r'), right);                        // r-(r-(...))
+        cond = t('?', cond, t.Num(i), t.Num(-1));             // ((1?0:-1)?1:-1)...
+        seq = t(ZV_SEQ, t(ZV_PUT, t.Num(i), t.Num(0)), seq);  // put(0,0), put(1,0), ...
+        both = t(ZV_AND, t.Num(1), t(ZV_UMINUS, both));
+    }
+    std::vector<Shape> shapes = {{"left +", left, 11 * (kLength + 1)},
+                                 {"right -", right, 11},
+                                 {"condition", cond, kLength - 1},
+                                 {"sequence", t(ZV_SEQ, seq, t(ZV_GET, 0)), 0},
+                                 {"and of minus", both, 1}};
+    OnThread(256 * 1024, [&] {
+        for (const Shape& s : shapes) {
+            PixelContext c = record;
+            EXPECT_EQ(ZvExec(s.tree, &c), s.want) << s.name;
+        }
+    });
+}
+
+// The first draw on a fresh thread is 41; rnd(a, a) and rnd(a, a-1)
+// yield a and leave the generator where it was.
+TEST(Threads, RandomStartsFreshOnEveryThread) {
+    for (int round = 0; round < 2; ++round) {
+        std::thread([] {
+            Tree t;
+            PixelContext c{};
+            EXPECT_EQ(ZvExec(t(ZV_RND, 3, 3), &c), 3);
+            EXPECT_EQ(ZvExec(t(ZV_RND, 5, 4), &c), 5);
+            EXPECT_EQ(ZvExec(t(ZV_RND, kMin, kMax), &c), kMin);
+            EXPECT_EQ(ZvExec(t(ZV_RND, 0, 32767), &c), 41);
+            EXPECT_EQ(ZvExec(t(ZV_RND, 0, 32767), &c), 18467);
+            EXPECT_EQ(ZvExec(t(ZV_RND, 10, 5), &c), 12);  // draw 6334: 10 + 6334 % -4
+            EXPECT_EQ(ZvExec(t(ZV_RND, 1, 6), &c), 5);    // draw 26500
+        }).join();
+    }
+}
+
+// One tree, evaluated at once on several threads with records of their own,
+// gives what it gives serially. The tree writes cells, reads pixels and runs
+// a deep part on the explicit stack.
+TEST(Threads, ConcurrentCallsMatchSerial) {
+    Tree t;
+    Image image;
+    ExprNode* tree = t(ZV_SEQ,
+                       t(ZV_PUT,
+                         t('+', t(ZV_CNV, 1, 2, 1, 2, 4, 2, 1, 2, 1, 16),
+                           t(ZV_SRC, t('+', t('x'), 1), t('-', t('y'), 1), t('z'))),
+                         t('%', t('x'), 7)),
+                       t('+', t('*', t(ZV_GET, t('%', t('x'), 7)), 3),
+                         t('+', t.Deep(t('*', t('d'), t('m'))), t('+', t('a'), t(ZV_CTL, 2)))));
+    constexpr int kThreads = 4, kSweeps = 50;
+    auto sweep = [&](int id, std::vector<int32_t>& out) {
+        PixelContext c = image.Record(0, 0, id % 2 == 1);
+        c.channel = id % 4;
+        c.controls[2] = 100 * id;
+        for (int s = 0; s < kSweeps; ++s) {
+            for (c.y = -1; c.y <= 3; ++c.y) {
+                for (c.x = -1; c.x <= 5; ++c.x) out.push_back(ZvExec(tree, &c));
+            }
+        }
+    };
+    std::vector<std::vector<int32_t>> serial(kThreads), parallel(kThreads);
+    for (int id = 0; id < kThreads; ++id) sweep(id, serial[id]);
+    std::vector<std::thread> threads;
+    for (int id = 0; id < kThreads; ++id) threads.emplace_back(sweep, id, std::ref(parallel[id]));
+    for (std::thread& th : threads) th.join();
+    for (int id = 0; id < kThreads; ++id) EXPECT_EQ(parallel[id], serial[id]) << "thread " << id;
+}
+
+}  // namespace
+}  // namespace zvtest
