@@ -2,9 +2,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "api/zorvan.h"
@@ -122,5 +124,20 @@ class EvalTest : public ::testing::Test {
         }
     }
 };
+
+// Runs f on a new thread with a stack of the given size.
+inline void OnThread(size_t stackBytes, std::function<void()> f) {
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, stackBytes), 0);
+    pthread_t thread;
+    auto run = [](void* p) -> void* {
+        (*static_cast<std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
 
 }  // namespace zvtest

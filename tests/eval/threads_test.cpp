@@ -1,30 +1,13 @@
 // What depends on the thread: native stack depth, concurrent calls with
 // different records, and the per-thread random generator.
 #include <gtest/gtest.h>
-#include <pthread.h>
 
-#include <functional>
 #include <thread>
 
 #include "tests/eval/fixture.h"
 
 namespace zvtest {
 namespace {
-
-// Runs f on a new thread with a stack of the given size.
-void OnThread(size_t stackBytes, std::function<void()> f) {
-    pthread_attr_t attr;
-    ASSERT_EQ(pthread_attr_init(&attr), 0);
-    ASSERT_EQ(pthread_attr_setstacksize(&attr, stackBytes), 0);
-    pthread_t thread;
-    auto run = [](void* p) -> void* {
-        (*static_cast<std::function<void()>*>(p))();
-        return nullptr;
-    };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, &f), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
 
 constexpr int32_t kLength = 1'000'000;
 
