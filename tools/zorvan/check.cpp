@@ -1,0 +1,45 @@
+// zorvan check: syntax checks of formulas and filter files, reporting every
+// fault rather than stopping at the first.
+#include <cstdio>
+
+#include "tools/zorvan/commands.h"
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/filter_file.h"
+#include "tools/zorvan/program.h"
+
+namespace zv::cli {
+
+namespace {
+
+// Runs check; prints "ok: what" and returns 0 on success, reports the
+// failure and returns its exit status otherwise.
+template <typename Check>
+int Outcome(const std::string& what, const Check& check) {
+    try {
+        check();
+    } catch (const Failure& failure) {
+        Report(failure);
+        return failure.status();
+    }
+    std::printf("ok: %s\n", what.c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunCheck(const CheckOptions& o) {
+    int status = kExitOk;
+    const auto note = [&status](int outcome) {
+        if (status == kExitOk) status = outcome;
+    };
+    for (size_t i = 0; i < o.formulas.size(); ++i) {
+        const std::string label = "formula " + std::to_string(i + 1);
+        note(Outcome(label, [&] { CompileFormula({o.formulas[i], label, {}, {}}); }));
+    }
+    for (const std::string& path : o.filterFiles) {
+        note(Outcome(path, [&] { CompileProgram(FilterSpecs(ReadFilterFile(path))); }));
+    }
+    return status;
+}
+
+}  // namespace zv::cli

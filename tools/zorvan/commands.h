@@ -1,0 +1,66 @@
+// The tool's commands, each run with its parsed options. Each returns the
+// exit status or throws a Failure.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zv::cli {
+
+struct ControlSetting {
+    int index;  // 0..7
+    int32_t value;
+};
+
+struct RunSettings {
+    unsigned threads = 1;
+    bool quiet = false;    // no progress line
+    bool verbose = false;  // say what was done and how long it took
+};
+
+struct ApplyOptions {
+    std::string input;
+    std::string output;
+    std::array<std::optional<std::string>, 4> channels;  // -r, -g, -b, -a
+    std::optional<std::string> every;                    // -e
+    std::optional<std::string> filterFile;               // -f
+    std::optional<std::string> example;                  // -x
+    std::vector<ControlSetting> controls;
+    int quality = 90;
+    int frames = 0;  // 0: one image without numbering
+    RunSettings run;
+};
+
+struct CheckOptions {
+    std::vector<std::string> formulas;
+    std::vector<std::string> filterFiles;
+};
+
+struct EvalOptions {
+    std::string formula;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t channel = 0;
+    std::vector<ControlSetting> controls;
+};
+
+struct DemoOptions {
+    std::string directory = ".";
+    RunSettings run;
+};
+
+int RunApply(const ApplyOptions& options);
+int RunCheck(const CheckOptions& options);
+int RunEval(const EvalOptions& options);
+int RunDemo(const DemoOptions& options);
+// Lists the examples, or prints the text of the one named.
+int RunExamples(const std::optional<std::string>& name);
+
+// Parses the command line and runs the command it names.
+int RunCommandLine(int argc, char** argv);
+
+}  // namespace zv::cli

@@ -1,0 +1,34 @@
+// zorvan eval: the value of one formula at one pixel of the built-in test
+// picture, unclamped, for trying the language.
+#include <cstdio>
+
+#include "tools/zorvan/commands.h"
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/frame.h"
+#include "tools/zorvan/test_image.h"
+
+namespace zv::cli {
+
+namespace {
+constexpr int32_t kWidth = 64;
+constexpr int32_t kHeight = 48;
+}  // namespace
+
+int RunEval(const EvalOptions& o) {
+    const Tree tree = CompileFormula({o.formula, "formula", {}, {}});
+    if (o.x < 0 || o.x >= kWidth || o.y < 0 || o.y >= kHeight) {
+        throw Failure(kExitUsage, "eval: --at " + std::to_string(o.x) + "," + std::to_string(o.y) +
+                                      " lies outside the 64x48 built-in image");
+    }
+    const Image image = TestImage(kWidth, kHeight);
+    FrameSettings settings;
+    for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;
+    const FrameRecord frame(image, image.channels, settings);
+    PixelContext record = frame.Fresh();
+    const uint8_t* pixel = image.Row(o.y) + static_cast<size_t>(o.x) * image.channels;
+    MoveTo(record, pixel, o.x, o.y);
+    std::printf("%d\n", EvaluateChannel(tree.get(), record, pixel, image.channels, o.channel));
+    return kExitOk;
+}
+
+}  // namespace zv::cli

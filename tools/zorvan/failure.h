@@ -1,0 +1,38 @@
+// How the tool reports a failure: a message, an exit status and, for a
+// formula that does not parse, the excerpt with a caret under the fault.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace zv::cli {
+
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitIo = 1,     // a file cannot be read or written, or is no usable image
+    kExitUsage = 2,  // bad options, formulas or filter files
+};
+
+class Failure : public std::runtime_error {
+   public:
+    Failure(int status, const std::string& message, std::string detail = {})
+        : std::runtime_error(message), status_(status), detail_(std::move(detail)) {}
+    int status() const { return status_; }
+    // Lines printed after the message, each ending in a line feed; may be empty.
+    const std::string& detail() const { return detail_; }
+
+   private:
+    int status_;
+    std::string detail_;
+};
+
+// Prints failure on stderr: "zorvan: message" and its detail.
+void Report(const Failure& failure);
+
+// A failure to read or write path, with the system's reason for errno.
+[[noreturn]] void FailIo(const std::string& path, const std::string& what, int error);
+
+// "path: reason", the form of every I/O message.
+[[noreturn]] void FailFile(const std::string& path, const std::string& reason);
+
+}  // namespace zv::cli

@@ -1,0 +1,81 @@
+#include "tools/zorvan/formula.h"
+
+#include <algorithm>
+
+#include "front/parse.h"
+#include "tools/zorvan/failure.h"
+
+namespace zv::cli {
+
+namespace {
+
+struct Position {
+    std::string where;  // "file:line:column: " or " at column N"
+    std::string excerpt;
+};
+
+// The line of text that holds offset, and a caret line under that byte.
+std::string Excerpt(const std::string& text, size_t start, size_t offset) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string caret;
+    for (size_t i = start; i < offset && i - start < line.size(); ++i) {
+        caret += line[i - start] == '\t' ? '\t' : ' ';
+    }
+    return "  " + line + "\n  " + caret + "^\n";
+}
+
+Position Locate(const FormulaText& formula, size_t offset) {
+    const std::string& text = formula.text;
+    offset = std::min(offset, text.size());
+    const size_t start = offset == 0 ? 0 : text.rfind('\n', offset - 1) + 1;
+    const size_t column = offset - start;
+    const std::string excerpt = Excerpt(text, start, offset);
+    if (formula.file.empty()) {
+        const auto line = 1 + std::count(text.begin(), text.begin() + offset, '\n');
+        std::string where = " at column " + std::to_string(column + 1);
+        if (line > 1)
+            where = " at line " + std::to_string(line) + ", column " + std::to_string(column + 1);
+        return {where, excerpt};
+    }
+    const SourceLine* source = &formula.lines.front();
+    for (const SourceLine& l : formula.lines) {
+        if (l.offset <= start) source = &l;
+    }
+    return {formula.file + ":" + std::to_string(source->line) + ":" +
+                std::to_string(source->column + static_cast<int>(column)) + ": ",
+            excerpt};
+}
+
+}  // namespace
+
+Tree CompileFormula(const FormulaText& formula) {
+    const ParseOutcome out = ParseText(formula.text.data(), formula.text.size(), true);
+    if (out.status == ZV_PARSE_OK) return Tree(out.root);
+    ZvFree(out.root);
+    const char* problem =
+        out.status == ZV_PARSE_STACK_OVERFLOW ? "nests too deeply" : "does not parse";
+    const std::string what = formula.label + " " + problem;
+    if (out.errorOffset < 0) throw Failure(kExitUsage, what);
+    const Position at = Locate(formula, static_cast<size_t>(out.errorOffset));
+    if (formula.file.empty()) throw Failure(kExitUsage, what + at.where, at.excerpt);
+    throw Failure(kExitUsage, at.where + what, at.excerpt);
+}
+
+bool DependsOnVisitingOrder(const ExprNode* root) {
+    std::vector<const ExprNode*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        const ExprNode* node = pending.back();
+        pending.pop_back();
+        if (node->kind == ZV_PUT || node->kind == ZV_RND) return true;
+        for (int32_t i = 0; i < node->childCount; ++i) {
+            if (node->children[i]) pending.push_back(node->children[i]);
+        }
+    }
+    return false;
+}
+
+}  // namespace zv::cli

@@ -1,0 +1,148 @@
+// The per-pixel engine: one library call per pixel and computed channel.
+// Programs that call put or rnd run on one thread in visiting order (rows
+// top to bottom, columns left to right, channels in order) with one record
+// for the whole frame; the others are spread over threads by rows, each
+// thread with its own record, which gives the same bytes for any number of
+// threads.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "tools/zorvan/engine.h"
+#include "tools/zorvan/frame.h"
+
+namespace zv::cli {
+
+namespace {
+
+constexpr int32_t kRowsPerTask = 4;
+
+// One thread that lives as long as the engine and runs its tasks one at a
+// time. rnd keeps its state per thread, so running every ordered frame here
+// makes the random sequence start afresh with each engine and run on from
+// one frame to the next, whatever ran in the process before.
+class SerialThread {
+   public:
+    SerialThread() : thread_([this] { Loop(); }) {}
+    ~SerialThread() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    void Run(const std::function<void()>& task) {
+        std::unique_lock lock(mutex_);
+        task_ = &task;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return task_ == nullptr; });
+    }
+
+   private:
+    void Loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return stop_ || task_ != nullptr; });
+            if (stop_) return;
+            (*task_)();
+            task_ = nullptr;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::function<void()>* task_ = nullptr;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+class PixelEngine final : public Engine {
+   public:
+    PixelEngine(const Program& program, unsigned threads)
+        : program_(program), threads_(std::max(1u, threads)) {}
+
+    std::string Path(int channel, int32_t channels) const override {
+        if (channel >= channels) return "none";
+        if (!program_.Computes(channel)) return "kept";
+        if (program_.visitingOrder) return "per-pixel, 1 thread in visiting order (put/rnd)";
+        return "per-pixel, " + std::to_string(threads_) + (threads_ == 1 ? " thread" : " threads");
+    }
+
+    Image Render(const Image& source, const FrameSettings& settings, Progress& progress) override {
+        const int32_t channels = OutputChannels(program_, source);
+        Image out = WithChannels(source, channels);
+        const FrameRecord frame(source, channels, settings);
+        std::vector<int32_t> computed;
+        for (int32_t k = 0; k < channels; ++k) {
+            if (program_.Computes(k)) computed.push_back(k);
+        }
+        const auto rows = [&](PixelContext& record, int32_t from, int32_t to) {
+            RenderRows(source, out, computed, record, from, to, progress);
+        };
+        if (program_.visitingOrder) {
+            if (!serial_) serial_ = std::make_unique<SerialThread>();
+            serial_->Run([&] {
+                PixelContext record = frame.Fresh();
+                rows(record, 0, source.height);
+            });
+        } else {
+            RenderParallel(frame, source.height, rows);
+        }
+        return out;
+    }
+
+   private:
+    void RenderRows(const Image& source, Image& out, const std::vector<int32_t>& computed,
+                    PixelContext& record, int32_t from, int32_t to, Progress& progress) const {
+        for (int32_t y = from; y < to; ++y) {
+            const uint8_t* pixel = source.Row(y);
+            uint8_t* target = out.Row(y);
+            for (int32_t x = 0; x < source.width; ++x) {
+                MoveTo(record, pixel, x, y);
+                for (const int32_t k : computed) {
+                    target[k] = ClampToByte(
+                        EvaluateChannel(program_.trees[k], record, pixel, source.channels, k));
+                }
+                pixel += source.channels;
+                target += out.channels;
+            }
+            progress.Advance(1);
+        }
+    }
+
+    template <typename Rows>
+    void RenderParallel(const FrameRecord& frame, int32_t height, const Rows& rows) const {
+        std::atomic<int32_t> next{0};
+        const auto work = [&] {
+            PixelContext record = frame.Fresh();
+            for (;;) {
+                const int32_t from = next.fetch_add(kRowsPerTask);
+                if (from >= height) return;
+                rows(record, from, std::min(height, from + kRowsPerTask));
+            }
+        };
+        const unsigned tasks = static_cast<unsigned>((height + kRowsPerTask - 1) / kRowsPerTask);
+        std::vector<std::jthread> helpers;  // joined however this returns
+        for (unsigned i = 1; i < std::min(threads_, tasks); ++i) helpers.emplace_back(work);
+        work();
+    }
+
+    const Program& program_;
+    unsigned threads_;
+    std::unique_ptr<SerialThread> serial_;
+};
+
+}  // namespace
+
+std::unique_ptr<Engine> MakeEngine(const Program& program, unsigned threads) {
+    return std::make_unique<PixelEngine>(program, threads);
+}
+
+}  // namespace zv::cli

@@ -1,0 +1,41 @@
+// A progress line on stderr for long work: "zorvan: applying 42%", redrawn a
+// few times a second from a thread of its own and erased at the end. Silent
+// unless enabled and stderr is a terminal; short work never shows it.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zv::cli {
+
+class Progress {
+   public:
+    Progress(bool enabled, std::string label, int64_t total);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Called by the workers as units of the total are done.
+    void Advance(int64_t units) { done_.fetch_add(units, std::memory_order_relaxed); }
+
+    // A progress that shows nothing.
+    static Progress& Silent();
+
+   private:
+    void Tick();
+
+    std::string label_;
+    int64_t total_;
+    std::atomic<int64_t> done_{0};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+    bool drawn_ = false;
+    std::thread ticker_;
+};
+
+}  // namespace zv::cli
