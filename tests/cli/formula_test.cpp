@@ -1,0 +1,98 @@
+#include "tools/zorvan/formula.h"
+
+#include <gtest/gtest.h>
+
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/program.h"
+
+namespace zv::cli {
+namespace {
+
+FormulaText Text(const std::string& text, const std::string& label = "formula for red (-r)") {
+    return {text, label, {}, {}};
+}
+
+struct Caret {
+    const char* text;
+    const char* message;
+    const char* detail;
+};
+
+class FormulaErrors : public testing::TestWithParam<Caret> {};
+
+TEST_P(FormulaErrors, PointAtTheToken) {
+    try {
+        CompileFormula(Text(GetParam().text));
+        FAIL() << "compiled";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.status(), kExitUsage);
+        EXPECT_STREQ(failure.what(), GetParam().message);
+        EXPECT_EQ(failure.detail(), GetParam().detail);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormulaErrors,
+    testing::Values(
+        Caret{"x + * 2", "formula for red (-r) does not parse at column 5", "  x + * 2\n      ^\n"},
+        Caret{"", "formula for red (-r) does not parse at column 1", "  \n  ^\n"},
+        Caret{"min(r)", "formula for red (-r) does not parse at column 6", "  min(r)\n       ^\n"},
+        Caret{"r)", "formula for red (-r) does not parse at column 2", "  r)\n   ^\n"},
+        Caret{"\tr = 1", "formula for red (-r) does not parse at column 4", "  \tr = 1\n  \t  ^\n"},
+        Caret{"r +\ng g", "formula for red (-r) does not parse at line 2, column 3",
+              "  g g\n    ^\n"}));
+
+TEST(Formula, DeepNestingIsAParseFailure) {
+    const std::string deep = std::string(20000, '(') + "1" + std::string(20000, ')');
+    try {
+        CompileFormula(Text(deep));
+        FAIL() << "compiled";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.status(), kExitUsage);
+        EXPECT_NE(std::string(failure.what()).find("formula for red (-r) nests too deeply"),
+                  std::string::npos);
+    }
+}
+
+TEST(Formula, VisitingOrderMattersOnlyForPutAndRnd) {
+    const std::pair<const char*, bool> cases[] = {
+        {"255 - c", false},        {"get(3) + cnv(1,1,1,1,1,1,1,1,1,9)", false},
+        {"put(c, 0)", true},       {"x ? 1 : max(2, rnd(0, 9))", true},
+        {"r, put(1, 2), g", true}, {"src(x, y, z) * sin(d)", false},
+    };
+    for (const auto& [text, ordered] : cases) {
+        const Tree tree = CompileFormula(Text(text));
+        EXPECT_EQ(DependsOnVisitingOrder(tree.get()), ordered) << text;
+    }
+}
+
+TEST(Program, ChoosesTheFormulaOfEachChannel) {
+    const auto spec = [](ChannelSet channels, const char* text, int priority) {
+        return FormulaSpec{channels, Text(text, text), priority};
+    };
+    // A file's all and g, the command line's rgb: the command line wins for
+    // red and blue and green alike; alpha keeps the file's all.
+    const Program p = CompileProgram(
+        {spec(kAllChannels, "1", 0), spec(0b0010, "2", 0), spec(kColourChannels, "3", 1)});
+    EXPECT_EQ(p.origins[0], "3");
+    EXPECT_EQ(p.origins[1], "3");
+    EXPECT_EQ(p.origins[2], "3");
+    EXPECT_EQ(p.origins[3], "1");
+    EXPECT_FALSE(p.addsAlpha);
+    EXPECT_FALSE(p.visitingOrder);
+
+    // Within one source the formula for fewer channels wins; a formula for
+    // alpha alone adds alpha; a put anywhere orders the whole program.
+    const Program q = CompileProgram({spec(0b1000, "put(1, 0)", 0), spec(kAllChannels, "4", 0)});
+    EXPECT_EQ(q.origins[0], "4");
+    EXPECT_EQ(q.origins[3], "put(1, 0)");
+    EXPECT_TRUE(q.addsAlpha);
+    EXPECT_TRUE(q.visitingOrder);
+
+    const Program none = CompileProgram({spec(0b0001, "r", 1)});
+    EXPECT_TRUE(none.Computes(0));
+    EXPECT_FALSE(none.Computes(1));
+}
+
+}  // namespace
+}  // namespace zv::cli

@@ -1,0 +1,320 @@
+// End-to-end: the built tool run on small generated images.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <map>
+
+#include "tests/cli/helpers.h"
+#include "tools/zorvan/image_io.h"
+
+namespace zv::cli {
+namespace {
+
+using test::RunTool;
+using test::ToolRun;
+
+std::string Chunk(const std::string& type, const std::string& data) {
+    std::string length(4, '\0');
+    for (int i = 0; i < 4; ++i) length[i] = static_cast<char>(data.size() >> (24 - 8 * i));
+    const std::string body = type + data;
+    const uLong crc =
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    std::string tail(4, '\0');
+    for (int i = 0; i < 4; ++i) tail[i] = static_cast<char>(crc >> (24 - 8 * i));
+    return length + body + tail;
+}
+
+// A well-formed PNG header for 100000 x 100000 pixels and no image data.
+std::string HugePng() {
+    const std::string ihdr("\x00\x01\x86\xa0\x00\x01\x86\xa0\x08\x02\x00\x00\x00", 13);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IDAT", "");
+}
+
+class Tool : public testing::Test {
+   protected:
+    void SetUp() override {
+        test::WritePngFile(test::SmallPicture(), input);
+        ASSERT_EQ(RunTool({"apply", "-e", "c", "--quality", "95", input, dir / "in.jpg"}).status,
+                  0);
+    }
+
+    Image Read(const std::string& name) const { return ReadImage(dir / name); }
+
+    test::ScratchDir dir;
+    const std::string input = dir / "in.png";
+};
+
+TEST_F(Tool, ExamplesGiveTheirPinnedPictures) {
+    // Pinned once the whole language ran; a change here changes a picture,
+    // so look at it (zorvan demo) before pinning anew.
+    const std::map<std::string, uint64_t> golden = {
+        {"blur", 0x26922d7de562115full},      {"chroma", 0xb62a29631e37bf5cull},
+        {"colour-key", 0x1c34b3fcf1d1702ull}, {"diffuse", 0x18a01caac8e458bfull},
+        {"dither", 0x225cb70e236bae7ull},     {"emboss", 0x6e7e0ba7a76073aaull},
+        {"fisheye", 0x1d4bd6eb3efc4b9full},   {"grain", 0x7dafa9822838c9f6ull},
+        {"invert", 0xd2cfd4e249133858ull},    {"kaleidoscope", 0x679e6f94a1ebcab3ull},
+        {"levels", 0x6529070d4cfef1ecull},    {"pencil", 0xbd0278253e169bb0ull},
+        {"posterize", 0xd21ef86e3f6d8102ull}, {"rings", 0xe2c4fd667359345eull},
+        {"ripple", 0xab972f168805a84aull},    {"sepia", 0xe1530b65fac5e255ull},
+        {"shear", 0x9979c39c545a84e5ull},     {"split", 0xea24e4fa367691acull},
+        {"twirl", 0xbc05a2d1cba519cull},      {"vignette", 0x1b63b9f7669bbf7eull},
+    };
+    size_t examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ZORVAN_EXAMPLES)) {
+        if (entry.path().extension() != ".zvf") continue;
+        ++examples;
+        const std::string name = entry.path().stem().string();
+        const ToolRun run =
+            RunTool({"apply", "-f", entry.path().string(), input, dir / (name + ".png")});
+        ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+        const uint64_t hash = test::PixelHash(Read(name + ".png"));
+        const auto pinned = golden.find(name);
+        EXPECT_TRUE(pinned != golden.end() && pinned->second == hash)
+            << "{\"" << name << "\", 0x" << std::hex << hash << "ull},";
+    }
+    EXPECT_EQ(examples, golden.size());
+}
+
+TEST_F(Tool, ChannelsWithoutFormulaAndAlpha) {
+    ASSERT_EQ(RunTool({"apply", "-g", "0", input, dir / "g.png"}).status, 0);
+    const Image source = Read("in.png"), g = Read("g.png");
+    ASSERT_EQ(g.channels, 3);
+    for (size_t i = 0; i < source.pixels.size(); ++i) {
+        EXPECT_EQ(g.pixels[i], i % 3 == 1 ? 0 : source.pixels[i]) << i;
+    }
+    // An alpha formula adds alpha; a JPEG keeps none.
+    ASSERT_EQ(RunTool({"apply", "-a", "x * 5", input, dir / "a.png"}).status, 0);
+    const Image a = Read("a.png");
+    ASSERT_EQ(a.channels, 4);
+    EXPECT_EQ(a.pixels[4 * 7 + 3], 35);
+    EXPECT_EQ(a.pixels[4 * 7], source.pixels[3 * 7]);
+    ASSERT_EQ(RunTool({"apply", "-e", "255 - c", dir / "a.png", dir / "inverted.png"}).status, 0);
+    EXPECT_EQ(Read("inverted.png").pixels[4 * 7 + 3], 255 - 35);
+    ASSERT_EQ(RunTool({"apply", "-r", "r", dir / "a.png", dir / "a.jpg"}).status, 0);
+    EXPECT_EQ(Read("a.jpg").channels, 3);
+}
+
+TEST_F(Tool, ReadsJpeg) {
+    ASSERT_EQ(RunTool({"apply", "-e", "255 - c", dir / "in.jpg", dir / "out.png"}).status, 0);
+    const Image jpeg = Read("in.jpg"), out = Read("out.png");
+    ASSERT_EQ(out.width, 48);
+    ASSERT_EQ(out.pixels.size(), jpeg.pixels.size());
+    for (size_t i = 0; i < jpeg.pixels.size(); ++i) EXPECT_EQ(out.pixels[i], 255 - jpeg.pixels[i]);
+}
+
+TEST_F(Tool, ConvertsGreyPaletteAnd16BitInput) {
+    const uint8_t grey[2] = {0, 200};
+    const uint8_t greyAlpha[4] = {10, 20, 30, 40};
+    const uint16_t deep[6] = {0, 65535, 0x8080, 1, 2, 3};
+    const uint8_t indexes[2] = {1, 0};
+    const uint8_t colours[6] = {1, 2, 3, 4, 5, 6};
+    test::WriteRawPng(dir / "grey.png", 2, 1, PNG_FORMAT_GRAY, grey);
+    test::WriteRawPng(dir / "ga.png", 2, 1, PNG_FORMAT_GA, greyAlpha);
+    test::WriteRawPng(dir / "deep.png", 2, 1, PNG_FORMAT_LINEAR_RGB, deep);
+    png_image palette{};
+    palette.version = PNG_IMAGE_VERSION;
+    palette.width = 2;
+    palette.height = 1;
+    palette.format = PNG_FORMAT_RGB_COLORMAP;
+    palette.colormap_entries = 2;
+    ASSERT_TRUE(
+        png_image_write_to_file(&palette, (dir / "palette.png").c_str(), 0, indexes, 0, colours));
+    const std::pair<const char*, std::vector<uint8_t>> cases[] = {
+        {"grey.png", {0, 0, 0, 200, 200, 200}},
+        {"ga.png", {10, 10, 10, 20, 30, 30, 30, 40}},
+        {"deep.png", {0, 255, 128, 0, 0, 0}},
+        {"palette.png", {4, 5, 6, 1, 2, 3}},
+    };
+    for (const auto& [name, pixels] : cases) {
+        const ToolRun run = RunTool({"apply", "-r", "r", dir / name, dir / "out.png"});
+        ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+        EXPECT_EQ(Read("out.png").pixels, pixels) << name;
+    }
+}
+
+TEST_F(Tool, OneOrTwoThreadsWriteTheSameFile) {
+    for (const char* example : {"twirl", "blur", "grain"}) {
+        ASSERT_EQ(RunTool({"apply", "-x", example, "--threads", "1", input, dir / "1.png"}).status,
+                  0);
+        ASSERT_EQ(RunTool({"apply", "-x", example, "--threads", "2", input, dir / "2.png"}).status,
+                  0);
+        EXPECT_EQ(test::ReadBytes(dir / "1.png"), test::ReadBytes(dir / "2.png")) << example;
+    }
+}
+
+TEST_F(Tool, FramesAreNumberedWithTAndTotal) {
+    const ToolRun run =
+        RunTool({"apply", "-e", "t * 100 + tmax", "--frames", "3", input, dir / "f.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");  // no progress without a terminal
+    for (int f = 0; f < 3; ++f) {
+        const Image frame = Read("f-000" + std::to_string(f + 1) + ".png");
+        EXPECT_EQ(frame.pixels.front(), f * 100 + 2);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "f.png"));
+}
+
+TEST_F(Tool, AFailedFrameTakesTheEarlierFramesWithIt) {
+    std::filesystem::create_directory(dir / "f-0002.png");
+    const std::vector<std::string> before = dir.Files();
+    const ToolRun run = RunTool({"apply", "-e", "c", "--frames", "3", input, dir / "f.png"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("f-0002.png: cannot write: Is a directory"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(dir.Files(), before);
+}
+
+TEST_F(Tool, VerboseSaysWhatEachChannelTook) {
+    const ToolRun run = RunTool({"apply", "-v", "-q", "-r", "r", "-b", "rnd(0, 1)", "--threads",
+                                 "2", input, dir / "v.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("read " + input + ": 48x36 RGB"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("red: formula for red (-r): per-pixel, 1 thread in visiting order"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("green: kept"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("alpha: none"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("wrote " + dir / "v.png"), std::string::npos) << run.err;
+}
+
+TEST_F(Tool, OtherCommands) {
+    EXPECT_EQ(RunTool({"eval", "sin(256)"}).out, "512\n");
+    EXPECT_EQ(RunTool({"eval", "x * 100 + y", "--at", "3,4"}).out, "304\n");
+    EXPECT_EQ(RunTool({"eval", "c + ctl(5)", "--channel", "3", "--ctl", "5=-300"}).out, "-45\n");
+    const ToolRun check = RunTool({"check", "x + 1", "x +", "-f", ZORVAN_EXAMPLES "/twirl.zvf"});
+    EXPECT_EQ(check.status, 2);
+    EXPECT_EQ(check.out, "ok: formula 1\nok: " ZORVAN_EXAMPLES "/twirl.zvf\n");
+    EXPECT_EQ(check.err, "zorvan: formula 2 does not parse at column 4\n  x +\n     ^\n");
+    EXPECT_EQ(RunTool({"examples", "twirl"}).out, test::ReadBytes(ZORVAN_EXAMPLES "/twirl.zvf"));
+    EXPECT_NE(RunTool({"examples"}).out.find("twirl "), std::string::npos);
+
+    const ToolRun demo = RunTool({"demo", "-o", dir.path().string()});
+    ASSERT_EQ(demo.status, 0) << demo.err;
+    EXPECT_NE(demo.out.find("demo.png"), std::string::npos);
+    EXPECT_EQ(Read("demo.png").channels, 3);
+    EXPECT_EQ(Read("demo/twirl.png").width, 320);
+}
+
+struct BadRun {
+    std::vector<std::string> args;  // "@" stands for the scratch folder
+    int status;
+    std::string message;  // the start of the first line of stderr, after "zorvan: "
+};
+
+class BadInput : public Tool, public testing::WithParamInterface<BadRun> {};
+
+TEST_P(BadInput, FailsCleanly) {
+    const std::string png = test::ReadBytes(input), jpg = test::ReadBytes(dir / "in.jpg");
+    test::WriteBytes(dir / "empty.png", "");
+    test::WriteBytes(dir / "text.png", "hello, world\n");
+    test::WriteBytes(dir / "short.png", png.substr(0, png.size() / 2));
+    std::string corrupt = png;
+    corrupt[corrupt.size() / 2] = static_cast<char>(corrupt[corrupt.size() / 2] ^ 0x55);
+    test::WriteBytes(dir / "corrupt.png", corrupt);
+    test::WriteBytes(dir / "short.jpg", jpg.substr(0, jpg.size() * 3 / 5));
+    std::string huge = jpg;
+    const size_t sof = huge.find("\xff\xc0");
+    ASSERT_NE(sof, std::string::npos);
+    huge.replace(sof + 5, 4, "\xea\x60\xea\x60");
+    test::WriteBytes(dir / "huge.jpg", huge);
+    test::WriteBytes(dir / "huge.png", HugePng());
+    test::WriteBytes(dir / "bad.zvf", "title: x\ncolour: c\n");
+    std::filesystem::create_directory(dir / "folder.png");
+    const std::vector<std::string> before = dir.Files();
+
+    std::vector<std::string> args;
+    for (const std::string& a : GetParam().args) {
+        args.push_back(a.front() == '@' ? dir.path().string() + a.substr(1) : a);
+    }
+    const ToolRun run = RunTool(args);
+    EXPECT_EQ(run.status, GetParam().status) << run.err;
+    std::string expected = GetParam().message;
+    if (expected.front() == '@') expected = dir.path().string() + expected.substr(1);
+    EXPECT_EQ(run.err.substr(0, 8 + expected.size()), "zorvan: " + expected) << run.err;
+    const size_t lines = static_cast<size_t>(std::count(run.err.begin(), run.err.end(), '\n'));
+    EXPECT_EQ(lines, run.err.find("parse") != std::string::npos ? 3u : 1u) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(dir.Files(), before);  // nothing written, nothing left behind
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BadInput,
+    testing::Values(
+        BadRun{{"apply", "-r", "x + * 2", "@/in.png", "@/o.png"},
+               2,
+               "formula for red (-r) does not parse at column 5"},
+        BadRun{{"apply", "-e", "min(r)", "@/in.png", "@/o.png"},
+               2,
+               "formula for every channel (-e) does not parse at column 6"},
+        BadRun{{"apply", "-x", "twirl", "-a", "(", "@/in.png", "@/o.png"},
+               2,
+               "formula for alpha (-a) does not parse"},
+        BadRun{{"apply", "-e", "c", "@/none.png", "@/o.png"},
+               1,
+               "@/none.png: cannot open: No such file or directory"},
+        BadRun{{"apply", "-e", "c", "@/folder.png", "@/o.png"},
+               1,
+               "@/folder.png: cannot read: Is a directory"},
+        BadRun{{"apply", "-e", "c", "@/empty.png", "@/o.png"}, 1, "@/empty.png: the file is empty"},
+        BadRun{{"apply", "-e", "c", "@/text.png", "@/o.png"},
+               1,
+               "@/text.png: not a PNG or JPEG image"},
+        BadRun{{"apply", "-e", "c", "@/short.png", "@/o.png"}, 1, "@/short.png: bad PNG: "},
+        BadRun{{"apply", "-e", "c", "@/corrupt.png", "@/o.png"}, 1, "@/corrupt.png: bad PNG: "},
+        BadRun{{"apply", "-e", "c", "@/short.jpg", "@/o.png"},
+               1,
+               "@/short.jpg: bad JPEG: the file is truncated"},
+        BadRun{{"apply", "-e", "c", "@/huge.png", "@/o.png"},
+               1,
+               "@/huge.png: the image is 100000x100000, more than the limit of 100 megapixels"},
+        BadRun{{"apply", "-e", "c", "@/huge.jpg", "@/o.png"},
+               1,
+               "@/huge.jpg: the image is 60000x60000, more than the limit"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/o.tif"},
+               1,
+               "@/o.tif: unsupported output extension (use .png, .jpg or .jpeg)"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/no/o.png"},
+               1,
+               "@/no: cannot create a file there: No such file or directory"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/folder.png"},
+               1,
+               "@/folder.png: cannot write: Is a directory"},
+        BadRun{{"apply", "-f", "@/none.zvf", "@/in.png", "@/o.png"},
+               1,
+               "@/none.zvf: cannot open: No such file or directory"},
+        BadRun{{"apply", "-f", "@/bad.zvf", "@/in.png", "@/o.png"},
+               2,
+               "@/bad.zvf:2: unknown key \"colour\""},
+        BadRun{
+            {"apply", "-x", "nothing", "@/in.png", "@/o.png"}, 2, "no example called \"nothing\""},
+        BadRun{{"apply", "@/in.png", "@/o.png"}, 2, "apply: no formula; give -e"},
+        BadRun{{"apply", "-e", "c", "--ctl", "9=1", "@/in.png", "@/o.png"},
+               2,
+               "--ctl 9=1: the control number must be 0 to 7"},
+        BadRun{{"apply", "-e", "c", "--ctl", "1", "@/in.png", "@/o.png"},
+               2,
+               "--ctl 1: expected N=V, two integers"},
+        BadRun{{"apply", "-e", "c", "--threads", "0", "@/in.png", "@/o.png"},
+               2,
+               "apply: --threads: Value 0 not in range"},
+        BadRun{{"apply", "-e", "c", "--quality", "101", "@/in.png", "@/o.jpg"},
+               2,
+               "apply: --quality: Value 101 not in range"},
+        BadRun{{"apply", "-e", "c", "--frames", "0", "@/in.png", "@/o.png"},
+               2,
+               "apply: --frames: Value 0 not in range"},
+        BadRun{{"apply", "-e", "c", "--bogus", "@/in.png", "@/o.png"},
+               2,
+               "apply: The following argument was not expected: --bogus"},
+        BadRun{{"apply", "-e", "c", "@/in.png"}, 2, "apply: OUTPUT is required"},
+        BadRun{{"eval", "x", "--at", "64,0"},
+               2,
+               "eval: --at 64,0 lies outside the 64x48 built-in image"},
+        BadRun{{"eval", "x", "--at", "3"}, 2, "--at 3: expected X,Y, two integers"},
+        BadRun{{"check"}, 2, "check: give formulas or -f FILE"},
+        BadRun{{"demo", "-o", "@/in.png"}, 1, "@/in.png/demo: cannot create the folder: "},
+        BadRun{{}, 2, "A subcommand is required"}));
+
+}  // namespace
+}  // namespace zv::cli
