@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/zorvan/failure.h"
+#include "tests/cli/helpers.h"
 #include "tools/zorvan/program.h"
 
 namespace zv::cli {
@@ -39,74 +39,54 @@ TEST(FilterFile, ReadsEveryKind) {
     EXPECT_EQ(f.formulas[1].channels, 0b1000u);
 }
 
-struct BadFile {
-    const char* text;
-    const char* message;
-};
+using test::Refusal;
 
-class FilterFileErrors : public testing::TestWithParam<BadFile> {};
+class FilterFileErrors : public testing::TestWithParam<Refusal> {};
 
 TEST_P(FilterFileErrors, NameTheLine) {
-    try {
-        ParseFilterFile(GetParam().text, "f.zvf");
-        FAIL() << "parsed";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), kExitUsage);
-        EXPECT_STREQ(failure.what(), GetParam().message);
-    }
+    test::ExpectRefusal(GetParam(), [](const char* text) { ParseFilterFile(text, "f.zvf"); });
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FilterFileErrors,
     testing::Values(
-        BadFile{"", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
-        BadFile{"title: x\n", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
-        BadFile{"r: c\nno colon here\n", "f.zvf:2: expected \"key: value\""},
-        BadFile{"r g: c\n", "f.zvf:1: expected \"key: value\""},
-        BadFile{": c\n", "f.zvf:1: expected \"key: value\""},
-        BadFile{"r: c\n\nr: 1\n", "f.zvf:3: \"r\" is given twice"},
-        BadFile{
+        Refusal{"", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
+        Refusal{"title: x\n", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
+        Refusal{"r: c\nno colon here\n", "f.zvf:2: expected \"key: value\""},
+        Refusal{"r g: c\n", "f.zvf:1: expected \"key: value\""},
+        Refusal{": c\n", "f.zvf:1: expected \"key: value\""},
+        Refusal{"r: c\n\nr: 1\n", "f.zvf:3: \"r\" is given twice"},
+        Refusal{
             "colour: c\n",
             "f.zvf:1: unknown key \"colour\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)"},
-        BadFile{"ctl8: 1\nr: c\n",
+        Refusal{"ctl8: 1\nr: c\n",
                 "f.zvf:1: unknown key \"ctl8\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)"},
-        BadFile{"r: c\nctl0: Twist = lots\n",
+        Refusal{"r: c\nctl0: Twist = lots\n",
                 "f.zvf:2: a control needs an integer value: \"name = 128\" or \"128\""},
-        BadFile{"ctl1: 99999999999\n",
+        Refusal{"ctl1: 99999999999\n",
                 "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
-        BadFile{"ctl1: Name =\n",
+        Refusal{"ctl1: Name =\n",
                 "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
-        BadFile{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
-        BadFile{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));
+        Refusal{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
+        Refusal{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));
 
-struct BadFormula {
-    const char* text;
-    const char* message;
-    const char* detail;
-};
-
-class FilterFormulaErrors : public testing::TestWithParam<BadFormula> {};
+class FilterFormulaErrors : public testing::TestWithParam<Refusal> {};
 
 // A formula that does not parse is reported at its line and column in the file.
 TEST_P(FilterFormulaErrors, PointIntoTheFile) {
-    try {
-        CompileProgram(FilterSpecs(ParseFilterFile(GetParam().text, "f.zvf")));
-        FAIL() << "compiled";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), kExitUsage);
-        EXPECT_STREQ(failure.what(), GetParam().message);
-        EXPECT_EQ(failure.detail(), GetParam().detail);
-    }
+    test::ExpectRefusal(GetParam(), [](const char* text) {
+        CompileProgram(FilterSpecs(ParseFilterFile(text, "f.zvf")));
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FilterFormulaErrors,
-    testing::Values(
-        BadFormula{"title: t\nrgb:  x + * 2\n", "f.zvf:2:11: formula for rgb does not parse",
-                   "  x + * 2\n      ^\n"},
-        BadFormula{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
-                   "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
-        BadFormula{"all: (r\n", "f.zvf:1:8: formula for all does not parse", "  (r\n    ^\n"}));
+    testing::Values(Refusal{"title: t\nrgb:  x + * 2\n",
+                            "f.zvf:2:11: formula for rgb does not parse", "  x + * 2\n      ^\n"},
+                    Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
+                            "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
+                    Refusal{"all: (r\n", "f.zvf:1:8: formula for all does not parse",
+                            "  (r\n    ^\n"}));
 
 }  // namespace
 }  // namespace zv::cli

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/cli/helpers.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/program.h"
 
@@ -12,35 +13,25 @@ FormulaText Text(const std::string& text, const std::string& label = "formula fo
     return {text, label, {}, {}};
 }
 
-struct Caret {
-    const char* text;
-    const char* message;
-    const char* detail;
-};
-
-class FormulaErrors : public testing::TestWithParam<Caret> {};
+class FormulaErrors : public testing::TestWithParam<test::Refusal> {};
 
 TEST_P(FormulaErrors, PointAtTheToken) {
-    try {
-        CompileFormula(Text(GetParam().text));
-        FAIL() << "compiled";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), kExitUsage);
-        EXPECT_STREQ(failure.what(), GetParam().message);
-        EXPECT_EQ(failure.detail(), GetParam().detail);
-    }
+    test::ExpectRefusal(GetParam(), [](const char* text) { CompileFormula(Text(text)); });
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FormulaErrors,
     testing::Values(
-        Caret{"x + * 2", "formula for red (-r) does not parse at column 5", "  x + * 2\n      ^\n"},
-        Caret{"", "formula for red (-r) does not parse at column 1", "  \n  ^\n"},
-        Caret{"min(r)", "formula for red (-r) does not parse at column 6", "  min(r)\n       ^\n"},
-        Caret{"r)", "formula for red (-r) does not parse at column 2", "  r)\n   ^\n"},
-        Caret{"\tr = 1", "formula for red (-r) does not parse at column 4", "  \tr = 1\n  \t  ^\n"},
-        Caret{"r +\ng g", "formula for red (-r) does not parse at line 2, column 3",
-              "  g g\n    ^\n"}));
+        test::Refusal{"x + * 2", "formula for red (-r) does not parse at column 5",
+                      "  x + * 2\n      ^\n"},
+        test::Refusal{"", "formula for red (-r) does not parse at column 1", "  \n  ^\n"},
+        test::Refusal{"min(r)", "formula for red (-r) does not parse at column 6",
+                      "  min(r)\n       ^\n"},
+        test::Refusal{"r)", "formula for red (-r) does not parse at column 2", "  r)\n   ^\n"},
+        test::Refusal{"\tr = 1", "formula for red (-r) does not parse at column 4",
+                      "  \tr = 1\n  \t  ^\n"},
+        test::Refusal{"r +\ng g", "formula for red (-r) does not parse at line 2, column 3",
+                      "  g g\n    ^\n"}));
 
 TEST(Formula, DeepNestingIsAParseFailure) {
     const std::string deep = std::string(20000, '(') + "1" + std::string(20000, ')');
