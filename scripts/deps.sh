@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when one is missing.
+# Arguments add the packages of the robustness checks:
+#   fuzz      clang and its libFuzzer runtime
+#   m32       gcc-multilib, qemu-user and Debian's GoogleTest sources
+#   windows   mingw-w64 and wine, both halves (wine32 needs the i386 architecture)
+#   valgrind  valgrind
 set -euo pipefail
 packages=(cmake ninja-build g++ flex bison libpng-dev libjpeg62-turbo-dev
           libcli11-dev libgtest-dev libbenchmark-dev)
+for group in "$@"; do
+  case $group in
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    m32) packages+=(gcc-multilib g++-multilib qemu-user googletest) ;;
+    windows) packages+=(mingw-w64 wine wine64 wine32:i386) ;;
+    valgrind) packages+=(valgrind) ;;
+    *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -10,5 +24,8 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "installing: ${missing[*]}"
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
