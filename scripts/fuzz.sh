@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Fuzzes ZvParse, ZvExec and ZvFree with libFuzzer under AddressSanitizer and
+# UndefinedBehaviorSanitizer for a bounded time. Any crash, leak, UB report or
+# unit slower than 10 s fails the run and leaves its input in build-fuzz/
+# (crash-*, leak-*, timeout-*); replay one with
+#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...
+# The corpus grows in build-fuzz/corpus and is kept between runs.
+# Usage: bash scripts/fuzz.sh [seconds]   (default 120)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-120}
+build=build-fuzz
+bash scripts/deps.sh fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZORVAN_FUZZ=ON -DZORVAN_SANITIZE=address,undefined -DZORVAN_TESTS=OFF -DZORVAN_TOOLS=OFF
+cmake --build "$build" --target formula_fuzzer
+
+# Seeds: our own, every string literal of the tests, and every line of the
+# example filters (their formula lines among them).
+seeds=$build/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds" "$build/corpus"
+cp fuzz/seeds/* "$seeds"/
+n=0
+while IFS= read -r literal; do
+  n=$((n + 1))
+  printf '%s' "${literal:1:${#literal}-2}" > "$seeds/test-$n"
+done < <(grep -ohE '"([^"\\]|\\.)*"' tests/*/*.cpp || true)
+for f in examples/*.zvf; do
+  [ -e "$f" ] || continue
+  cp "$f" "$seeds/"
+  split -l 1 -a 4 "$f" "$seeds/$(basename "$f" .zvf)-line-"
+done
+
+"$build/fuzz/formula_fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+  -rss_limit_mb=2048 -dict=fuzz/formula.dict -artifact_prefix="$build/" \
+  -print_final_stats=1 "$build/corpus" "$seeds"
