@@ -1,0 +1,95 @@
+// zorvan apply on a 4000 x 3000 picture: the compute of four formulas with 1
+// and 2 threads, and decoding and encoding timed on their own.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tools/zorvan/engine.h"
+#include "tools/zorvan/image_io.h"
+#include "tools/zorvan/test_image.h"
+
+namespace zv::cli {
+namespace {
+
+constexpr int32_t kWidth = 4000;
+constexpr int32_t kHeight = 3000;
+
+const Image& Picture() {
+    static const Image picture = TestImage(kWidth, kHeight);
+    return picture;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The picture encoded in format, held in memory.
+const std::string& Encoded(FileFormat format) {
+    static std::string files[2];
+    std::string& bytes = files[static_cast<int>(format)];
+    if (bytes.empty()) {
+        const File file(std::tmpfile());
+        WriteImage(Picture(), {format, 90}, file.get(), "bench");
+        bytes.resize(static_cast<size_t>(std::ftell(file.get())));
+        std::rewind(file.get());
+        if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) bytes.clear();
+    }
+    return bytes;
+}
+
+void SetPixelRate(benchmark::State& state) {
+    state.SetItemsProcessed(state.iterations() * int64_t{kWidth} * kHeight);
+}
+
+void Decode(benchmark::State& state, FileFormat format) {
+    std::string bytes = Encoded(format);
+    for (auto _ : state) {
+        const File file(fmemopen(bytes.data(), bytes.size(), "rb"));
+        benchmark::DoNotOptimize(format == FileFormat::kPng ? ReadPng(file.get(), "bench")
+                                                            : ReadJpeg(file.get(), "bench"));
+    }
+    SetPixelRate(state);
+}
+
+void Encode(benchmark::State& state, FileFormat format) {
+    const File sink(std::fopen("/dev/null", "wb"));
+    for (auto _ : state) WriteImage(Picture(), {format, 90}, sink.get(), "bench");
+    SetPixelRate(state);
+}
+
+const char* const kFormulas[] = {
+    "255 - c",
+    "x < X / 2 ? c : 255 - c",
+    "rad(d + 160 * (M - m) / M * (M - m) / M, m, z)",
+    "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)",
+};
+
+// Args: the formula's index in kFormulas, the number of threads.
+void Compute(benchmark::State& state) {
+    const char* text = kFormulas[state.range(0)];
+    const Program program = CompileProgram({{kColourChannels, {text, text, {}, {}}, 1}});
+    const std::unique_ptr<Engine> engine = MakeEngine(program, static_cast<unsigned>(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(engine->Render(Picture(), {}, Progress::Silent()));
+    }
+    state.SetLabel(text);
+    SetPixelRate(state);
+}
+
+BENCHMARK_CAPTURE(Decode, png, FileFormat::kPng)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Decode, jpeg, FileFormat::kJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Encode, png, FileFormat::kPng)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Encode, jpeg, FileFormat::kJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(Compute)
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 2}})
+    ->ArgNames({"formula", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace zv::cli
+
+BENCHMARK_MAIN();
