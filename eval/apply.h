@@ -57,19 +57,23 @@ template <class Arg>
     return pick.child ? Finish(kind, arg(pick.child)) : pick.value;
 }
 
-// f of the arguments of K; CallOn passes the record first.
-template <int32_t K, class Arg, class F>
-[[gnu::always_inline]] inline int32_t Call(Arg& arg, F f) {
-    return std::apply(f, Args<K>(arg));
+// F of the arguments of K; CallOn passes the record first. F is a template
+// argument rather than a pointer so that it inlines.
+template <int32_t K, auto F, class Arg>
+[[gnu::always_inline]] inline int32_t Call(Arg& arg) {
+    return std::apply([](auto... v) { return F(v...); }, Args<K>(arg));
 }
-template <int32_t K, class Arg, class F>
-[[gnu::always_inline]] inline int32_t CallOn(PixelContext& c, Arg& arg, F f) {
-    return std::apply([&c, f](auto... v) { return f(c, v...); }, Args<K>(arg));
+template <int32_t K, auto F, class Arg>
+[[gnu::always_inline]] inline int32_t CallOn(PixelContext& c, Arg& arg) {
+    return std::apply([&c](auto... v) { return F(c, v...); }, Args<K>(arg));
 }
 
+// The value of node n of the given kind. Called with a constant kind, the
+// switch folds away to that kind's case.
 template <class Arg>
-[[gnu::always_inline]] inline int32_t Apply(const ExprNode& n, Arg& arg, PixelContext& c) {
-    switch (n.kind) {
+[[gnu::always_inline]] inline int32_t Apply(int32_t kind, const ExprNode& n, Arg& arg,
+                                            PixelContext& c) {
+    switch (kind) {
         case ZV_NUMBER: return n.value;
         case 'x': return c.x;
         case 'y': return c.y;
@@ -97,52 +101,52 @@ template <class Arg>
         case '?': return Lazy('?', arg);
         case ZV_SEQ: return Lazy(ZV_SEQ, arg);
 
-        case ZV_UMINUS: return Call<ZV_UMINUS>(arg, Neg);
-        case ZV_UPLUS: return Call<ZV_UPLUS>(arg, Plus);
-        case ZV_NOT: return Call<ZV_NOT>(arg, Not);
-        case ZV_COMPL: return Call<ZV_COMPL>(arg, Compl);
-        case '+': return Call<'+'>(arg, Add);
-        case '-': return Call<'-'>(arg, Sub);
-        case '*': return Call<'*'>(arg, Mul);
-        case '/': return Call<'/'>(arg, Div);
-        case '%': return Call<'%'>(arg, Rem);
-        case ZV_BITAND: return Call<ZV_BITAND>(arg, BitAnd);
-        case ZV_BITOR: return Call<ZV_BITOR>(arg, BitOr);
-        case ZV_BITXOR: return Call<ZV_BITXOR>(arg, BitXor);
-        case ZV_SHL: return Call<ZV_SHL>(arg, Shl);
-        case ZV_SHR: return Call<ZV_SHR>(arg, Shr);
-        case ZV_EQ: return Call<ZV_EQ>(arg, Eq);
-        case ZV_NE: return Call<ZV_NE>(arg, Ne);
-        case ZV_LT: return Call<ZV_LT>(arg, Lt);
-        case ZV_GT: return Call<ZV_GT>(arg, Gt);
-        case ZV_LE: return Call<ZV_LE>(arg, Le);
-        case ZV_GE: return Call<ZV_GE>(arg, Ge);
+        case ZV_UMINUS: return Call<ZV_UMINUS, Neg>(arg);
+        case ZV_UPLUS: return Call<ZV_UPLUS, Plus>(arg);
+        case ZV_NOT: return Call<ZV_NOT, Not>(arg);
+        case ZV_COMPL: return Call<ZV_COMPL, Compl>(arg);
+        case '+': return Call<'+', Add>(arg);
+        case '-': return Call<'-', Sub>(arg);
+        case '*': return Call<'*', Mul>(arg);
+        case '/': return Call<'/', Div>(arg);
+        case '%': return Call<'%', Rem>(arg);
+        case ZV_BITAND: return Call<ZV_BITAND, BitAnd>(arg);
+        case ZV_BITOR: return Call<ZV_BITOR, BitOr>(arg);
+        case ZV_BITXOR: return Call<ZV_BITXOR, BitXor>(arg);
+        case ZV_SHL: return Call<ZV_SHL, Shl>(arg);
+        case ZV_SHR: return Call<ZV_SHR, Shr>(arg);
+        case ZV_EQ: return Call<ZV_EQ, Eq>(arg);
+        case ZV_NE: return Call<ZV_NE, Ne>(arg);
+        case ZV_LT: return Call<ZV_LT, Lt>(arg);
+        case ZV_GT: return Call<ZV_GT, Gt>(arg);
+        case ZV_LE: return Call<ZV_LE, Le>(arg);
+        case ZV_GE: return Call<ZV_GE, Ge>(arg);
 
-        case ZV_ABS: return Call<ZV_ABS>(arg, Abs);
-        case ZV_SQR: return Call<ZV_SQR>(arg, Isqrt);
-        case ZV_SIN: return Call<ZV_SIN>(arg, Sine);
-        case ZV_COS: return Call<ZV_COS>(arg, Cosine);
-        case ZV_TAN: return Call<ZV_TAN>(arg, Tangent);
-        case ZV_RST: return Call<ZV_RST>(arg, Reset);
-        case ZV_MIN: return Call<ZV_MIN>(arg, Min);
-        case ZV_MAX: return Call<ZV_MAX>(arg, Max);
-        case ZV_DIF: return Call<ZV_DIF>(arg, Dif);
-        case ZV_RND: return Call<ZV_RND>(arg, Random);
-        case ZV_C2D: return Call<ZV_C2D>(arg, Direction);
-        case ZV_C2M: return Call<ZV_C2M>(arg, Magnitude);
-        case ZV_R2X: return Call<ZV_R2X>(arg, PolarX);
-        case ZV_R2Y: return Call<ZV_R2Y>(arg, PolarY);
-        case ZV_ADD: return Call<ZV_ADD>(arg, AddAtMost);
-        case ZV_SUB: return Call<ZV_SUB>(arg, DifAtLeast);
-        case ZV_MIX: return Call<ZV_MIX>(arg, Mix);
-        case ZV_SCL: return Call<ZV_SCL>(arg, Scale);
-        case ZV_CTL: return CallOn<ZV_CTL>(c, arg, Control);
-        case ZV_GET: return CallOn<ZV_GET>(c, arg, GetCell);
-        case ZV_PUT: return CallOn<ZV_PUT>(c, arg, PutCell);
-        case ZV_MAP: return CallOn<ZV_MAP>(c, arg, MapControl);
-        case ZV_VAL: return CallOn<ZV_VAL>(c, arg, ControlValue);
-        case ZV_SRC: return CallOn<ZV_SRC>(c, arg, ReadPixel);
-        case ZV_RAD: return CallOn<ZV_RAD>(c, arg, PolarPixel);
+        case ZV_ABS: return Call<ZV_ABS, Abs>(arg);
+        case ZV_SQR: return Call<ZV_SQR, Isqrt>(arg);
+        case ZV_SIN: return Call<ZV_SIN, Sine>(arg);
+        case ZV_COS: return Call<ZV_COS, Cosine>(arg);
+        case ZV_TAN: return Call<ZV_TAN, Tangent>(arg);
+        case ZV_RST: return Call<ZV_RST, Reset>(arg);
+        case ZV_MIN: return Call<ZV_MIN, Min>(arg);
+        case ZV_MAX: return Call<ZV_MAX, Max>(arg);
+        case ZV_DIF: return Call<ZV_DIF, Dif>(arg);
+        case ZV_RND: return Call<ZV_RND, Random>(arg);
+        case ZV_C2D: return Call<ZV_C2D, Direction>(arg);
+        case ZV_C2M: return Call<ZV_C2M, Magnitude>(arg);
+        case ZV_R2X: return Call<ZV_R2X, PolarX>(arg);
+        case ZV_R2Y: return Call<ZV_R2Y, PolarY>(arg);
+        case ZV_ADD: return Call<ZV_ADD, AddAtMost>(arg);
+        case ZV_SUB: return Call<ZV_SUB, DifAtLeast>(arg);
+        case ZV_MIX: return Call<ZV_MIX, Mix>(arg);
+        case ZV_SCL: return Call<ZV_SCL, Scale>(arg);
+        case ZV_CTL: return CallOn<ZV_CTL, Control>(c, arg);
+        case ZV_GET: return CallOn<ZV_GET, GetCell>(c, arg);
+        case ZV_PUT: return CallOn<ZV_PUT, PutCell>(c, arg);
+        case ZV_MAP: return CallOn<ZV_MAP, MapControl>(c, arg);
+        case ZV_VAL: return CallOn<ZV_VAL, ControlValue>(c, arg);
+        case ZV_SRC: return CallOn<ZV_SRC, ReadPixel>(c, arg);
+        case ZV_RAD: return CallOn<ZV_RAD, PolarPixel>(c, arg);
         case ZV_CNV: return Convolve(c, Args<ZV_CNV>(arg));
 
         default:  // no rule: report the kind, evaluate none of the children

@@ -71,7 +71,7 @@ int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
             Rule rule = RuleOf(n->kind);
             if (rule.arity == 0) {
                 auto none = NoArg;
-                v = Apply(*n, none, c);
+                v = Apply(n->kind, *n, none, c);
                 break;
             }
             int32_t first = rule.lazy ? 0 : rule.arity - 1;
@@ -108,7 +108,7 @@ int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
             // argument i lies i below it.
             const int32_t* top = values.items + values.size - 1;
             auto arg = [top](int32_t i) { return top[-i]; };
-            v = Apply(p, arg, c);
+            v = Apply(p.kind, p, arg, c);
             values.size -= rule.arity;
             --frames.size;
         }

@@ -14,8 +14,8 @@ namespace zv {
 inline constexpr int32_t kFirstKind = 37, kLastKind = ZV_NUMBER;
 
 struct Rule {
-    uint8_t arity = 0;  // children read; leaves and unknown kinds read none
-    bool lazy = false;  // evaluates child 0, then at most one other child
+    uint8_t arity;  // children read; leaves and unknown kinds read none
+    bool lazy;      // evaluates child 0, then at most one other child
 };
 
 inline constexpr std::array<Rule, kLastKind - kFirstKind + 1> kRules = [] {

@@ -31,13 +31,14 @@ class Tree {
     ExprNode* operator()(int32_t kind, Kids... kids) {
         return Make(kind, 0, {Wrap(kids)...});
     }
-    // n below 5000 levels of unary plus, more than the native recursion
-    // takes, so n runs on the explicit stack. The levels are made once and
-    // hold only the latest n.
+    // n below 5000 levels of «... + 0», more than the native recursion takes,
+    // so n runs on the explicit stack (a chain of unary plus would not: its
+    // calls are tail calls). The levels are made once and hold only the
+    // latest n.
     ExprNode* Deep(ExprNode* n) {
         if (!deepTop_) {
-            deepTop_ = deepBottom_ = (*this)(ZV_UPLUS, 0);
-            for (int i = 1; i < 5000; ++i) deepTop_ = (*this)(ZV_UPLUS, deepTop_);
+            deepTop_ = deepBottom_ = (*this)('+', 0, 0);
+            for (int i = 1; i < 5000; ++i) deepTop_ = (*this)('+', deepTop_, 0);
         }
         deepBottom_->children[0] = n;
         return deepTop_;
