@@ -73,22 +73,9 @@ template <int32_t K, auto F, class Arg>
 template <class Arg>
 [[gnu::always_inline]] inline int32_t Apply(int32_t kind, const ExprNode& n, Arg& arg,
                                             PixelContext& c) {
+    if (Field f = kFields[SlotOf(kind)]; f.offset >= 0) return ReadField(f, c);
     switch (kind) {
         case ZV_NUMBER: return n.value;
-        case 'x': return c.x;
-        case 'y': return c.y;
-        case 'z': return c.channel;
-        case 't': return c.t;
-        case 'X': return c.width;
-        case 'Y': return c.height;
-        case 'Z': return c.channelCount;
-        case 'D': return c.dMax;
-        case 'M': return c.mMax;
-        case ZV_TOTAL: return c.total;
-        case 'r': return c.red;
-        case 'g': return c.green;
-        case 'b': return c.blue;
-        case 'c': return c.current;
         case 'a': return ReadPixel(c, c.x, c.y, 3);
         case 'i': return Luma(CurrentRgb(c));
         case 'u': return ChromaU(CurrentRgb(c));

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "eval/apply.h"
@@ -34,55 +33,17 @@ constexpr uintptr_t kNativeBudget = 64 * 1024;
 }
 
 using Handler = int32_t (*)(const ExprNode& n, PixelContext& c, uintptr_t stackLimit);
-extern const std::array<Handler, kLastKind - kFirstKind + 2> kHandlers;
+extern const std::array<Handler, kKindSlots> kHandlers;
 
-// Leaves that are plain fields of the record, read in place without a call.
-// Each reads the 4 bytes at its offset; r, g, b and c keep the lowest, their
-// own byte, of the little-endian word.
-struct Leaf {
-    int32_t offset;  // -1: not such a leaf
-    uint32_t mask;
-};
-constexpr std::array<Leaf, kLastKind - kFirstKind + 2> kLeaves = [] {
-    // Filled in here, not by member defaults, which GCC 12 emits as zeros
-    // in a constant array.
-    std::array<Leaf, kLastKind - kFirstKind + 2> t{};
-    for (Leaf& leaf : t) leaf = {-1, 0};
-    auto set = [&t](int32_t kind, size_t offset, uint32_t mask) {
-        t[kind - kFirstKind + 1] = {static_cast<int32_t>(offset), mask};
-    };
-    set('x', offsetof(PixelContext, x), ~0u);
-    set('y', offsetof(PixelContext, y), ~0u);
-    set('z', offsetof(PixelContext, channel), ~0u);
-    set('t', offsetof(PixelContext, t), ~0u);
-    set('X', offsetof(PixelContext, width), ~0u);
-    set('Y', offsetof(PixelContext, height), ~0u);
-    set('Z', offsetof(PixelContext, channelCount), ~0u);
-    set('D', offsetof(PixelContext, dMax), ~0u);
-    set('M', offsetof(PixelContext, mMax), ~0u);
-    set(ZV_TOTAL, offsetof(PixelContext, total), ~0u);
-    set('r', offsetof(PixelContext, red), 0xFF);
-    set('g', offsetof(PixelContext, green), 0xFF);
-    set('b', offsetof(PixelContext, blue), 0xFF);
-    set('c', offsetof(PixelContext, current), 0xFF);
-    return t;
-}();
-
-// Any node: literals and the leaves above are read in place, everything
-// else goes to its kind's handler.
+// Any node: literals and record fields are read in place, which saves a
+// call on most leaves; everything else goes to its kind's handler.
 [[gnu::always_inline]] inline int32_t Eval(const ExprNode* n, PixelContext& c,
                                            uintptr_t stackLimit) {
     if (!n) return 0;
     if (n->kind == ZV_NUMBER) return n->value;
-    uint32_t i = uint32_t(n->kind) - uint32_t(kFirstKind - 1);
-    if (i >= kHandlers.size()) i = 0;
-    Leaf leaf = kLeaves[i];
-    if (leaf.offset >= 0) {
-        uint32_t v;
-        std::memcpy(&v, reinterpret_cast<const unsigned char*>(&c) + leaf.offset, sizeof v);
-        return static_cast<int32_t>(v & leaf.mask);
-    }
-    return kHandlers[i](*n, c, stackLimit);
+    size_t slot = SlotOf(n->kind);
+    if (Field f = kFields[slot]; f.offset >= 0) return ReadField(f, c);
+    return kHandlers[slot](*n, c, stackLimit);
 }
 
 // Apply's arg(i) on the fast path: evaluates child i when asked. Unless the
@@ -114,13 +75,14 @@ int32_t Handle(const ExprNode& n, PixelContext& c, uintptr_t stackLimit) {
     return Apply(K, n, arg, c);
 }
 
-// Entry 0 serves every kind outside the range: a kind without a rule.
-template <int32_t... I>
-constexpr std::array<Handler, sizeof...(I)> MakeHandlers(std::integer_sequence<int32_t, I...>) {
-    return {&Handle<kFirstKind - 1 + I>...};
+// Slot 0 serves every kind outside the range with the handler of 36, a kind
+// without a rule.
+template <size_t... I>
+constexpr std::array<Handler, kKindSlots> MakeHandlers(std::index_sequence<I...>) {
+    return {&Handle<kFirstKind - 1 + static_cast<int32_t>(I)>...};
 }
-const std::array<Handler, kLastKind - kFirstKind + 2> kHandlers =
-    MakeHandlers(std::make_integer_sequence<int32_t, kLastKind - kFirstKind + 2>{});
+const std::array<Handler, kKindSlots> kHandlers =
+    MakeHandlers(std::make_index_sequence<kKindSlots>{});
 
 }  // namespace
 
