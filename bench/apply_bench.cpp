@@ -71,7 +71,8 @@ const char* const kFormulas[] = {
 void Compute(benchmark::State& state) {
     const char* text = kFormulas[state.range(0)];
     const Program program = CompileProgram({{kColourChannels, {text, text, {}, {}}, 1}});
-    const std::unique_ptr<Engine> engine = MakeEngine(program, static_cast<unsigned>(state.range(1)));
+    const std::unique_ptr<Engine> engine =
+        MakeEngine(program, static_cast<unsigned>(state.range(1)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(engine->Render(Picture(), {}, Progress::Silent()));
     }
