@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build --target zorvan_cli
-./build/tools/zorvan/zorvan demo
+cmake --build build --target zorvan_tool
+./build/tools/zorvan/zorvan demo --out build/demo
