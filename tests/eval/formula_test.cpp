@@ -98,36 +98,30 @@ TEST_F(Formulas, Variables) {
     });
 }
 
-// Every built-in once; the trigonometric rows are the tables' telling ones.
+// Every built-in once (their failure tables run on hand-built trees); the
+// trigonometric rows are the tables' telling ones.
 TEST_F(Formulas, Builtins) {
     Check({
         {"abs(-5)", 5},
         {"add(3,4,5)", 5},
         {"cnv(0,0,0,0,1,0,0,0,0,1)", Image::Byte(1, 1, 2)},
-        {"cnv(1,1,1,1,1,1,1,1,1,0)", 255},
         {"ctl(7)", 80},
-        {"ctl(8)", 0},
         {"dif(3,10)", 7},
         {"get(256)", 0},
         {"put(5,300)", 0},
         {"min(3,-4)", -4},
         {"max(3,-4)", 3},
         {"mix(255,0,1,3)", 85},
-        {"mix(10,20,0,0)", 0},
         {"rnd(3,3)", 3},
         {"scl(15,0,10,0,100)", 150},
         {"sqr(25)", 5},
-        {"sqr(-4)", 0},
         {"src(9,-3,1)", Image::Byte(3, 0, 1)},
-        {"src(0,0,4)", 255},
         {"sub(3,4,5)", 5},
         {"val(0,0,255)", 10},
-        {"val(8,0,255)", 0},
         {"c2d(-1,1)", 384},
         {"c2m(40000,40000)", 0},
         {"rad(0,0,1)", Image::Byte(2, 1, 1)},
         {"map(0,15)", 127},
-        {"map(4,15)", 0},
         {"rst(5)", 0},
         {"r2x(0,100)", 100},
         {"r2y(0,100)", 0},
