@@ -51,10 +51,15 @@ inline Choice Pick(int32_t kind, int32_t first) {
 inline int32_t Finish(int32_t kind, int32_t v) {
     return kind == ZV_AND || kind == ZV_OR ? v != 0 : v;
 }
+// The picked child is reached through a branch, never a computed index: a
+// predicted branch lets the processor run ahead into that child before the
+// condition is known.
 template <class Arg>
 [[gnu::always_inline]] inline int32_t Lazy(int32_t kind, Arg& arg) {
     Choice pick = Pick(kind, arg(0));
-    return pick.child ? Finish(kind, arg(pick.child)) : pick.value;
+    if (pick.child == 1) return Finish(kind, arg(1));
+    if (pick.child == 2) return Finish(kind, arg(2));
+    return pick.value;
 }
 
 // F of the arguments of K; CallOn passes the record first. F is a template
