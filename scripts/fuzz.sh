@@ -15,8 +15,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
   -DZORVAN_FUZZ=ON -DZORVAN_SANITIZE=address,undefined -DZORVAN_TESTS=OFF -DZORVAN_TOOLS=OFF
 cmake --build "$build" --target formula_fuzzer
 
-# Seeds: our own, every string literal of the tests, and every line of the
-# example filters (their formula lines among them).
+# Seeds: our own, every string literal of the tests, and every formula of the
+# example filters (a channel line and its indented continuation lines).
 seeds=$build/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds" "$build/corpus"
@@ -28,8 +28,10 @@ while IFS= read -r literal; do
 done < <(grep -ohE '"([^"\\]|\\.)*"' tests/*/*.cpp || true)
 for f in examples/*.zvf; do
   [ -e "$f" ] || continue
-  cp "$f" "$seeds/"
-  split -l 1 -a 4 "$f" "$seeds/$(basename "$f" .zvf)-line-"
+  awk -v out="$seeds/$(basename "$f" .zvf)" '
+    /^(r|g|b|a|rgb|all):/ { n++; sub(/^[a-z]+: */, ""); printf "%s", $0 > (out "-" n); keep = 1; next }
+    keep && /^[ \t]/ { printf "\n%s", $0 > (out "-" n); next }
+    { keep = 0 }' "$f"
 done
 
 "$build/fuzz/formula_fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 \

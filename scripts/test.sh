@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite.
+# Builds everything and runs the whole test suite, then the robustness
+# checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
+# under valgrind, two minutes of fuzzing, the 32-bit build under qemu-i386,
+# and Zorvan.dll for 32- and 64-bit Windows under wine. Each check is also a
+# script of its own (see the README's "Robustness checks").
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+start=$SECONDS
+bash scripts/deps.sh fuzz m32 windows valgrind
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVAN_BENCH=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
+bash scripts/sanitize.sh
+bash scripts/valgrind.sh build
+bash scripts/fuzz.sh 120
+bash scripts/m32.sh
+bash scripts/windows.sh
+echo "all checks passed in $((SECONDS - start)) s"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Every GoogleTest program of a build under valgrind's memcheck: any invalid
-# read or write, use of uninitialised memory or leaked block fails the run.
+# Every GoogleTest program of a build under valgrind's memcheck, with the
+# programs they start (the zorvan tool; not the system's, such as nm): any
+# invalid read or write, use of uninitialised memory or leaked block fails
+# the run.
 # Usage: bash scripts/valgrind.sh [build-dir]   (default build; made when missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +11,7 @@ bash scripts/deps.sh valgrind
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build"
 find "$build/tests" -type f -executable -name '*_test' -print0 | sort -z |
-  xargs -0 -P2 -I{} valgrind -q --error-exitcode=1 --suppressions=scripts/valgrind.supp --leak-check=full \
+  xargs -0 -P2 -I{} valgrind -q --error-exitcode=1 --suppressions=scripts/valgrind.supp \
+    --trace-children=yes --trace-children-skip='/usr/*,/bin/*' --leak-check=full \
     --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible \
     {} --gtest_brief=1
