@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cctype>
 #include <map>
 
 #include "tests/cli/helpers.h"
@@ -202,6 +203,8 @@ struct BadRun {
     std::string message;  // the start of the first line of stderr, after "zorvan: "
 };
 
+void PrintTo(const BadRun& run, std::ostream* os) { *os << run.message; }
+
 class BadInput : public Tool, public testing::WithParamInterface<BadRun> {};
 
 TEST_P(BadInput, FailsCleanly) {
@@ -314,7 +317,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"eval", "x", "--at", "3"}, 2, "--at 3: expected X,Y, two integers"},
         BadRun{{"check"}, 2, "check: give formulas or -f FILE"},
         BadRun{{"demo", "-o", "@/in.png"}, 1, "@/in.png/demo: cannot create the folder: "},
-        BadRun{{}, 2, "A subcommand is required"}));
+        BadRun{{}, 2, "A subcommand is required"}),
+    // Named by index and message, so a failure in ctest's list says which.
+    [](const testing::TestParamInfo<BadRun>& run) {
+        std::string name = std::to_string(run.index) + "_";
+        for (char ch : run.param.message.substr(0, 40)) {
+            name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        }
+        return name;
+    });
 
 }  // namespace
 }  // namespace zv::cli
