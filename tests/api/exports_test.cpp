@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "api/zorvan.h"
 
@@ -67,6 +69,31 @@ TEST(Exports, DeepTreeOnASmallStack) {
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attr);
     EXPECT_TRUE(ok);
+}
+
+// Parse state lives in each call: threads parsing at once see exactly what
+// they would see one after another.
+TEST(Exports, ParsesOnSeveralThreadsAtOnce) {
+    const struct {
+        const char* text;
+        int32_t status;
+    } cases[] = {{"x<X/2 ? r : 255-r", 0}, {"(r, g)", 1}, {"cnv(1,2,3,4,5,6,7,8,9,10), 0", 0},
+                 {"((((r))))", 0}, {"r)", 1}};
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&cases, &failures, t] {
+            for (int round = 0; round < 2000; ++round) {
+                auto [text, want] = cases[(round + t) % 5];
+                int32_t status = -1;
+                ExprNode* root = ZvParse(text, &status, 1);
+                if (status != want || (root != nullptr) != (want == 0)) ++failures[t];
+                ZvFree(root);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
 }  // namespace
