@@ -139,7 +139,7 @@ template <class Arg>
         case ZV_VAL: return CallOn<ZV_VAL, ControlValue>(c, arg);
         case ZV_SRC: return CallOn<ZV_SRC, ReadPixel>(c, arg);
         case ZV_RAD: return CallOn<ZV_RAD, PolarPixel>(c, arg);
-        case ZV_CNV: return Convolve(c, Args<ZV_CNV>(arg));
+        case ZV_CNV: return Convolve(c, c.x, c.y, Args<ZV_CNV>(arg));
 
         default:  // no rule: report the kind, evaluate none of the children
             c.unhandledKind = n.kind;

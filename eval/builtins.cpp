@@ -2,15 +2,10 @@
 
 namespace zv {
 
-int32_t Convolve(const PixelContext& c, const std::array<int32_t, 10>& k) {
-    int32_t divisor = k[9];
-    if (divisor == 0) return 255;
-    uint32_t sum = 0;                  // wraps
-    for (int32_t i = 0; i < 9; ++i) {  // row by row, from the row above
-        int32_t p = ReadPixel(c, Add(c.x, i % 3 - 1), Add(c.y, i / 3 - 1), c.channel);
-        sum += uint32_t(k[i]) * uint32_t(p);
-    }
-    return Div(static_cast<int32_t>(sum), divisor);
+int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<int32_t, 10>& k) {
+    return ConvolveWith(k, [&](int32_t i) {
+        return ReadPixel(c, Add(x, i % 3 - 1), Add(y, i / 3 - 1), c.channel);
+    });
 }
 
 namespace {

@@ -94,8 +94,20 @@ inline int32_t PolarPixel(const PixelContext& c, int32_t d, int32_t m, int32_t z
     return ReadPixel(c, Add(c.centerX, PolarX(d, m)), Add(c.centerY, PolarY(d, m)), z);
 }
 
-// 3 x 3 weights k[0..8] row by row around the current pixel, divided by k[9].
-int32_t Convolve(const PixelContext& c, const std::array<int32_t, 10>& k);
+// 3 x 3 weights k[0..8] row by row around a pixel, divided by k[9];
+// sample(i) is the pixel under weight i, from the row above, left to right.
+template <class Sample>
+[[gnu::always_inline]] inline int32_t ConvolveWith(const std::array<int32_t, 10>& k,
+                                                   const Sample& sample) {
+    int32_t divisor = k[9];
+    if (divisor == 0) return 255;
+    uint32_t sum = 0;  // wraps
+    for (int32_t i = 0; i < 9; ++i) sum += uint32_t(k[i]) * uint32_t(sample(i));
+    return Div(static_cast<int32_t>(sum), divisor);
+}
+
+// The same around the pixel (x, y), in the record's channel.
+int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<int32_t, 10>& k);
 
 // A value from lo to hi from this thread's generator.
 int32_t Random(int32_t lo, int32_t hi);

@@ -37,6 +37,12 @@ class Engine {
 
 // An engine for program that uses up to `threads` threads (at least 1). The
 // program must outlive it. Results do not depend on the number of threads.
+// Channels whose formulas are pure run by spans of pixels; programs that
+// call put or rnd, and formulas too deep to compile, take ZvExec per pixel.
 std::unique_ptr<Engine> MakeEngine(const Program& program, unsigned threads);
+
+// The same, with one ZvExec call per pixel and channel for every program:
+// what the span path must equal byte for byte.
+std::unique_ptr<Engine> MakePixelEngine(const Program& program, unsigned threads);
 
 }  // namespace zv::cli

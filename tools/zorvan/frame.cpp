@@ -35,4 +35,19 @@ FrameRecord::FrameRecord(const Image& source, int32_t channels, const FrameSetti
     }
 }
 
+void RenderPixelRow(const Program& program, const Image& source, Image& out,
+                    const std::vector<int32_t>& computed, PixelContext& record, int32_t y) {
+    const uint8_t* pixel = source.Row(y);
+    uint8_t* target = out.Row(y);
+    for (int32_t x = 0; x < source.width; ++x) {
+        MoveTo(record, pixel, x, y);
+        for (const int32_t k : computed) {
+            target[k] =
+                ClampToByte(EvaluateChannel(program.trees[k], record, pixel, source.channels, k));
+        }
+        pixel += source.channels;
+        target += out.channels;
+    }
+}
+
 }  // namespace zv::cli

@@ -55,4 +55,9 @@ inline uint8_t ClampToByte(int32_t value) {
     return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
+// Row y of the channels `computed` of out, one ZvExec call per pixel and
+// channel in visiting order.
+void RenderPixelRow(const Program& program, const Image& source, Image& out,
+                    const std::vector<int32_t>& computed, PixelContext& record, int32_t y);
+
 }  // namespace zv::cli

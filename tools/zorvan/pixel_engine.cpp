@@ -5,7 +5,6 @@
 // thread with its own record, which gives the same bytes for any number of
 // threads.
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -14,12 +13,11 @@
 
 #include "tools/zorvan/engine.h"
 #include "tools/zorvan/frame.h"
+#include "tools/zorvan/row_blocks.h"
 
 namespace zv::cli {
 
 namespace {
-
-constexpr int32_t kRowsPerTask = 4;
 
 // One thread that lives as long as the engine and runs its tasks one at a
 // time. rnd keeps its state per thread, so running every ordered frame here
@@ -84,7 +82,10 @@ class PixelEngine final : public Engine {
             if (program_.Computes(k)) computed.push_back(k);
         }
         const auto rows = [&](PixelContext& record, int32_t from, int32_t to) {
-            RenderRows(source, out, computed, record, from, to, progress);
+            for (int32_t y = from; y < to; ++y) {
+                RenderPixelRow(program_, source, out, computed, record, y);
+                progress.Advance(1);
+            }
         };
         if (program_.visitingOrder) {
             if (!serial_) serial_ = std::make_unique<SerialThread>();
@@ -93,47 +94,13 @@ class PixelEngine final : public Engine {
                 rows(record, 0, source.height);
             });
         } else {
-            RenderParallel(frame, source.height, rows);
+            ForEachRowBlock(
+                threads_, source.height, [&frame] { return frame.Fresh(); }, rows);
         }
         return out;
     }
 
    private:
-    void RenderRows(const Image& source, Image& out, const std::vector<int32_t>& computed,
-                    PixelContext& record, int32_t from, int32_t to, Progress& progress) const {
-        for (int32_t y = from; y < to; ++y) {
-            const uint8_t* pixel = source.Row(y);
-            uint8_t* target = out.Row(y);
-            for (int32_t x = 0; x < source.width; ++x) {
-                MoveTo(record, pixel, x, y);
-                for (const int32_t k : computed) {
-                    target[k] = ClampToByte(
-                        EvaluateChannel(program_.trees[k], record, pixel, source.channels, k));
-                }
-                pixel += source.channels;
-                target += out.channels;
-            }
-            progress.Advance(1);
-        }
-    }
-
-    template <typename Rows>
-    void RenderParallel(const FrameRecord& frame, int32_t height, const Rows& rows) const {
-        std::atomic<int32_t> next{0};
-        const auto work = [&] {
-            PixelContext record = frame.Fresh();
-            for (;;) {
-                const int32_t from = next.fetch_add(kRowsPerTask);
-                if (from >= height) return;
-                rows(record, from, std::min(height, from + kRowsPerTask));
-            }
-        };
-        const unsigned tasks = static_cast<unsigned>((height + kRowsPerTask - 1) / kRowsPerTask);
-        std::vector<std::jthread> helpers;  // joined however this returns
-        for (unsigned i = 1; i < std::min(threads_, tasks); ++i) helpers.emplace_back(work);
-        work();
-    }
-
     const Program& program_;
     unsigned threads_;
     std::unique_ptr<SerialThread> serial_;
@@ -141,7 +108,7 @@ class PixelEngine final : public Engine {
 
 }  // namespace
 
-std::unique_ptr<Engine> MakeEngine(const Program& program, unsigned threads) {
+std::unique_ptr<Engine> MakePixelEngine(const Program& program, unsigned threads) {
     return std::make_unique<PixelEngine>(program, threads);
 }
 
