@@ -42,13 +42,15 @@ class Compiler {
         for (int32_t j = 0; j < s.arity; ++j) {
             const int32_t a = Node(Child(*n, j), depth + 1);
             if (reason) return 0;
+            // Pure, so the branch not taken may go; a fixed condition picks one.
+            if (kind == '?' && j == 0 && folded_[a]) {
+                return Node(Child(*n, p_.constants[a] ? 1 : 2), depth + 1);
+            }
             s.args[j] = a;
             folds = folds && folded_[a];
             v.varying = v.varying || p_.values[a].varying;
             v.channel = v.channel || p_.values[a].channel;
         }
-        // Pure, so the branch not taken may go; a fixed condition picks one.
-        if (kind == '?' && folded_[s.args[0]]) return s.args[p_.constants[s.args[0]] ? 1 : 2];
         if (folds) {
             auto arg = [&](int32_t j) { return p_.constants[s.args[j]]; };
             PixelContext unused{};
