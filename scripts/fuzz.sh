@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Fuzzes ZvParse, ZvExec and ZvFree with libFuzzer under AddressSanitizer and
-# UndefinedBehaviorSanitizer for a bounded time. Any crash, leak, UB report or
-# unit slower than 10 s fails the run and leaves its input in build-fuzz/
-# (crash-*, leak-*, timeout-*); replay one with
-#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...
-# The corpus grows in build-fuzz/corpus and is kept between runs.
-# Usage: bash scripts/fuzz.sh [seconds]   (default 120)
+# Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer,
+# each target for a bounded time: formula_fuzzer (ZvParse, ZvExec and ZvFree
+# on arbitrary bytes), then span_fuzzer (the tool's span evaluator against
+# ZvExec). Any crash, leak, UB report, mismatch or unit slower than 10 s fails
+# the run and leaves its input in build-fuzz/ (crash-*, leak-*, timeout-*);
+# replay one with
+#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or span_fuzzer)
+# Each target's corpus grows in build-fuzz/corpus/TARGET and is kept between
+# runs.
+# Usage: bash scripts/fuzz.sh [seconds per target]   (default 120)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
@@ -13,13 +16,13 @@ build=build-fuzz
 bash scripts/deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZORVAN_FUZZ=ON -DZORVAN_SANITIZE=address,undefined -DZORVAN_TESTS=OFF -DZORVAN_TOOLS=OFF
-cmake --build "$build" --target formula_fuzzer
+cmake --build "$build" --target formula_fuzzer span_fuzzer
 
 # Seeds: our own, every string literal of the tests, and every formula of the
 # example filters (a channel line and its indented continuation lines).
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds" "$build/corpus"
+mkdir -p "$seeds"
 cp fuzz/seeds/* "$seeds"/
 n=0
 while IFS= read -r literal; do
@@ -34,6 +37,9 @@ for f in examples/*.zvf; do
     { keep = 0 }' "$f"
 done
 
-"$build/fuzz/formula_fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-  -rss_limit_mb=2048 -dict=fuzz/formula.dict -artifact_prefix="$build/" \
-  -print_final_stats=1 "$build/corpus" "$seeds"
+for target in formula_fuzzer span_fuzzer; do
+  mkdir -p "$build/corpus/$target"
+  "$build/fuzz/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+    -rss_limit_mb=2048 -dict=fuzz/formula.dict -artifact_prefix="$build/" \
+    -print_final_stats=1 "$build/corpus/$target" "$seeds"
+done

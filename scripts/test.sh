@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite, then the robustness
 # checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
-# under valgrind, two minutes of fuzzing, the 32-bit build under qemu-i386,
-# and Zorvan.dll for 32- and 64-bit Windows under wine. Each check is also a
-# script of its own (see the README's "Robustness checks").
+# under valgrind, 75 seconds of fuzzing for each fuzz target, the 32-bit
+# build under qemu-i386, and Zorvan.dll for 32- and 64-bit Windows under
+# wine. Each check is also a script of its own (see the README's
+# "Robustness checks").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -13,7 +14,7 @@ cmake --build build
 ctest --test-dir build --output-on-failure -j2
 bash scripts/sanitize.sh
 bash scripts/valgrind.sh build
-bash scripts/fuzz.sh 120
+bash scripts/fuzz.sh 75
 bash scripts/m32.sh
 bash scripts/windows.sh
 echo "all checks passed in $((SECONDS - start)) s"
