@@ -105,6 +105,19 @@ TEST(Span, RefusesWhatMustRunInVisitingOrder) {
     }
 }
 
+// The left side of a sequence runs for its effects: a store there must not
+// go with the value it yields, so such a formula stays with ZvExec.
+TEST(Span, RefusesAStoreOnTheLeftOfASequence) {
+    for (const char* text : {"put(3, 0), get(0)", "x ? put(r, 1) : 0, get(1) + c",
+                             "put(x, 2), put(y, 3), get(2) - get(3)"}) {
+        const Parsed p(text);
+        ASSERT_EQ(p.status, 0) << text;
+        const zv::SpanCompiled compiled = zv::CompileSpans(p.root);
+        EXPECT_FALSE(compiled.program) << text;
+        EXPECT_STREQ(compiled.reason, "calls put") << text;
+    }
+}
+
 // Folding uses the evaluator's rules: the overflowing division wraps, by
 // zero is 0, shifts take the count modulo 32; a fixed condition drops the
 // branch not taken, and the left side of a sequence goes.
