@@ -43,10 +43,29 @@ template <int32_t K, uint32_t kScalars>
 void Loop(const SpanStep& s, const SpanFrame& f) {
     const Arguments<RuleOf(K).arity, kScalars> args(s, f);
     int32_t* out = Lane(f, s.out);
-    for (int32_t i = 0; i < f.n; ++i) {
-        auto arg = [&](int32_t j) { return args.At(j, i); };
+    for (int32_t i = 0, n = f.n; i < n; ++i) {
+        // Every argument is read before Apply picks among them: loads it
+        // makes only on one side of a branch would keep the loop scalar.
+        std::array<int32_t, RuleOf(K).arity> v;
+        for (int32_t j = 0; j < RuleOf(K).arity; ++j) v[j] = args.At(j, i);
+        auto arg = [&v](int32_t j) { return v[j]; };
         out[i] = Apply(K, *s.node, arg, *f.context);
     }
+}
+
+// Bytes of a row at a fixed stride. Adjacent bytes (an alpha plane) are
+// widened by vector loads; at other strides GCC's vector code assembles the
+// bytes on the stack and stalls, so they are read one at a time.
+template <int64_t kStride>
+void Copy(ChannelRow row, int32_t x0, int32_t n, int32_t* out) {
+    const int64_t stride = kStride ? kStride : row.stride;
+    const uint8_t* p = row.base + x0 * stride;
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 4 * stride) {
+        out[i] = p[0], out[i + 1] = p[stride], out[i + 2] = p[2 * stride],
+        out[i + 3] = p[3 * stride];
+    }
+    for (; i < n; ++i, p += stride) out[i] = *p;
 }
 
 // Channel z of the image along the run, as ReadPixel reads it; rows that
@@ -55,9 +74,12 @@ void Load(const SpanFrame& f, int32_t z, int32_t* out) {
     const PixelContext& c = *f.context;
     if (f.x0 >= 0 && f.x0 + f.n - 1 <= c.maxX && uint32_t(z) <= 3) {
         const ChannelRow row = RowOf(c, Clamp(c.y, c.maxY), z);
-        for (int32_t i = 0; i < f.n; ++i) out[i] = row.At(f.x0 + i);
+        switch (row.stride) {
+            case 1: return Copy<1>(row, f.x0, f.n, out);
+            default: return Copy<0>(row, f.x0, f.n, out);
+        }
     } else {
-        for (int32_t i = 0; i < f.n; ++i) out[i] = ReadPixel(c, f.x0 + i, c.y, z);
+        for (int32_t i = 0, n = f.n; i < n; ++i) out[i] = ReadPixel(c, f.x0 + i, c.y, z);
     }
 }
 
@@ -67,7 +89,7 @@ void Leaf(const SpanStep& s, const SpanFrame& f) {
     const PixelContext& c = *f.context;
     int32_t* out = Lane(f, s.out);
     const int32_t dy = Sub(c.y, c.centerY);
-    for (int32_t i = 0; i < f.n; ++i) {
+    for (int32_t i = 0, n = f.n; i < n; ++i) {
         const int32_t x = f.x0 + i;
         if constexpr (K == 'x') out[i] = x;
         if constexpr (K == 'd') out[i] = Direction(Sub(x, c.centerX), dy);
@@ -100,13 +122,13 @@ void Convolution(const SpanStep& s, const SpanFrame& f) {
     if (inside) {
         const std::array<ChannelRow, 3> rows = {
             RowOf(c, c.y - 1, c.channel), RowOf(c, c.y, c.channel), RowOf(c, c.y + 1, c.channel)};
-        for (int32_t i = 0; i < f.n; ++i) {
+        for (int32_t i = 0, n = f.n; i < n; ++i) {
             const int32_t x = f.x0 + i;
             out[i] =
                 ConvolveWith(weights(i), [&](int32_t j) { return rows[j / 3].At(x + j % 3 - 1); });
         }
     } else {
-        for (int32_t i = 0; i < f.n; ++i) out[i] = Convolve(c, f.x0 + i, c.y, weights(i));
+        for (int32_t i = 0, n = f.n; i < n; ++i) out[i] = Convolve(c, f.x0 + i, c.y, weights(i));
     }
 }
 

@@ -24,6 +24,20 @@ struct Group {
     std::vector<int32_t> channels;
 };
 
+// A run's values clamped into every stride-th byte: first into adjacent
+// bytes, which vectorises, then spread out one at a time (GCC's vector code
+// for a strided store of bytes is slower than the scalar loop).
+void Store(const int32_t* values, int32_t n, uint8_t* p, size_t stride) {
+    uint8_t bytes[kSpanMax];
+    for (int32_t i = 0; i < n; ++i) bytes[i] = ClampToByte(values[i]);
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4, p += 4 * stride) {
+        p[0] = bytes[i], p[stride] = bytes[i + 1], p[2 * stride] = bytes[i + 2],
+        p[3 * stride] = bytes[i + 3];
+    }
+    for (; i < n; ++i, p += stride) *p = bytes[i];
+}
+
 class SpanEngine final : public Engine {
    public:
     SpanEngine(const Program& program, unsigned threads)
@@ -54,7 +68,12 @@ class SpanEngine final : public Engine {
 
     Image Render(const Image& source, const FrameSettings& settings, Progress& progress) override {
         const int32_t channels = OutputChannels(program_, source);
-        Image out = WithChannels(source, channels);
+        // Channels without a formula are copied; when every one has a
+        // formula, the copy would only be overwritten.
+        bool keeps = false;
+        for (int32_t k = 0; k < channels; ++k) keeps = keeps || !program_.Computes(k);
+        Image out =
+            keeps ? WithChannels(source, channels) : Image(source.width, source.height, channels);
         const FrameRecord frame(source, channels, settings);
         std::vector<int32_t> perPixel;
         for (const Group& g : groups_) {
@@ -108,9 +127,8 @@ class SpanEngine final : public Engine {
                 r.Start(w.record, x0, n);
                 for (const int32_t k : g.channels) {
                     if (k >= out.channels) continue;
-                    const int32_t* values = r.Values(k);
                     uint8_t* p = target + static_cast<size_t>(x0) * out.channels + k;
-                    for (int32_t i = 0; i < n; ++i) p[i * out.channels] = ClampToByte(values[i]);
+                    Store(r.Values(k), n, p, static_cast<size_t>(out.channels));
                 }
             }
         }

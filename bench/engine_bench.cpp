@@ -1,0 +1,154 @@
+// The whole-image engines on a 4000 x 3000 RGB picture, compute only: the
+// span engine and the per-pixel ZvExec engine against the same four filters
+// written as plain C++ loops, each with 1 and 2 threads.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "eval/arith.h"
+#include "eval/builtins.h"
+#include "tools/zorvan/engine.h"
+#include "tools/zorvan/test_image.h"
+
+namespace zv::cli {
+namespace {
+
+constexpr int32_t kWidth = 4000;
+constexpr int32_t kHeight = 3000;
+
+const Image& Picture() {
+    static const Image picture = TestImage(kWidth, kHeight);
+    return picture;
+}
+
+const char* const kFormulas[] = {
+    "255 - c",
+    "x < X / 2 ? c : 255 - c",
+    "rad(d + 160 * (M - m) / M * (M - m) / M, m, z)",
+    "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)",
+};
+
+// The same filters as a user writes them: one function per row, rows split
+// evenly between the threads.
+using RowFunction = void (*)(const Image& in, Image& out, int32_t y);
+
+uint8_t ToByte(int32_t v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+void InvertRow(const Image& in, Image& out, int32_t y) {
+    const uint8_t* p = in.Row(y);
+    uint8_t* q = out.Row(y);
+    for (size_t i = 0; i < in.RowBytes(); ++i) q[i] = static_cast<uint8_t>(255 - p[i]);
+}
+
+void SplitRow(const Image& in, Image& out, int32_t y) {
+    const uint8_t* p = in.Row(y);
+    uint8_t* q = out.Row(y);
+    for (int32_t x = 0; x < in.width; ++x) {
+        for (int32_t k = 0; k < 3; ++k) {
+            const uint8_t v = p[3 * x + k];
+            q[3 * x + k] = x < in.width / 2 ? v : static_cast<uint8_t>(255 - v);
+        }
+    }
+}
+
+// Angle and distance from the centre with the same arctangent and square
+// root, computed once per pixel for all three channels.
+void TwirlRow(const Image& in, Image& out, int32_t y) {
+    const int32_t cx = in.width / 2, cy = in.height / 2;
+    const auto big = static_cast<int32_t>(std::sqrt(double(cx) * cx + double(cy) * cy));
+    uint8_t* q = out.Row(y);
+    for (int32_t x = 0; x < in.width; ++x) {
+        const int32_t dx = x - cx, dy = y - cy;
+        const int32_t d = Direction(dx, dy);
+        const auto m = static_cast<int32_t>(std::sqrt(double(dx * dx + dy * dy)));
+        const int32_t a = d + 160 * (big - m) / big * (big - m) / big;
+        const int32_t col = std::clamp(cx + Cosine(a) * m / 512, 0, in.width - 1);
+        const int32_t row = std::clamp(cy + Sine(a) * m / 512, 0, in.height - 1);
+        const uint8_t* p = in.Row(row) + 3 * col;
+        for (int32_t k = 0; k < 3; ++k) q[3 * x + k] = p[k];
+    }
+}
+
+void BlurRow(const Image& in, Image& out, int32_t y) {
+    static const int32_t kWeights[3][3] = {{1, 2, 1}, {2, 4, 2}, {1, 2, 1}};
+    uint8_t* q = out.Row(y);
+    for (int32_t x = 0; x < in.width; ++x) {
+        for (int32_t k = 0; k < 3; ++k) {
+            int32_t sum = 0;
+            for (int32_t j = -1; j <= 1; ++j) {
+                const uint8_t* p = in.Row(std::clamp(y + j, 0, in.height - 1));
+                for (int32_t i = -1; i <= 1; ++i) {
+                    sum += kWeights[j + 1][i + 1] * p[3 * std::clamp(x + i, 0, in.width - 1) + k];
+                }
+            }
+            q[3 * x + k] = ToByte(sum / 16);
+        }
+    }
+}
+
+const RowFunction kPlain[] = {InvertRow, SplitRow, TwirlRow, BlurRow};
+
+Image RunPlain(RowFunction row, const Image& in, int threads) {
+    Image out(in.width, in.height, in.channels);
+    const auto part = [&](int t) {
+        for (int32_t y = in.height * t / threads; y < in.height * (t + 1) / threads; ++y) {
+            row(in, out, y);
+        }
+    };
+    std::vector<std::jthread> helpers;
+    for (int t = 1; t < threads; ++t) helpers.emplace_back(part, t);
+    part(0);
+    return out;
+}
+
+void SetPixelRate(benchmark::State& state, const char* label) {
+    state.SetItemsProcessed(state.iterations() * int64_t{kWidth} * kHeight);
+    state.SetLabel(label);
+}
+
+// Args: the filter's index in kFormulas, the number of threads.
+void Plain(benchmark::State& state) {
+    const auto threads = static_cast<int>(state.range(1));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(RunPlain(kPlain[state.range(0)], Picture(), threads));
+    }
+    SetPixelRate(state, kFormulas[state.range(0)]);
+}
+
+void Run(benchmark::State& state, decltype(&MakeEngine) make) {
+    const char* text = kFormulas[state.range(0)];
+    const Program program = CompileProgram({{kColourChannels, {text, text, {}, {}}, 1}});
+    const std::unique_ptr<Engine> engine = make(program, static_cast<unsigned>(state.range(1)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(engine->Render(Picture(), {}, Progress::Silent()));
+    }
+    SetPixelRate(state, text);
+}
+void Span(benchmark::State& state) {
+    Run(state, MakeEngine);
+}
+void PerPixel(benchmark::State& state) {
+    Run(state, MakePixelEngine);
+}
+
+void Arguments(benchmark::internal::Benchmark* b) {
+    b->ArgsProduct({{0, 1, 2, 3}, {1, 2}})
+        ->ArgNames({"filter", "threads"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+BENCHMARK(Plain)->Apply(Arguments);
+BENCHMARK(Span)->Apply(Arguments);
+BENCHMARK(PerPixel)->Apply(Arguments);
+
+}  // namespace
+}  // namespace zv::cli
+
+BENCHMARK_MAIN();
