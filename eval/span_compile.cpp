@@ -28,13 +28,12 @@ class Compiler {
         if (depth > kMaxDepth) return Refuse("nested too deeply");
         const int32_t kind = n->kind;
         const Depends d = DependsOf(kind);
-        if (d.effect) {
-            return Refuse(kind == ZV_PUT   ? "calls put"
-                          : kind == ZV_RND ? "calls rnd"
-                                           : "has a node kind without a rule");
-        }
+        if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
-        if (kind == ZV_SEQ) return Node(Child(*n, 1), depth + 1);  // the left side does nothing
+        if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
+            Pure(Child(*n, 0), depth + 1);
+            return Node(Child(*n, 1), depth + 1);
+        }
 
         SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
         SpanValue v{d.position, d.channel, -1};
@@ -74,6 +73,19 @@ class Compiler {
     }
 
    private:
+    static const char* EffectOf(int32_t kind) {
+        return kind == ZV_PUT   ? "calls put"
+               : kind == ZV_RND ? "calls rnd"
+                                : "has a node kind without a rule";
+    }
+    // Refuses n if anything in it has an effect.
+    void Pure(const ExprNode* n, int32_t depth) {
+        if (!n || reason) return;
+        if (depth > kMaxDepth) return void(Refuse("nested too deeply"));
+        if (DependsOf(n->kind).effect) return void(Refuse(EffectOf(n->kind)));
+        for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
+    }
+
     int32_t NewValue(SpanValue v, int32_t constant, bool folded) {
         p_.values.push_back(v);
         p_.constants.push_back(constant);
