@@ -184,6 +184,18 @@ TEST(SpanExact, ExamplesGiveTheBytesOfThePerPixelEngine) {
     }
 }
 
+// The span engine makes the opaque alpha plane of an RGB image only when a
+// formula can read it.
+TEST(SpanExact, AlphaOfAnRgbImageReadsOpaque) {
+    const Image source = TestImage(9, 4);
+    for (const char* text : {"a", "src(x, y, z + 3) - 1", "rad(d, m, 3) - 2", "255 - c"}) {
+        const Program program = CompileProgram({{kColourChannels, {text, "", {}, {}}, 1}});
+        EXPECT_EQ(Render(MakeEngine(program, 1), source, {}).pixels,
+                  Render(MakePixelEngine(program, 1), source, {}).pixels)
+            << text;
+    }
+}
+
 // apply -v names each channel's path; a formula too deep to compile runs
 // per pixel beside the compiled ones, with the same bytes.
 TEST(SpanExact, PathsSayWhichWayAndWhy) {

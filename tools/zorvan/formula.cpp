@@ -64,18 +64,22 @@ Tree CompileFormula(const FormulaText& formula) {
     throw Failure(kExitUsage, at.where + what, at.excerpt);
 }
 
-bool DependsOnVisitingOrder(const ExprNode* root) {
+bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds) {
     std::vector<const ExprNode*> pending;
     if (root) pending.push_back(root);
     while (!pending.empty()) {
         const ExprNode* node = pending.back();
         pending.pop_back();
-        if (node->kind == ZV_PUT || node->kind == ZV_RND) return true;
+        if (std::find(kinds.begin(), kinds.end(), node->kind) != kinds.end()) return true;
         for (int32_t i = 0; i < node->childCount; ++i) {
             if (node->children[i]) pending.push_back(node->children[i]);
         }
     }
     return false;
+}
+
+bool DependsOnVisitingOrder(const ExprNode* root) {
+    return HasKind(root, {ZV_PUT, ZV_RND});
 }
 
 }  // namespace zv::cli

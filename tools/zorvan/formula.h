@@ -2,6 +2,7 @@
 // offending token, and what the tool needs to know about a tree.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ struct FormulaText {
 // message names the label and the position, the detail shows the line with
 // a caret under the token where the parse stopped.
 Tree CompileFormula(const FormulaText& formula);
+
+// Whether the tree has a node of one of the kinds (looking at every child,
+// evaluated or not).
+bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds);
 
 // Whether the value at one pixel can depend on what was computed before it:
 // true when the tree calls put or rnd.

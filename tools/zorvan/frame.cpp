@@ -8,7 +8,8 @@ int32_t OutputChannels(const Program& program, const Image& source) {
     return source.channels == 4 || program.addsAlpha ? 4 : 3;
 }
 
-FrameRecord::FrameRecord(const Image& source, int32_t channels, const FrameSettings& settings)
+FrameRecord::FrameRecord(const Image& source, int32_t channels, const FrameSettings& settings,
+                         bool readsAlpha)
     : rows_(source.height) {
     for (int32_t y = 0; y < source.height; ++y) rows_[y] = source.Row(y);
     PixelContext& r = base_;
@@ -29,7 +30,7 @@ FrameRecord::FrameRecord(const Image& source, int32_t channels, const FrameSetti
     r.pixelStride = source.channels;
     r.pixelBase = 0;
     for (int32_t k = 0; k < 4; ++k) r.channelOffset[k] = k < source.channels ? k : 0;
-    if (source.channels < 4) {
+    if (source.channels < 4 && readsAlpha) {
         opaque_.assign(static_cast<size_t>(source.width) * source.height, 255);
         r.alphaPlane = opaque_.data();
     }

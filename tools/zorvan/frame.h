@@ -17,10 +17,12 @@ int32_t OutputChannels(const Program& program, const Image& source);
 
 // The parts of the record that hold for a whole frame: the source image's
 // rows, the sizes, the centre, D and M, the controls, t and total. An image
-// without alpha reads alpha from an opaque plane of 255.
+// without alpha reads alpha from an opaque plane of 255, which an engine
+// whose formulas read no alpha may go without (readsAlpha false).
 class FrameRecord {
    public:
-    FrameRecord(const Image& source, int32_t channels, const FrameSettings& settings);
+    FrameRecord(const Image& source, int32_t channels, const FrameSettings& settings,
+                bool readsAlpha = true);
     FrameRecord(const FrameRecord&) = delete;
     FrameRecord& operator=(const FrameRecord&) = delete;
 

@@ -53,6 +53,9 @@ class SpanEngine final : public Engine {
                 g = groups_.end() - 1;
             }
             g->channels.push_back(k);
+            // Channels 0..2 read alpha only through these; c and cnv read
+            // it when alpha is computed.
+            readsAlpha_ = readsAlpha_ || HasKind(program.trees[k], {'a', ZV_SRC, ZV_RAD});
         }
     }
 
@@ -74,13 +77,14 @@ class SpanEngine final : public Engine {
         for (int32_t k = 0; k < channels; ++k) keeps = keeps || !program_.Computes(k);
         Image out =
             keeps ? WithChannels(source, channels) : Image(source.width, source.height, channels);
-        const FrameRecord frame(source, channels, settings);
         std::vector<int32_t> perPixel;
         for (const Group& g : groups_) {
             for (const int32_t k : g.channels) {
                 if (!g.program && k < channels) perPixel.push_back(k);
             }
         }
+        const FrameRecord frame(source, channels, settings,
+                                readsAlpha_ || !perPixel.empty() || channels == 4);
         std::sort(perPixel.begin(), perPixel.end());
         const auto makeWorker = [&] { return Worker(frame.Fresh(), groups_); };
         const auto rows = [&](Worker& w, int32_t from, int32_t to) {
@@ -137,6 +141,7 @@ class SpanEngine final : public Engine {
     const Program& program_;
     unsigned threads_;
     std::vector<Group> groups_;
+    bool readsAlpha_ = false;
 };
 
 }  // namespace
