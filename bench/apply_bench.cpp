@@ -6,20 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "bench/picture.h"
 #include "tools/zorvan/engine.h"
 #include "tools/zorvan/image_io.h"
-#include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
 namespace {
-
-constexpr int32_t kWidth = 4000;
-constexpr int32_t kHeight = 3000;
-
-const Image& Picture() {
-    static const Image picture = TestImage(kWidth, kHeight);
-    return picture;
-}
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -41,7 +33,7 @@ const std::string& Encoded(FileFormat format) {
 }
 
 void SetPixelRate(benchmark::State& state) {
-    state.SetItemsProcessed(state.iterations() * int64_t{kWidth} * kHeight);
+    state.SetItemsProcessed(state.iterations() * int64_t{kBenchWidth} * kBenchHeight);
 }
 
 void Decode(benchmark::State& state, FileFormat format) {

@@ -10,21 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench/picture.h"
 #include "eval/arith.h"
 #include "eval/builtins.h"
 #include "tools/zorvan/engine.h"
-#include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
 namespace {
-
-constexpr int32_t kWidth = 4000;
-constexpr int32_t kHeight = 3000;
-
-const Image& Picture() {
-    static const Image picture = TestImage(kWidth, kHeight);
-    return picture;
-}
 
 const char* const kFormulas[] = {
     "255 - c",
@@ -109,7 +101,7 @@ Image RunPlain(RowFunction row, const Image& in, int threads) {
 }
 
 void SetPixelRate(benchmark::State& state, const char* label) {
-    state.SetItemsProcessed(state.iterations() * int64_t{kWidth} * kHeight);
+    state.SetItemsProcessed(state.iterations() * int64_t{kBenchWidth} * kBenchHeight);
     state.SetLabel(label);
 }
 
