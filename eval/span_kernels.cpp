@@ -55,17 +55,18 @@ void Loop(const SpanStep& s, const SpanFrame& f) {
 
 // Bytes of a row at a fixed stride. Adjacent bytes (an alpha plane) are
 // widened by vector loads; at other strides GCC's vector code assembles the
-// bytes on the stack and stalls, so they are read one at a time.
+// bytes on the stack and stalls, so they are read four at a time through a
+// moving pointer, which it leaves scalar.
 template <int64_t kStride>
 void Copy(ChannelRow row, int32_t x0, int32_t n, int32_t* out) {
     const int64_t stride = kStride ? kStride : row.stride;
-    const uint8_t* p = row.base + x0 * stride;
+    const uint8_t* p = row.base + x0 * stride;  // stays on a byte of the run
     int32_t i = 0;
-    for (; i + 4 <= n; i += 4, p += 4 * stride) {
+    for (; i + 4 < n; i += 4, p += 4 * stride) {
         out[i] = p[0], out[i + 1] = p[stride], out[i + 2] = p[2 * stride],
         out[i + 3] = p[3 * stride];
     }
-    for (; i < n; ++i, p += stride) out[i] = *p;
+    for (int32_t j = 0; i < n; ++i, ++j) out[i] = p[j * stride];
 }
 
 // Channel z of the image along the run, as ReadPixel reads it; rows that

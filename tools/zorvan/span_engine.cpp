@@ -31,11 +31,11 @@ void Store(const int32_t* values, int32_t n, uint8_t* p, size_t stride) {
     uint8_t bytes[kSpanMax];
     for (int32_t i = 0; i < n; ++i) bytes[i] = ClampToByte(values[i]);
     int32_t i = 0;
-    for (; i + 4 <= n; i += 4, p += 4 * stride) {
+    for (; i + 4 < n; i += 4, p += 4 * stride) {  // p stays on a byte of the run
         p[0] = bytes[i], p[stride] = bytes[i + 1], p[2 * stride] = bytes[i + 2],
         p[3 * stride] = bytes[i + 3];
     }
-    for (; i < n; ++i, p += stride) *p = bytes[i];
+    for (size_t j = 0; i < n; ++i, ++j) p[j * stride] = bytes[i];
 }
 
 class SpanEngine final : public Engine {
