@@ -39,6 +39,13 @@ struct Arguments {
     }
 };
 
+// Apply's arg(j) on a pixel's loaded arguments. One type for every loop, so
+// that Apply is instantiated once and folded to a kind in each loop.
+struct Loaded {
+    const int32_t* v;
+    [[gnu::always_inline]] int32_t operator()(int32_t j) const { return v[j]; }
+};
+
 template <int32_t K, uint32_t kScalars>
 void Loop(const SpanStep& s, const SpanFrame& f) {
     const Arguments<RuleOf(K).arity, kScalars> args(s, f);
@@ -48,7 +55,7 @@ void Loop(const SpanStep& s, const SpanFrame& f) {
         // makes only on one side of a branch would keep the loop scalar.
         std::array<int32_t, RuleOf(K).arity> v;
         for (int32_t j = 0; j < RuleOf(K).arity; ++j) v[j] = args.At(j, i);
-        auto arg = [&v](int32_t j) { return v[j]; };
+        Loaded arg{v.data()};
         out[i] = Apply(K, *s.node, arg, *f.context);
     }
 }
