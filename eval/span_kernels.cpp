@@ -49,11 +49,14 @@ struct Loaded {
 template <int32_t K, uint32_t kScalars>
 void Loop(const SpanStep& s, const SpanFrame& f) {
     const Arguments<RuleOf(K).arity, kScalars> args(s, f);
+    // Lazy reaches child 2 in code that && and || never run, but the
+    // compiler may not see that.
+    constexpr size_t kSlots = RuleOf(K).arity < 3 ? 3 : RuleOf(K).arity;
     int32_t* out = Lane(f, s.out);
     for (int32_t i = 0, n = f.n; i < n; ++i) {
         // Every argument is read before Apply picks among them: loads it
         // makes only on one side of a branch would keep the loop scalar.
-        std::array<int32_t, RuleOf(K).arity> v;
+        std::array<int32_t, kSlots> v{};
         for (int32_t j = 0; j < RuleOf(K).arity; ++j) v[j] = args.At(j, i);
         Loaded arg{v.data()};
         out[i] = Apply(K, *s.node, arg, *f.context);
