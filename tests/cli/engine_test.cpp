@@ -13,10 +13,10 @@ namespace zv::cli {
 namespace {
 
 Program Compile(const std::vector<std::pair<ChannelSet, std::string>>& formulas) {
-    std::vector<FormulaSpec> specs;
+    std::vector<FormulaOffer> offers;
     for (const auto& [channels, text] : formulas)
-        specs.push_back({channels, {text, text, {}, {}}, 1});
-    return CompileProgram(specs);
+        offers.push_back({channels, {text, text, {}, {}}, 1});
+    return CompileProgram(offers);
 }
 
 // A 7 x 5 picture whose pixel (x, y) is (10x + y, 100 + y, 200 - x), with
@@ -152,7 +152,7 @@ TEST(Engine, RandomSequenceIsPerEngine) {
 TEST(Engine, AnyNumberOfThreadsGivesTheSameBytes) {
     const Image source = TestImage(61, 37);
     for (const Example& e : Examples()) {
-        const Program program = CompileProgram(FilterSpecs(e.filter));
+        const Program program = CompileProgram(FilterOffers(e.filter));
         FrameSettings settings;
         settings.controls = FilterControls(e.filter);
         const Image one = Render(program, source, 1, settings);

@@ -75,7 +75,7 @@ class FilterFormulaErrors : public testing::TestWithParam<Refusal> {};
 // A formula that does not parse is reported at its line and column in the file.
 TEST_P(FilterFormulaErrors, PointIntoTheFile) {
     test::ExpectRefusal(GetParam(), [](const char* text) {
-        CompileProgram(FilterSpecs(ParseFilterFile(text, "f.zvf")));
+        CompileProgram(FilterOffers(ParseFilterFile(text, "f.zvf")));
     });
 }
 

@@ -58,13 +58,13 @@ TEST(Formula, VisitingOrderMattersOnlyForPutAndRnd) {
 }
 
 TEST(Program, ChoosesTheFormulaOfEachChannel) {
-    const auto spec = [](ChannelSet channels, const char* text, int priority) {
-        return FormulaSpec{channels, Text(text, text), priority};
+    const auto offer = [](ChannelSet channels, const char* text, int priority) {
+        return FormulaOffer{channels, Text(text, text), priority};
     };
     // A file's all and g, the command line's rgb: the command line wins for
     // red and blue and green alike; alpha keeps the file's all.
     const Program p = CompileProgram(
-        {spec(kAllChannels, "1", 0), spec(0b0010, "2", 0), spec(kColourChannels, "3", 1)});
+        {offer(kAllChannels, "1", 0), offer(0b0010, "2", 0), offer(kColourChannels, "3", 1)});
     EXPECT_EQ(p.origins[0], "3");
     EXPECT_EQ(p.origins[1], "3");
     EXPECT_EQ(p.origins[2], "3");
@@ -74,13 +74,13 @@ TEST(Program, ChoosesTheFormulaOfEachChannel) {
 
     // Within one source the formula for fewer channels wins; a formula for
     // alpha alone adds alpha; a put anywhere orders the whole program.
-    const Program q = CompileProgram({spec(0b1000, "put(1, 0)", 0), spec(kAllChannels, "4", 0)});
+    const Program q = CompileProgram({offer(0b1000, "put(1, 0)", 0), offer(kAllChannels, "4", 0)});
     EXPECT_EQ(q.origins[0], "4");
     EXPECT_EQ(q.origins[3], "put(1, 0)");
     EXPECT_TRUE(q.addsAlpha);
     EXPECT_TRUE(q.visitingOrder);
 
-    const Program none = CompileProgram({spec(0b0001, "r", 1)});
+    const Program none = CompileProgram({offer(0b0001, "r", 1)});
     EXPECT_TRUE(none.Computes(0));
     EXPECT_FALSE(none.Computes(1));
 }

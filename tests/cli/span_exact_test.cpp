@@ -167,7 +167,7 @@ TEST(SpanExact, ExamplesGiveTheBytesOfThePerPixelEngine) {
     const Image sources[] = {TestImage(1, 1), TestImage(2, 3), WithChannels(TestImage(13, 7), 4),
                              TestImage(kSpanMax + 45, 6)};
     for (const Example& e : Examples()) {
-        const Program program = CompileProgram(FilterSpecs(e.filter));
+        const Program program = CompileProgram(FilterOffers(e.filter));
         FrameSettings settings;
         settings.controls = FilterControls(e.filter);
         settings.t = 1;

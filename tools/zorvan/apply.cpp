@@ -36,20 +36,20 @@ std::optional<FilterFile> LoadFilter(const ApplyOptions& o) {
     return std::nullopt;
 }
 
-std::vector<FormulaSpec> Specs(const ApplyOptions& o, const std::optional<FilterFile>& filter) {
-    std::vector<FormulaSpec> specs;
-    if (filter) specs = FilterSpecs(*filter);
+std::vector<FormulaOffer> Offers(const ApplyOptions& o, const std::optional<FilterFile>& filter) {
+    std::vector<FormulaOffer> offers;
+    if (filter) offers = FilterOffers(*filter);
     if (o.every)
-        specs.push_back({kAllChannels, CommandLineFormula(*o.every, "every channel (-e)"), 1});
+        offers.push_back({kAllChannels, CommandLineFormula(*o.every, "every channel (-e)"), 1});
     for (int k = 0; k < 4; ++k) {
         if (!o.channels[k]) continue;
         const std::string what = std::string(kChannelNames[k]) + " (" + kChannelFlags[k] + ")";
-        specs.push_back({1u << k, CommandLineFormula(*o.channels[k], what), 1});
+        offers.push_back({1u << k, CommandLineFormula(*o.channels[k], what), 1});
     }
-    if (specs.empty()) {
+    if (offers.empty()) {
         throw Failure(kExitUsage, "apply: no formula; give -e, -r, -g, -b, -a, -f or -x");
     }
-    return specs;
+    return offers;
 }
 
 // OUTPUT-0001.png for frame 1 of OUTPUT.png, with at least four digits.
@@ -95,7 +95,7 @@ void Describe(const Engine& engine, const Program& program, int32_t channels) {
 int RunApply(const ApplyOptions& o) {
     const Clock::time_point start = Clock::now();
     const std::optional<FilterFile> filter = LoadFilter(o);
-    const Program program = CompileProgram(Specs(o, filter));
+    const Program program = CompileProgram(Offers(o, filter));
     FrameSettings settings;
     if (filter) settings.controls = FilterControls(*filter);
     for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;

@@ -37,7 +37,7 @@ int RunCheck(const CheckOptions& o) {
         note(Outcome(label, [&] { CompileFormula({o.formulas[i], label, {}, {}}); }));
     }
     for (const std::string& path : o.filterFiles) {
-        note(Outcome(path, [&] { CompileProgram(FilterSpecs(ReadFilterFile(path))); }));
+        note(Outcome(path, [&] { CompileProgram(FilterOffers(ReadFilterFile(path))); }));
     }
     return status;
 }

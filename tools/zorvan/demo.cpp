@@ -30,7 +30,7 @@ void WritePngFile(const Image& image, const std::string& path) {
 
 Image Render(const FilterFile& filter, const Image& source, const RunSettings& run,
              Progress& progress) {
-    const Program program = CompileProgram(FilterSpecs(filter));
+    const Program program = CompileProgram(FilterOffers(filter));
     FrameSettings settings;
     settings.controls = FilterControls(filter);
     return MakeEngine(program, run.threads)->Render(source, settings, progress);

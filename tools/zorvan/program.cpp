@@ -4,10 +4,10 @@
 
 namespace zv::cli {
 
-std::vector<FormulaSpec> FilterSpecs(const FilterFile& filter) {
-    std::vector<FormulaSpec> specs;
-    for (const ChannelFormula& f : filter.formulas) specs.push_back({f.channels, f.formula, 0});
-    return specs;
+std::vector<FormulaOffer> FilterOffers(const FilterFile& filter) {
+    std::vector<FormulaOffer> offers;
+    for (const ChannelFormula& f : filter.formulas) offers.push_back({f.channels, f.formula, 0});
+    return offers;
 }
 
 std::array<int32_t, 8> FilterControls(const FilterFile& filter) {
@@ -16,14 +16,14 @@ std::array<int32_t, 8> FilterControls(const FilterFile& filter) {
     return values;
 }
 
-Program CompileProgram(const std::vector<FormulaSpec>& specs) {
+Program CompileProgram(const std::vector<FormulaOffer>& offers) {
     Program program;
-    for (const FormulaSpec& spec : specs) program.owned.push_back(CompileFormula(spec.formula));
+    for (const FormulaOffer& offer : offers) program.owned.push_back(CompileFormula(offer.formula));
     for (int k = 0; k < 4; ++k) {
-        const FormulaSpec* best = nullptr;
+        const FormulaOffer* best = nullptr;
         size_t bestIndex = 0;
-        for (size_t i = 0; i < specs.size(); ++i) {
-            const FormulaSpec& s = specs[i];
+        for (size_t i = 0; i < offers.size(); ++i) {
+            const FormulaOffer& s = offers[i];
             if ((s.channels & (1u << k)) == 0) continue;
             if (!best || s.priority > best->priority ||
                 (s.priority == best->priority &&

@@ -13,7 +13,7 @@ namespace zv::cli {
 // A formula offered for some channels. Where several cover a channel, the
 // one of higher priority wins, then the one for fewer channels, then the
 // later one.
-struct FormulaSpec {
+struct FormulaOffer {
     ChannelSet channels;
     FormulaText formula;
     int priority;  // filter files 0, the command line 1
@@ -30,13 +30,13 @@ struct Program {
 };
 
 // The formulas of a filter file, at priority 0.
-std::vector<FormulaSpec> FilterSpecs(const FilterFile& filter);
+std::vector<FormulaOffer> FilterOffers(const FilterFile& filter);
 
 // The control values a filter file gives, 0 for the others.
 std::array<int32_t, 8> FilterControls(const FilterFile& filter);
 
-// Compiles every spec (the first that does not parse fails with exit 2) and
+// Compiles every offer (the first that does not parse fails with exit 2) and
 // picks each channel's formula.
-Program CompileProgram(const std::vector<FormulaSpec>& specs);
+Program CompileProgram(const std::vector<FormulaOffer>& offers);
 
 }  // namespace zv::cli
