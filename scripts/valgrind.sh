@@ -11,7 +11,7 @@ bash scripts/deps.sh valgrind
 cmake -S . -B "$build" -G Ninja
 cmake --build "$build"
 find "$build/tests" -type f -executable -name '*_test' -print0 | sort -z |
-  xargs -0 -P2 -I{} valgrind -q --error-exitcode=1 --suppressions=scripts/valgrind.supp \
+  xargs -0 -P2 -I{} valgrind -q --error-exitcode=1 \
     --trace-children=yes --trace-children-skip='/usr/*,/bin/*' --leak-check=full \
     --show-leak-kinds=definite,indirect,possible --errors-for-leak-kinds=definite,indirect,possible \
     {} --gtest_brief=1

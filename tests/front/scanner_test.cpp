@@ -39,6 +39,8 @@ struct Case {
     std::vector<Tok> tokens;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << "«" << c.text << "»"; }
+
 class ScanCase : public testing::TestWithParam<Case> {};
 
 TEST_P(ScanCase, Tokens) { EXPECT_EQ(Scan(GetParam().text), GetParam().tokens) << GetParam().text; }
