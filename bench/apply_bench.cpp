@@ -13,10 +13,6 @@
 namespace zv::cli {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The picture encoded in format, held in memory.
 const std::string& Encoded(FileFormat format) {
@@ -51,13 +47,6 @@ void Encode(benchmark::State& state, FileFormat format) {
     for (auto _ : state) WriteImage(Picture(), {format, 90}, sink.get(), "bench");
     SetPixelRate(state);
 }
-
-const char* const kFormulas[] = {
-    "255 - c",
-    "x < X / 2 ? c : 255 - c",
-    "rad(d + 160 * (M - m) / M * (M - m) / M, m, z)",
-    "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)",
-};
 
 // Args: the formula's index in kFormulas, the number of threads.
 void Compute(benchmark::State& state) {

@@ -18,13 +18,6 @@
 namespace zv::cli {
 namespace {
 
-const char* const kFormulas[] = {
-    "255 - c",
-    "x < X / 2 ? c : 255 - c",
-    "rad(d + 160 * (M - m) / M * (M - m) / M, m, z)",
-    "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)",
-};
-
 // The same filters as a user writes them: one function per row, rows split
 // evenly between the threads.
 using RowFunction = void (*)(const Image& in, Image& out, int32_t y);

@@ -11,10 +11,6 @@ namespace zv::cli {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 std::string LowerExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     const size_t dot = path.find_last_of('.');
@@ -36,7 +32,7 @@ std::optional<FileFormat> FormatForPath(const std::string& path) {
 
 Image ReadImage(const std::string& path) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    File file(std::fopen(path.c_str(), "rb"));
     if (!file) FailIo(path, "cannot open", errno);
     unsigned char head[8] = {};
     const size_t got = std::fread(head, 1, sizeof head, file.get());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,12 @@
 namespace zv::cli {
 
 enum class FileFormat { kPng, kJpeg };
+
+// An open stdio file, closed when it goes.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The format that the extension of path names (.png, .jpg, .jpeg, any case).
 std::optional<FileFormat> FormatForPath(const std::string& path);
