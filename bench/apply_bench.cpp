@@ -13,7 +13,6 @@
 namespace zv::cli {
 namespace {
 
-
 // The picture encoded in format, held in memory.
 const std::string& Encoded(FileFormat format) {
     static std::string files[2];
