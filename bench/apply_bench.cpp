@@ -3,12 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "bench/picture.h"
-#include "tools/zorvan/engine.h"
-#include "tools/zorvan/image_io.h"
+#include "tools/zorvan/image/image_io.h"
 
 namespace zv::cli {
 namespace {
@@ -50,12 +48,10 @@ void Encode(benchmark::State& state, FileFormat format) {
 // Args: the formula's index in kFormulas, the number of threads.
 void Compute(benchmark::State& state) {
     const char* text = kFormulas[state.range(0)];
-    const Program program = CompileProgram({{kColourChannels, {text, text, {}, {}}, 1}});
-    const std::unique_ptr<Engine> engine =
-        MakeEngine(program, static_cast<unsigned>(state.range(1)));
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(engine->Render(Picture(), {}, Progress::Silent()));
-    }
+    const Filter filter(text, kColourChannels);
+    RenderSettings settings;
+    settings.threads = static_cast<unsigned>(state.range(1));
+    for (auto _ : state) benchmark::DoNotOptimize(Rendered(filter, Picture(), settings));
     state.SetLabel(text);
     SetPixelRate(state);
 }

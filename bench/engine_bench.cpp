@@ -1,19 +1,18 @@
-// The whole-image engines on a 4000 x 3000 RGB picture, compute only: the
-// span engine and the per-pixel ZvExec engine against the same four filters
-// written as plain C++ loops, each with 1 and 2 threads.
+// The render library's paths on a 4000 x 3000 RGB picture, compute only: the
+// span path and the per-pixel path against the same four filters written as
+// plain C++ loops, each with 1 and 2 threads.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <thread>
 #include <vector>
 
 #include "bench/picture.h"
 #include "eval/arith.h"
 #include "eval/builtins.h"
-#include "tools/zorvan/engine.h"
+#include "render/job.h"
 
 namespace zv::cli {
 namespace {
@@ -80,8 +79,7 @@ void BlurRow(const Image& in, Image& out, int32_t y) {
 
 const RowFunction kPlain[] = {InvertRow, SplitRow, TwirlRow, BlurRow};
 
-Image RunPlain(RowFunction row, const Image& in, int threads) {
-    Image out(in.width, in.height, in.channels);
+void RunPlain(RowFunction row, const Image& in, Image& out, int threads) {
     const auto part = [&](int t) {
         for (int32_t y = in.height * t / threads; y < in.height * (t + 1) / threads; ++y) {
             row(in, out, y);
@@ -90,7 +88,6 @@ Image RunPlain(RowFunction row, const Image& in, int threads) {
     std::vector<std::jthread> helpers;
     for (int t = 1; t < threads; ++t) helpers.emplace_back(part, t);
     part(0);
-    return out;
 }
 
 void SetPixelRate(benchmark::State& state, const char* label) {
@@ -101,26 +98,31 @@ void SetPixelRate(benchmark::State& state, const char* label) {
 // Args: the filter's index in kFormulas, the number of threads.
 void Plain(benchmark::State& state) {
     const auto threads = static_cast<int>(state.range(1));
+    Image out(kBenchWidth, kBenchHeight, 3);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(RunPlain(kPlain[state.range(0)], Picture(), threads));
+        RunPlain(kPlain[state.range(0)], Picture(), out, threads);
+        benchmark::DoNotOptimize(out.pixels.data());
     }
     SetPixelRate(state, kFormulas[state.range(0)]);
 }
 
-void Run(benchmark::State& state, decltype(&MakeEngine) make) {
+void Run(benchmark::State& state, Path path) {
     const char* text = kFormulas[state.range(0)];
-    const Program program = CompileProgram({{kColourChannels, {text, text, {}, {}}, 1}});
-    const std::unique_ptr<Engine> engine = make(program, static_cast<unsigned>(state.range(1)));
+    const Filter filter(text, kColourChannels);
+    RenderSettings settings;
+    settings.threads = static_cast<unsigned>(state.range(1));
+    Image out(kBenchWidth, kBenchHeight, 3);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(engine->Render(Picture(), {}, Progress::Silent()));
+        RenderBy(path, filter, Picture().View(), out.Writable(), settings);
+        benchmark::DoNotOptimize(out.pixels.data());
     }
     SetPixelRate(state, text);
 }
 void Span(benchmark::State& state) {
-    Run(state, MakeEngine);
+    Run(state, Path::kChosen);
 }
 void PerPixel(benchmark::State& state) {
-    Run(state, MakePixelEngine);
+    Run(state, Path::kPerPixel);
 }
 
 void Arguments(benchmark::internal::Benchmark* b) {

@@ -11,8 +11,12 @@ int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<i
 namespace {
 // One generator per thread: calls on different threads never race, and a
 // thread's sequence runs on across calls and trees.
-thread_local uint32_t randomState = 1;
+thread_local uint32_t randomState = kFreshRandomState;
 }  // namespace
+
+uint32_t& RandomState() {
+    return randomState;
+}
 
 int32_t Random(int32_t lo, int32_t hi) {
     int32_t span = Add(Sub(hi, lo), 1);

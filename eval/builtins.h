@@ -112,4 +112,9 @@ int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<i
 // A value from lo to hi from this thread's generator.
 int32_t Random(int32_t lo, int32_t hi);
 
+// This thread's generator state, which a host may set and restore; every
+// thread starts at kFreshRandomState.
+inline constexpr uint32_t kFreshRandomState = 1;
+uint32_t& RandomState();
+
 }  // namespace zv

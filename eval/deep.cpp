@@ -1,4 +1,4 @@
-// Depth-first evaluation on an explicit stack: a frame per node whose
+// Depth-first evaluation on an explicit stack: a visit per node whose
 // children are still being evaluated, and the values of finished children.
 #include "eval/deep.h"
 
@@ -37,7 +37,7 @@ struct Stack {
     T& Top() { return items[size - 1]; }
 };
 
-struct Frame {
+struct Visit {
     const ExprNode* node;
     // Strict kinds: the child being evaluated (they run last to first).
     // Lazy kinds: 0 while child 0 runs, then the child it picked.
@@ -45,7 +45,7 @@ struct Frame {
 };
 
 struct Stacks {
-    Stack<Frame> frames;
+    Stack<Visit> visits;
     Stack<int32_t> values;
 };
 thread_local Stacks stacks;
@@ -57,15 +57,15 @@ int32_t NoArg(int32_t) {
 }  // namespace
 
 int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
-    Stack<Frame>& frames = stacks.frames;
+    Stack<Visit>& visits = stacks.visits;
     Stack<int32_t>& values = stacks.values;
     // Apply never evaluates a tree itself, so no other walk of this thread
     // can be using the stacks; start them afresh.
-    frames.size = values.size = 0;
+    visits.size = values.size = 0;
     const ExprNode* n = &root;
     for (;;) {
         int32_t v = 0;
-        // Down: open frames until a node yields a value without children.
+        // Down: open visits until a node yields a value without children.
         for (;;) {
             if (!n) break;
             Rule rule = RuleOf(n->kind);
@@ -75,13 +75,13 @@ int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
                 break;
             }
             int32_t first = rule.lazy ? 0 : rule.arity - 1;
-            if (!frames.Push({n, first})) return 0;
+            if (!visits.Push({n, first})) return 0;
             n = Child(*n, first);
         }
         // Up: hand the value to its parent until one wants another child.
         for (;;) {
-            if (frames.size == 0) return v;
-            Frame& f = frames.Top();
+            if (visits.size == 0) return v;
+            Visit& f = visits.Top();
             const ExprNode& p = *f.node;
             Rule rule = RuleOf(p.kind);
             if (rule.lazy) {
@@ -96,7 +96,7 @@ int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
                 } else {
                     v = Finish(p.kind, v);
                 }
-                --frames.size;
+                --visits.size;
                 continue;
             }
             if (!values.Push(v)) return 0;
@@ -110,7 +110,7 @@ int32_t EvaluateDeep(const ExprNode& root, PixelContext& c) {
             auto arg = [top](int32_t i) { return top[-i]; };
             v = Apply(p.kind, p, arg, c);
             values.size -= rule.arity;
-            --frames.size;
+            --visits.size;
         }
     }
 }

@@ -19,7 +19,7 @@
 namespace zv {
 namespace {
 
-// Measured in bytes rather than levels, because frames differ widely
+// Measured in bytes rather than levels, because a call's stack use differs widely
 // between optimised builds, -O0 and sanitizers. 64 KiB leaves most of a
 // 256 KiB thread stack to the host.
 constexpr uintptr_t kNativeBudget = 64 * 1024;

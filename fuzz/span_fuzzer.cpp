@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "eval/pixels.h"
-#include "eval/span.h"
 #include "fuzz/host.h"
+#include "render/span.h"
 
 namespace {
 

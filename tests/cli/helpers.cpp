@@ -13,8 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image_io.h"
+#include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 extern char** environ;
@@ -102,19 +101,6 @@ void WritePngFile(const Image& image, const std::string& path) {
     if (!file) throw std::runtime_error("cannot create " + path);
     WritePng(image, file, path);
     std::fclose(file);
-}
-
-void ExpectRefusal(const Refusal& refusal, const std::function<void(const char*)>& compile) {
-    try {
-        compile(refusal.text);
-        ADD_FAILURE() << "accepted: " << refusal.text;
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.status(), kExitUsage) << refusal.text;
-        EXPECT_STREQ(failure.what(), refusal.message) << refusal.text;
-        if (refusal.detail) {
-            EXPECT_EQ(failure.detail(), refusal.detail) << refusal.text;
-        }
-    }
 }
 
 Image SmallPicture() {

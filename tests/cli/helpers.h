@@ -4,11 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/image.h"
+#include "tools/zorvan/image/image.h"
 
 namespace zv::cli::test {
 
@@ -49,17 +48,6 @@ void WriteRawPng(const std::string& path, int32_t width, int32_t height, uint32_
 
 // Writes image as PNG through the tool's encoder.
 void WritePngFile(const Image& image, const std::string& path);
-
-// A text that must be refused with exit 2, the message and, when not
-// null, the detail lines of the refusal.
-struct Refusal {
-    const char* text;
-    const char* message;
-    const char* detail = nullptr;
-};
-
-// Expects compile(text) to fail as refusal says.
-void ExpectRefusal(const Refusal& refusal, const std::function<void(const char*)>& compile);
 
 // The small test picture the end-to-end tests start from.
 Image SmallPicture();

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "tests/cli/helpers.h"
-#include "tools/zorvan/image_io.h"
+#include "tools/zorvan/image/image_io.h"
 
 namespace zv::cli {
 namespace {
@@ -203,7 +203,9 @@ struct BadRun {
     std::string message;  // the start of the first line of stderr, after "zorvan: "
 };
 
-void PrintTo(const BadRun& run, std::ostream* os) { *os << run.message; }
+void PrintTo(const BadRun& run, std::ostream* os) {
+    *os << run.message;
+}
 
 class BadInput : public Tool, public testing::WithParamInterface<BadRun> {};
 

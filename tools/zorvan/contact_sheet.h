@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/image.h"
+#include "tools/zorvan/image/image.h"
 
 namespace zv::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/filter_file.h"
+#include "tools/zorvan/filter_files.h"
 
 namespace zv::cli {
 

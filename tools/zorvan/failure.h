@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "zorvan/render.hpp"
+
 namespace zv::cli {
 
 enum ExitStatus : int {
@@ -28,6 +30,9 @@ class Failure : public std::runtime_error {
 
 // Prints failure on stderr: "zorvan: message" and its detail.
 void Report(const Failure& failure);
+
+// The render library's errors are the user's to mend: exit 2.
+Failure AsFailure(const Error& error);
 
 // A failure to read or write path, with the system's reason for errno.
 [[noreturn]] void FailIo(const std::string& path, const std::string& what, int error);

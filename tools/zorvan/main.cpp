@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "tools/zorvan/commands.h"
+#include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
     } catch (const Failure& failure) {
         Report(failure);
         return failure.status();
+    } catch (const zv::Error& error) {
+        Report(AsFailure(error));
+        return kExitUsage;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zorvan: out of memory\n");
     } catch (const std::exception& e) {

@@ -28,11 +28,6 @@ Progress::~Progress() {
     if (drawn_) std::fprintf(stderr, "\r\033[K");
 }
 
-Progress& Progress::Silent() {
-    static Progress silent(false, {}, 1);
-    return silent;
-}
-
 void Progress::Tick() {
     std::unique_lock lock(mutex_);
     auto wait = kFirstDraw;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,11 +20,13 @@ class Progress {
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // Called by the workers as units of the total are done.
-    void Advance(int64_t units) { done_.fetch_add(units, std::memory_order_relaxed); }
-
-    // A progress that shows nothing.
-    static Progress& Silent();
+    // A render's progress callback: its rows count after `before` units.
+    std::function<bool(int64_t, int64_t)> After(int64_t before) {
+        return [this, before](int64_t done, int64_t) {
+            done_.store(before + done, std::memory_order_relaxed);
+            return true;
+        };
+    }
 
    private:
     void Tick();

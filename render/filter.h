@@ -1,0 +1,40 @@
+// What a compiled filter holds: each channel's tree and, for the channels
+// whose formulas are pure, their span programs, one per distinct formula.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/formula.h"
+#include "render/span.h"
+#include "zorvan/render.hpp"
+
+namespace zv {
+
+// The channels that share one formula, and its span program.
+struct SpanGroup {
+    const ExprNode* tree;
+    std::unique_ptr<SpanProgram> program;  // null: computed per pixel
+    const char* reason;                    // why it is not compiled
+    std::vector<int32_t> channels;
+};
+
+struct FilterData {
+    std::array<const ExprNode*, 4> trees{};  // per channel; null keeps the channel
+    std::array<std::string, 4> origins;      // where each channel's formula came from
+    bool visitingOrder = false;              // a used formula calls put or rnd
+    bool addsAlpha = false;                  // alpha has a formula of its own
+    bool readsAlpha = false;                 // a colour formula can read alpha
+    std::vector<SpanGroup> groups;           // empty when visitingOrder
+    std::array<ControlDefault, 8> controls;  // from a filter file
+    std::vector<Tree> owned;
+
+    bool Computes(int channel) const { return trees[channel] != nullptr; }
+    int32_t TargetChannels(int32_t sourceChannels) const {
+        return sourceChannels == 4 || addsAlpha ? 4 : 3;
+    }
+};
+
+}  // namespace zv

@@ -1,0 +1,143 @@
+// Filter files: "key: value" lines, indented lines continuing a formula.
+#include <charconv>
+
+#include "zorvan/render.hpp"
+
+namespace zv {
+
+namespace {
+
+struct FormulaKey {
+    std::string_view key;
+    ChannelSet channels;
+};
+constexpr FormulaKey kFormulaKeys[] = {
+    {"r", 0b0001},         {"g", 0b0010}, {"b", 0b0100}, {"a", 0b1000}, {"rgb", kColourChannels},
+    {"all", kAllChannels},
+};
+
+std::string_view Trim(std::string_view s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const size_t last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+class Parser {
+   public:
+    Parser(std::string_view text, const std::string& name) : text_(text), name_(name) {}
+
+    FilterFile Run() {
+        size_t start = 0;
+        while (start <= text_.size()) {
+            size_t end = text_.find('\n', start);
+            if (end == std::string_view::npos) end = text_.size();
+            std::string_view line = text_.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            ++lineNumber_;
+            Line(line);
+            start = end + 1;
+        }
+        if (file_.formulas.empty()) Fail(0, "the file has no formula (keys r, g, b, a, rgb, all)");
+        return std::move(file_);
+    }
+
+   private:
+    [[noreturn]] void Fail(int line, const std::string& reason) const {
+        throw Error(Status::kBadFilter,
+                    name_ + (line ? ":" + std::to_string(line) : "") + ": " + reason);
+    }
+
+    void Line(std::string_view line) {
+        const std::string_view content = Trim(line);
+        if (content.empty() || content.front() == '#') return;
+        if (line.front() == ' ' || line.front() == '\t') return Continue(line);
+        continuing_ = nullptr;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) Fail(lineNumber_, "expected \"key: value\"");
+        const std::string_view key = Trim(line.substr(0, colon));
+        if (key.empty() || key.find_first_of(" \t") != std::string_view::npos) {
+            Fail(lineNumber_, "expected \"key: value\"");
+        }
+        for (const std::string& seen : keys_) {
+            if (seen == key) Fail(lineNumber_, "\"" + std::string(key) + "\" is given twice");
+        }
+        keys_.emplace_back(key);
+        size_t valueStart = colon + 1;
+        while (valueStart < line.size() && (line[valueStart] == ' ' || line[valueStart] == '\t')) {
+            ++valueStart;
+        }
+        const std::string_view value = line.substr(valueStart);
+        Entry(key, value, static_cast<int>(valueStart) + 1);
+    }
+
+    void Entry(std::string_view key, std::string_view value, int column) {
+        for (const FormulaKey& f : kFormulaKeys) {
+            if (f.key == key) return Formula(f.channels, key, value, column);
+        }
+        if (key == "title") {
+            file_.title = Trim(value);
+        } else if (key == "about") {
+            file_.about = Trim(value);
+        } else if (key.size() == 4 && key.substr(0, 3) == "ctl" && key[3] >= '0' && key[3] <= '7') {
+            Control(file_.controls[key[3] - '0'], value);
+        } else {
+            Fail(lineNumber_, "unknown key \"" + std::string(key) +
+                                  "\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)");
+        }
+    }
+
+    void Formula(ChannelSet channels, std::string_view key, std::string_view value, int column) {
+        FormulaOffer& f = file_.formulas.emplace_back();
+        f.channels = channels;
+        f.formula.label = "formula for " + std::string(key);
+        f.formula.file = name_;
+        f.formula.text = value;
+        f.formula.lines.push_back({0, lineNumber_, column});
+        continuing_ = &f.formula;
+    }
+
+    void Continue(std::string_view line) {
+        if (!continuing_) Fail(lineNumber_, "an indented line must continue a formula");
+        continuing_->text += '\n';
+        continuing_->lines.push_back({continuing_->text.size(), lineNumber_, 1});
+        continuing_->text += line;
+    }
+
+    // "Name = value" or "value".
+    void Control(ControlDefault& control, std::string_view value) {
+        const size_t equals = value.rfind('=');
+        const std::string_view number =
+            Trim(equals == std::string_view::npos ? value : value.substr(equals + 1));
+        if (equals != std::string_view::npos) control.name = Trim(value.substr(0, equals));
+        int32_t parsed = 0;
+        const char* end = number.data() + number.size();
+        const auto result = std::from_chars(number.data(), end, parsed);
+        if (number.empty() || result.ec != std::errc() || result.ptr != end) {
+            Fail(lineNumber_, "a control needs an integer value: \"name = 128\" or \"128\"");
+        }
+        control.value = parsed;
+        control.given = true;
+    }
+
+    std::string_view text_;
+    const std::string& name_;
+    FilterFile file_;
+    std::vector<std::string> keys_;
+    FormulaText* continuing_ = nullptr;
+    int lineNumber_ = 0;
+};
+
+}  // namespace
+
+FilterFile ParseFilterFile(std::string_view text, const std::string& name) {
+    return Parser(text, name).Run();
+}
+
+std::array<int32_t, 8> ControlValues(const FilterFile& file) {
+    std::array<int32_t, 8> values{};
+    for (size_t i = 0; i < values.size(); ++i) values[i] = file.controls[i].value;
+    return values;
+}
+
+}  // namespace zv

@@ -1,0 +1,54 @@
+// One render, its arguments checked: which pixels of the full result go
+// where in the target, and the paths that compute them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/filter.h"
+#include "render/rows.h"
+#include "zorvan/render.hpp"
+
+namespace zv {
+
+struct Job {
+    const FilterData& filter;
+    ImageView source;
+    MutableImageView target;
+    const RenderSettings& settings;
+    Rect region;  // within the source, never empty
+    int32_t step;
+    unsigned threads;
+    int32_t channels;  // the target's
+
+    // Target row j holds source row SourceRow(j), target column i source
+    // column SourceColumn(i).
+    int32_t SourceRow(int32_t j) const { return region.y + j * step; }
+    int32_t SourceColumn(int32_t i) const { return region.x + i * step; }
+    const uint8_t* SourcePixel(int32_t x, int32_t y) const {
+        return source.pixels + source.stride * y + static_cast<size_t>(x) * source.channels;
+    }
+    uint8_t* TargetRow(int32_t j) const { return target.pixels + target.stride * j; }
+};
+
+// Copies the channels without a formula into target row j.
+void CopyKeptChannels(const Job& job, int32_t j);
+
+// Per-pixel evaluation of the channels `computed` into target row j.
+void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelContext& context,
+                    int32_t j);
+
+// The paths. Filters whose formulas call put or rnd take RenderOrdered; the
+// others RenderSpans, in which formulas that cannot be compiled run per
+// pixel. RenderPerPixel evaluates every channel per pixel for any filter
+// without effects: what the span path must equal byte for byte.
+Status RenderOrdered(const Job& job);
+Status RenderSpans(const Job& job);
+Status RenderPerPixel(const Job& job);
+
+// Render with its arguments checked, by the path it chooses or per pixel.
+enum class Path { kChosen, kPerPixel };
+Status RenderBy(Path path, const Filter& filter, const ImageView& source,
+                const MutableImageView& target, const RenderSettings& settings);
+
+}  // namespace zv

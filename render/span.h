@@ -1,0 +1,93 @@
+// A pure formula compiled for runs of pixels along one row: the tree
+// flattened into steps, constants folded by the evaluator's own functions,
+// and every value marked by what it varies with. Values that are the same
+// for the whole run are computed once per run; values that do not depend
+// on the channel are computed once for all channels that share the formula;
+// the rest runs one tight loop per step over the run's pixels.
+//
+// On a run, r, g, b and c are read from the image at each pixel (channels
+// 0, 1, 2 and the one computed), which is how a host that fills the record
+// from the same image sets them; every other leaf and built-in means what it
+// means to ZvExec.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "api/zorvan.h"
+
+namespace zv {
+
+// Pixels per run at most.
+inline constexpr int32_t kSpanMax = 256;
+
+struct SpanState;
+struct SpanStep;
+using SpanKernel = void (*)(const SpanStep& step, const SpanState& state);
+
+struct SpanValue {
+    bool varying = false;  // differs along the run
+    bool channel = false;  // differs between channels
+    int32_t lane = -1;     // where its values for each pixel lie; -1: none
+};
+
+struct SpanStep {
+    const ExprNode* node;  // the tree's node, for Apply
+    int32_t kind;
+    int32_t out;  // the value it computes
+    int32_t arity;
+    std::array<int32_t, 10> args{};  // values
+    SpanKernel kernel;               // null: computed once per run
+};
+
+struct SpanProgram {
+    std::vector<SpanValue> values;
+    std::vector<int32_t> constants;  // a folded value, or 0, per value
+    // In order: once per run, then once per channel; each first the steps
+    // computed once, then the values copied into lanes, then the loops.
+    std::array<std::vector<SpanStep>, 2> once, loops;
+    std::array<std::vector<int32_t>, 2> splats;
+    int32_t root = 0;
+    int32_t lanes = 0;
+};
+
+struct SpanCompiled {
+    std::unique_ptr<SpanProgram> program;  // null when the formula cannot run by spans
+    const char* reason;                    // why not: "calls put", ...
+};
+
+// Compiles root, which must stay alive and unchanged while the program is used.
+SpanCompiled CompileSpans(const ExprNode* root);
+
+// What a kernel sees: the record, the run and the values so far.
+struct SpanState {
+    const SpanProgram* program;
+    PixelContext* context;
+    int32_t x0, n;
+    int32_t* scalars;
+    int32_t* lanes;
+};
+
+// One thread's workspace for one program.
+class SpanRun {
+   public:
+    explicit SpanRun(const SpanProgram& program);
+
+    // Starts the run of n (1..kSpanMax) pixels from column x0 of row
+    // context.y; context lives until the last Values.
+    void Start(PixelContext& context, int32_t x0, int32_t n);
+
+    // The formula's raw values on the run for a channel.
+    const int32_t* Values(int32_t channel);
+
+   private:
+    void Phase(int which);
+
+    const SpanProgram& program_;
+    std::vector<int32_t> scalars_, lanes_;
+    SpanState state_{};
+};
+
+}  // namespace zv

@@ -1,0 +1,139 @@
+// From a tree to a span program: one step per node that is not folded, in
+// post-order, so that every step comes after the steps it reads.
+#include <vector>
+
+#include "eval/apply.h"
+#include "eval/depends.h"
+#include "eval/rules.h"
+#include "render/span.h"
+#include "render/span_kernels.h"
+
+namespace zv {
+namespace {
+
+// Compiling recurses once per level; deeper trees stay with ZvExec, whose
+// evaluator has no depth limit.
+constexpr int32_t kMaxDepth = 400;
+// Lanes take kSpanMax int32 each, per thread.
+constexpr int32_t kMaxLanes = 4096;
+
+class Compiler {
+   public:
+    explicit Compiler(SpanProgram& p) : p_(p) {}
+
+    const char* reason = nullptr;
+
+    int32_t Node(const ExprNode* n, int32_t depth) {
+        if (!n) return Fold(0);
+        if (depth > kMaxDepth) return Refuse("nested too deeply");
+        const int32_t kind = n->kind;
+        const Depends d = DependsOf(kind);
+        if (d.effect) return Refuse(EffectOf(kind));
+        if (kind == ZV_NUMBER) return Fold(n->value);
+        if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
+            Pure(Child(*n, 0), depth + 1);
+            return Node(Child(*n, 1), depth + 1);
+        }
+
+        SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
+        SpanValue v{d.position, d.channel, -1};
+        bool folds = !d.position && !d.channel && !d.record;
+        for (int32_t j = 0; j < s.arity; ++j) {
+            const int32_t a = Node(Child(*n, j), depth + 1);
+            if (reason) return 0;
+            // Pure, so the branch not taken may go; a fixed condition picks one.
+            if (kind == '?' && j == 0 && folded_[a]) {
+                return Node(Child(*n, p_.constants[a] ? 1 : 2), depth + 1);
+            }
+            s.args[j] = a;
+            folds = folds && folded_[a];
+            v.varying = v.varying || p_.values[a].varying;
+            v.channel = v.channel || p_.values[a].channel;
+        }
+        if (folds) {
+            auto arg = [&](int32_t j) { return p_.constants[s.args[j]]; };
+            PixelContext unused{};
+            return Fold(Apply(kind, *n, arg, unused));
+        }
+        s.out = NewValue(v, 0, false);
+        if (v.varying) {
+            Lay(s);
+            p_.loops[v.channel].push_back(s);
+        } else {
+            p_.once[v.channel].push_back(s);
+        }
+        return s.out;
+    }
+
+    // The root's values go to a lane even when they are the same throughout.
+    void Finish(int32_t root) {
+        p_.root = root;
+        if (!p_.values[root].varying) Splat(root);
+        if (p_.lanes > kMaxLanes) Refuse("too large for spans");
+    }
+
+   private:
+    static const char* EffectOf(int32_t kind) {
+        return kind == ZV_PUT   ? "calls put"
+               : kind == ZV_RND ? "calls rnd"
+                                : "has a node kind without a rule";
+    }
+    // Refuses n if anything in it has an effect.
+    void Pure(const ExprNode* n, int32_t depth) {
+        if (!n || reason) return;
+        if (depth > kMaxDepth) return void(Refuse("nested too deeply"));
+        if (DependsOf(n->kind).effect) return void(Refuse(EffectOf(n->kind)));
+        for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
+    }
+
+    int32_t NewValue(SpanValue v, int32_t constant, bool folded) {
+        p_.values.push_back(v);
+        p_.constants.push_back(constant);
+        folded_.push_back(folded);
+        return static_cast<int32_t>(p_.values.size()) - 1;
+    }
+    int32_t Fold(int32_t constant) { return NewValue({}, constant, true); }
+    int32_t Refuse(const char* why) {
+        if (!reason) reason = why;
+        return 0;
+    }
+
+    // The step's loop: one that reads the arguments fixed for the run as
+    // scalars when there is one, else one that reads every argument in lanes.
+    void Lay(SpanStep& s) {
+        uint32_t scalars = 0;
+        for (int32_t j = 0; j < s.arity; ++j) {
+            if (!p_.values[s.args[j]].varying) scalars |= 1u << j;
+        }
+        s.kernel = KernelFor(s.kind, scalars);
+        if (!s.kernel) {
+            s.kernel = KernelFor(s.kind, 0);
+            for (int32_t j = 0; j < s.arity; ++j) {
+                if (scalars >> j & 1) Splat(s.args[j]);
+            }
+        }
+        p_.values[s.out].lane = p_.lanes++;
+    }
+    void Splat(int32_t value) {
+        SpanValue& v = p_.values[value];
+        if (v.lane >= 0) return;
+        v.lane = p_.lanes++;
+        p_.splats[v.channel].push_back(value);
+    }
+
+    SpanProgram& p_;
+    std::vector<bool> folded_;
+};
+
+}  // namespace
+
+SpanCompiled CompileSpans(const ExprNode* root) {
+    auto program = std::make_unique<SpanProgram>();
+    Compiler compiler(*program);
+    const int32_t value = compiler.Node(root, 0);
+    if (!compiler.reason) compiler.Finish(value);
+    if (compiler.reason) return {nullptr, compiler.reason};
+    return {std::move(program), nullptr};
+}
+
+}  // namespace zv

@@ -1,0 +1,45 @@
+// Running a span program: each phase computes its scalars, copies those that
+// loops read as lanes, then runs its loops.
+#include <algorithm>
+
+#include "eval/apply.h"
+#include "render/span.h"
+
+namespace zv {
+
+SpanRun::SpanRun(const SpanProgram& program)
+    : program_(program),
+      scalars_(program.constants),
+      lanes_(static_cast<size_t>(program.lanes) * kSpanMax) {
+    state_.program = &program_;
+    state_.scalars = scalars_.data();
+    state_.lanes = lanes_.data();
+}
+
+void SpanRun::Phase(int which) {
+    PixelContext& c = *state_.context;
+    for (const SpanStep& s : program_.once[which]) {
+        auto arg = [&](int32_t j) { return scalars_[s.args[j]]; };
+        scalars_[s.out] = Apply(s.kind, *s.node, arg, c);
+    }
+    for (const int32_t v : program_.splats[which]) {
+        int32_t* lane = state_.lanes + program_.values[v].lane * kSpanMax;
+        std::fill_n(lane, state_.n, scalars_[v]);
+    }
+    for (const SpanStep& s : program_.loops[which]) s.kernel(s, state_);
+}
+
+void SpanRun::Start(PixelContext& context, int32_t x0, int32_t n) {
+    state_.context = &context;
+    state_.x0 = x0;
+    state_.n = n;
+    Phase(0);
+}
+
+const int32_t* SpanRun::Values(int32_t channel) {
+    state_.context->channel = channel;
+    Phase(1);
+    return state_.lanes + program_.values[program_.root].lane * kSpanMax;
+}
+
+}  // namespace zv

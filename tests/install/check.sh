@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs a build into a fresh prefix and builds hosts against it as outside
+# projects do: a CMake project through find_package, and a C program
+# through pkg-config alone. Each host renders and checks its own results.
+# Usage: check.sh BUILD-DIR WORK-DIR C-COMPILER CXX-COMPILER
+set -euo pipefail
+build=$1 work=$2 cc=$3 cxx=$4
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work"
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" > /dev/null
+lib=$(find "$prefix" -name 'libzorvan-render.so' -printf '%h\n' | head -n 1)
+export LD_LIBRARY_PATH=$lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+
+cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_PREFIX_PATH="$prefix" > /dev/null
+cmake --build "$work/cmake" > /dev/null
+"$work/cmake/c_host"
+"$work/cmake/cpp_host"
+
+export PKG_CONFIG_PATH=$lib/pkgconfig
+# shellcheck disable=SC2046 # pkg-config's words are meant to split
+"$cc" -o "$work/pkg_host" "$here/consumer/host.c" $(pkg-config --cflags --libs zorvan-render)
+"$work/pkg_host"

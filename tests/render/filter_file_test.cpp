@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "tests/render/fixture.h"
+
+namespace zv {
+namespace {
+
+TEST(FilterFile, ReadsEveryKind) {
+    const FilterFile f = ParseFilterFile(
+        "# comment\n"
+        "title:  Twirl  \r\n"
+        "about: Turns it.\n"
+        "\n"
+        "ctl0: Twist = 160\n"
+        "ctl7: -3\n"
+        "rgb: rad(d,\n"
+        "# a comment inside\n"
+        "\t m, z)\n"
+        "a: 255\n",
+        "t.zvf");
+    EXPECT_EQ(f.title, "Twirl");
+    EXPECT_EQ(f.about, "Turns it.");
+    EXPECT_EQ(f.controls[0].name, "Twist");
+    EXPECT_EQ(f.controls[0].value, 160);
+    EXPECT_TRUE(f.controls[0].given);
+    EXPECT_EQ(f.controls[7].name, "");
+    EXPECT_EQ(f.controls[7].value, -3);
+    EXPECT_FALSE(f.controls[1].given);
+    ASSERT_EQ(f.formulas.size(), 2u);
+    EXPECT_EQ(f.formulas[0].channels, kColourChannels);
+    EXPECT_EQ(f.formulas[0].formula.text, "rad(d,\n\t m, z)");
+    ASSERT_EQ(f.formulas[0].formula.lines.size(), 2u);
+    EXPECT_EQ(f.formulas[0].formula.lines[0].line, 7);
+    EXPECT_EQ(f.formulas[0].formula.lines[0].column, 6);
+    EXPECT_EQ(f.formulas[0].formula.lines[1].line, 9);
+    EXPECT_EQ(f.formulas[1].channels, 0b1000u);
+}
+
+using test::Refusal;
+
+class FilterFileErrors : public testing::TestWithParam<Refusal> {};
+
+TEST_P(FilterFileErrors, NameTheLine) {
+    test::ExpectRefusal(GetParam(), Status::kBadFilter,
+                        [](const char* text) { ParseFilterFile(text, "f.zvf"); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FilterFileErrors,
+    testing::Values(
+        Refusal{"", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
+        Refusal{"title: x\n", "f.zvf: the file has no formula (keys r, g, b, a, rgb, all)"},
+        Refusal{"r: c\nno colon here\n", "f.zvf:2: expected \"key: value\""},
+        Refusal{"r g: c\n", "f.zvf:1: expected \"key: value\""},
+        Refusal{": c\n", "f.zvf:1: expected \"key: value\""},
+        Refusal{"r: c\n\nr: 1\n", "f.zvf:3: \"r\" is given twice"},
+        Refusal{
+            "colour: c\n",
+            "f.zvf:1: unknown key \"colour\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)"},
+        Refusal{"ctl8: 1\nr: c\n",
+                "f.zvf:1: unknown key \"ctl8\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)"},
+        Refusal{"r: c\nctl0: Twist = lots\n",
+                "f.zvf:2: a control needs an integer value: \"name = 128\" or \"128\""},
+        Refusal{"ctl1: 99999999999\n",
+                "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
+        Refusal{"ctl1: Name =\n",
+                "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
+        Refusal{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
+        Refusal{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));
+
+class FilterFormulaErrors : public testing::TestWithParam<Refusal> {};
+
+// A formula that does not parse is reported at its line and column in the file.
+TEST_P(FilterFormulaErrors, PointIntoTheFile) {
+    test::ExpectRefusal(GetParam(), Status::kBadFormula,
+                        [](const char* text) { Filter(ParseFilterFile(text, "f.zvf")); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FilterFormulaErrors,
+    testing::Values(Refusal{"title: t\nrgb:  x + * 2\n",
+                            "f.zvf:2:11: formula for rgb does not parse", "  x + * 2\n      ^\n"},
+                    Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
+                            "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
+                    Refusal{"all: (r\n", "f.zvf:1:8: formula for all does not parse",
+                            "  (r\n    ^\n"}));
+
+}  // namespace
+}  // namespace zv

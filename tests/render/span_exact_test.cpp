@@ -1,0 +1,201 @@
+// The span path against ZvExec per pixel: raw values before clamping for
+// generated formulas over every operator and built-in, and the bytes of
+// every example filter, on small images of odd sizes and across run
+// boundaries.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/context.h"
+#include "render/formula.h"
+#include "render/span.h"
+#include "tests/render/fixture.h"
+
+namespace zv {
+namespace {
+
+// Texts of random pure formulas; leaves lean on edge values.
+class Generator {
+   public:
+    explicit Generator(uint32_t seed) : random_(seed) {}
+
+    std::string Formula() {
+        std::string f = Expression(5);
+        return Pick(8) == 0 ? Expression(3) + ", " + f : f;  // a sequence
+    }
+
+   private:
+    size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+    template <size_t N>
+    const char* From(const char* const (&list)[N]) {
+        return list[Pick(N)];
+    }
+
+    std::string Leaf() {
+        static const char* const kLeaves[] = {
+            "0",         "1",         "-1",         "2",
+            "3",         "7",         "16",         "255",
+            "256",       "512",       "1023",       "1024",
+            "40000",     "65536",     "2147483647", "(-2147483647 - 1)",
+            "x",         "y",         "z",          "X",
+            "Y",         "Z",         "t",          "D",
+            "M",         "r",         "g",          "b",
+            "c",         "a",         "i",          "u",
+            "v",         "d",         "m",          "total",
+            "x - X / 2", "y - Y / 2", "x - 300"};
+        return From(kLeaves);
+    }
+
+    std::string Expression(int depth) {
+        if (depth == 0 || Pick(5) == 0) return Leaf();
+        const auto e = [&] { return Expression(depth - 1); };
+        static const char* const kInfix[] = {"+",  "-",  "*",  "/", "%", "&",  "|",  "^",  "<<",
+                                             ">>", "==", "!=", "<", ">", "<=", ">=", "&&", "||"};
+        static const char* const kPrefix[] = {"-", "+", "!", "~"};
+        static const char* const kOne[] = {"abs", "ctl", "get", "sqr", "sin", "cos", "tan", "rst"};
+        static const char* const kTwo[] = {"dif", "min", "max", "c2d", "c2m", "r2x", "r2y", "map"};
+        static const char* const kThree[] = {"add", "sub", "val", "src", "rad"};
+        switch (Pick(9)) {
+            case 0:
+            case 1:
+            case 2: return "(" + e() + " " + From(kInfix) + " " + e() + ")";
+            case 3: return std::string(From(kPrefix)) + "(" + e() + ")";
+            case 4: return "(" + e() + " ? " + e() + " : " + e() + ")";
+            case 5: return std::string(From(kOne)) + "(" + e() + ")";
+            case 6: return std::string(From(kTwo)) + "(" + e() + ", " + e() + ")";
+            case 7: return std::string(From(kThree)) + "(" + e() + ", " + e() + ", " + e() + ")";
+            default: {
+                switch (Pick(3)) {
+                    case 0: return "mix(" + e() + ", " + e() + ", " + e() + ", " + e() + ")";
+                    case 1:
+                        return "scl(" + e() + ", " + e() + ", " + e() + ", " + e() + ", " + e() +
+                               ")";
+                    default: {
+                        std::string k = "cnv(";
+                        for (int j = 0; j < 9; ++j) k += (Pick(3) ? Leaf() : e()) + ", ";
+                        return k + (Pick(2) ? "16" : e()) + ")";
+                    }
+                }
+            }
+        }
+    }
+
+    std::mt19937 random_;
+};
+
+using test::Pattern;
+using test::Picture;
+
+// Every value of the formula on source through runs of the given lengths,
+// one after the other along each row, against ZvExec at each pixel.
+void ExpectSameValues(const std::string& text, const Picture& source,
+                      const RenderSettings& settings, const std::vector<int32_t>& runs) {
+    const Tree tree = CompileFormula({text, text, {}, {}});
+    const SpanCompiled compiled = CompileSpans(tree.get());
+    ASSERT_TRUE(compiled.program) << text << ": " << compiled.reason;
+    const RenderContext render(source.View(), 4, settings);
+    PixelContext spans = render.Fresh(), pixels = render.Fresh();
+    SpanRun run(*compiled.program);
+    for (int32_t y = 0; y < source.height; ++y) {
+        spans.y = y;
+        size_t next = 0;
+        for (int32_t x0 = 0; x0 < source.width;) {
+            const int32_t n = std::min(runs[next++ % runs.size()], source.width - x0);
+            run.Start(spans, x0, n);
+            for (int32_t k = 0; k < 4; ++k) {
+                const int32_t* values = run.Values(k);
+                for (int32_t i = 0; i < n; ++i) {
+                    const uint8_t* pixel = source.Pixel(x0 + i, y);
+                    MoveTo(pixels, pixel, x0 + i, y);
+                    const int32_t want =
+                        EvaluateChannel(tree.get(), pixels, pixel, source.channels, k);
+                    ASSERT_EQ(values[i], want)
+                        << text << " at " << x0 + i << "," << y << " channel " << k << " of "
+                        << source.width << "x" << source.height;
+                }
+            }
+            x0 += n;
+        }
+    }
+}
+
+TEST(SpanExact, GeneratedFormulasGiveZvExecsValues) {
+    RenderSettings edges;
+    edges.controls = {-2147483647 - 1, -1, 0, 255, 7, 40, 40, 2147483647};
+    edges.t = 3;
+    edges.total = 9;
+    RenderSettings plain;
+    plain.controls = {128, 64, 1, 0, 0, 0, 255, 255};
+    const Picture rgb = Pattern(13, 7, 3, 2);
+    const Picture rgba = Pattern(6, 5, 4);
+    Generator generate(2026);
+    for (int f = 0; f < 3000; ++f) {
+        const std::string text = generate.Formula();
+        if (f % 2) {
+            ExpectSameValues(text, rgb, edges, {5, 1, 7});
+        } else {
+            ExpectSameValues(text, rgba, plain, {6});
+        }
+        if (HasFatalFailure()) return;
+    }
+}
+
+// Runs of every length up to the longest, at the edges and inside, where
+// cnv and the channel loads read rows without clamping.
+TEST(SpanExact, RunsOfEveryLength) {
+    const Picture wide = Pattern(kSpanMax + 3, 4, 3);
+    for (const char* text :
+         {"cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)", "cnv(r, 0, -1, x, 3, y, 0, 5, b, z)", "255 - c + a",
+          "x < X / 2 ? c : 255 - c", "i + u * v"}) {
+        ExpectSameValues(text, wide, {}, {1, 2, 3, kSpanMax, 7, 64, 255});
+    }
+}
+
+TEST(SpanExact, ExamplesGiveTheBytesOfThePerPixelEngine) {
+    const Picture sources[] = {Pattern(1, 1, 3), Pattern(2, 3, 3), Pattern(13, 7, 4),
+                               Pattern(kSpanMax + 45, 6, 3)};
+    for (const test::Example& e : test::Examples()) {
+        const Filter filter(e.file);
+        RenderSettings settings = e.Settings();
+        for (const Picture& source : sources) {
+            settings.threads = 1;
+            const Picture want = test::RenderPerPixelNew(filter, source, settings);
+            for (const unsigned threads : {1u, 3u}) {
+                settings.threads = threads;
+                EXPECT_EQ(test::RenderNew(filter, source, settings).bytes, want.bytes)
+                    << e.name << " on " << source.width << "x" << source.height << " with "
+                    << threads << " threads";
+            }
+        }
+    }
+}
+
+// The span engine makes the opaque alpha plane of an RGB image only when a
+// formula can read it.
+TEST(SpanExact, AlphaOfAnRgbImageReadsOpaque) {
+    const Picture source = Pattern(9, 4, 3);
+    for (const char* text : {"a", "src(x, y, z + 3) - 1", "rad(d, m, 3) - 2", "255 - c"}) {
+        const Filter filter(text, kColourChannels);
+        EXPECT_EQ(test::RenderNew(filter, source).bytes,
+                  test::RenderPerPixelNew(filter, source).bytes)
+            << text;
+    }
+}
+
+// apply -v names each channel's path; a formula too deep to compile runs
+// per pixel beside the compiled ones, with the same bytes.
+TEST(SpanExact, PathsSayWhichWayAndWhy) {
+    const std::string deep = std::string(600, '-') + "c";
+    const Filter filter(std::vector<FormulaOffer>{{kColourChannels, {"255 - c", "", {}, {}}, 1},
+                                                  {kGreen, {deep, "", {}, {}}, 1}});
+    EXPECT_EQ(filter.Path(0, 3, 2), "span, 2 threads");
+    EXPECT_EQ(filter.Path(1, 3, 2), "per-pixel, 2 threads: nested too deeply");
+    EXPECT_EQ(filter.Path(3, 3, 2), "none");
+    const Picture source = Pattern(37, 11, 3);
+    EXPECT_EQ(test::RenderNew(filter, source).bytes, test::RenderPerPixelNew(filter, source).bytes);
+}
+
+}  // namespace
+}  // namespace zv

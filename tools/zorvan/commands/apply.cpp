@@ -1,0 +1,157 @@
+// zorvan apply: one formula per channel over every pixel of an image file.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/examples.h"
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/image/output_file.h"
+#include "tools/zorvan/progress.h"
+
+namespace zv::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kChannelNames[4] = {"red", "green", "blue", "alpha"};
+const char* const kChannelFlags[4] = {"-r", "-g", "-b", "-a"};
+
+long long Milliseconds(Clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+}
+
+FormulaText CommandLineFormula(const std::string& text, const std::string& what) {
+    return {text, "formula for " + what, {}, {}};
+}
+
+// The filter file or example of the run, if any.
+std::optional<FilterFile> LoadFilter(const ApplyOptions& o) {
+    if (o.filterFile) return ReadFilterFile(*o.filterFile);
+    if (o.example) return FindExample(*o.example).filter;
+    return std::nullopt;
+}
+
+std::vector<FormulaOffer> Offers(const ApplyOptions& o, const std::optional<FilterFile>& filter) {
+    std::vector<FormulaOffer> offers;
+    if (filter) offers = filter->formulas;
+    if (o.every)
+        offers.push_back({kAllChannels, CommandLineFormula(*o.every, "every channel (-e)"), 1});
+    for (int k = 0; k < 4; ++k) {
+        if (!o.channels[k]) continue;
+        const std::string what = std::string(kChannelNames[k]) + " (" + kChannelFlags[k] + ")";
+        offers.push_back({1u << k, CommandLineFormula(*o.channels[k], what), 1});
+    }
+    if (offers.empty()) {
+        throw Failure(kExitUsage, "apply: no formula; give -e, -r, -g, -b, -a, -f or -x");
+    }
+    return offers;
+}
+
+// OUTPUT-0001.png for frame 1 of OUTPUT.png, with at least four digits.
+std::string FramePath(const std::string& output, int frame, int frames) {
+    const size_t dot = output.find_last_of('.');
+    const int digits = std::max<int>(4, static_cast<int>(std::to_string(frames).size()));
+    std::string number = std::to_string(frame);
+    number.insert(0, static_cast<size_t>(digits) - number.size(), '0');
+    return output.substr(0, dot) + "-" + number + output.substr(dot);
+}
+
+// Files this run has written, removed again unless the run completes.
+class Written {
+   public:
+    ~Written() {
+        if (!kept_) {
+            for (const std::string& path : paths_) std::remove(path.c_str());
+        }
+    }
+    void Add(const std::string& path) { paths_.push_back(path); }
+    void Keep() { kept_ = true; }
+    const std::vector<std::string>& paths() const { return paths_; }
+
+   private:
+    std::vector<std::string> paths_;
+    bool kept_ = false;
+};
+
+void Describe(const Filter& filter, int32_t channels, unsigned threads) {
+    for (int k = 0; k < 4; ++k) {
+        const std::string path = filter.Path(k, channels, threads);
+        if (filter.Computes(k) && k < channels) {
+            std::fprintf(stderr, "zorvan: %s: %s: %s\n", kChannelNames[k], filter.Origin(k).c_str(),
+                         path.c_str());
+        } else {
+            std::fprintf(stderr, "zorvan: %s: %s\n", kChannelNames[k], path.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+int RunApply(const ApplyOptions& o) {
+    const Clock::time_point start = Clock::now();
+    const std::optional<FilterFile> filter = LoadFilter(o);
+    const Filter compiled(Offers(o, filter));
+    RenderSettings settings;
+    settings.threads = o.run.threads;
+    if (filter) settings.controls = ControlValues(*filter);
+    for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;
+    const std::optional<FileFormat> format = FormatForPath(o.output);
+    if (!format) FailFile(o.output, "unsupported output extension (use .png, .jpg or .jpeg)");
+    const WriteSettings write{*format, o.quality};
+
+    const Clock::time_point readStart = Clock::now();
+    const Image source = ReadImage(o.input);
+    const int32_t channels = compiled.TargetChannels(source.channels);
+    if (o.run.verbose) {
+        std::fprintf(stderr, "zorvan: read %s: %dx%d %s in %lld ms\n", o.input.c_str(),
+                     source.width, source.height, source.channels == 4 ? "RGBA" : "RGB",
+                     Milliseconds(readStart));
+    }
+    if (o.run.verbose) Describe(compiled, channels, o.run.threads);
+    // rnd's draws run on from one frame to the next.
+    uint32_t random = ZV_RANDOM_START;
+    settings.random = &random;
+
+    const int frames = o.frames > 0 ? o.frames : 1;
+    Written written;
+    Clock::duration computing{}, writing{};
+    {
+        Progress progress(!o.run.quiet, "applying", int64_t{frames} * source.height);
+        for (int f = 0; f < frames; ++f) {
+            const std::string path = o.frames > 0 ? FramePath(o.output, f + 1, frames) : o.output;
+            OutputFile file(path);
+            settings.t = o.frames > 0 ? f : 0;
+            settings.total = o.frames > 0 ? frames - 1 : 0;
+            const Clock::time_point renderStart = Clock::now();
+            settings.progress = progress.After(int64_t{f} * source.height);
+            const Image result = Rendered(compiled, source, settings);
+            const Clock::time_point writeStart = Clock::now();
+            computing += writeStart - renderStart;
+            WriteImage(result, write, file.stream(), path);
+            file.Commit();
+            written.Add(path);
+            writing += Clock::now() - writeStart;
+        }
+    }
+    written.Keep();
+    if (o.run.verbose) {
+        using std::chrono::duration_cast;
+        using std::chrono::milliseconds;
+        const auto& paths = written.paths();
+        const std::string what =
+            paths.size() == 1 ? paths.front() : paths.front() + " to " + paths.back();
+        std::fprintf(stderr, "zorvan: computed %d frame%s in %lld ms\n", frames,
+                     frames == 1 ? "" : "s",
+                     static_cast<long long>(duration_cast<milliseconds>(computing).count()));
+        std::fprintf(stderr, "zorvan: wrote %s in %lld ms; %lld ms in all\n", what.c_str(),
+                     static_cast<long long>(duration_cast<milliseconds>(writing).count()),
+                     Milliseconds(start));
+    }
+    return kExitOk;
+}
+
+}  // namespace zv::cli

@@ -1,0 +1,176 @@
+// The command line: subcommands and options (CLI11), turned into the options
+// records of the commands. Every usage error exits with status 2.
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <cstdio>
+#include <thread>
+
+#include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/failure.h"
+
+namespace zv::cli {
+
+namespace {
+
+[[noreturn]] void FailUsage(const std::string& message) {
+    throw Failure(kExitUsage, message);
+}
+
+bool ParseInt(std::string_view text, int32_t& value) {
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+// "N=V" with N of 0..7 and V any 32-bit integer.
+ControlSetting ParseControl(const std::string& text) {
+    const size_t equals = text.find('=');
+    int32_t index = 0, value = 0;
+    if (equals == std::string::npos || !ParseInt(std::string_view(text).substr(0, equals), index) ||
+        !ParseInt(std::string_view(text).substr(equals + 1), value)) {
+        FailUsage("--ctl " + text + ": expected N=V, two integers");
+    }
+    if (index < 0 || index > 7) FailUsage("--ctl " + text + ": the control number must be 0 to 7");
+    return {index, value};
+}
+
+std::vector<ControlSetting> ParseControls(const std::vector<std::string>& texts) {
+    std::vector<ControlSetting> controls;
+    for (const std::string& t : texts) controls.push_back(ParseControl(t));
+    return controls;
+}
+
+void ParsePosition(const std::string& text, EvalOptions& o) {
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos || !ParseInt(std::string_view(text).substr(0, comma), o.x) ||
+        !ParseInt(std::string_view(text).substr(comma + 1), o.y)) {
+        FailUsage("--at " + text + ": expected X,Y, two integers");
+    }
+}
+
+void AddRunOptions(CLI::App& command, RunSettings& run) {
+    command.add_option("--threads", run.threads, "Threads to compute with (default: all cores)")
+        ->check(CLI::Range(1u, 1024u));
+    command.add_flag("-q,--quiet", run.quiet, "Show no progress");
+    command.add_flag("-v,--verbose", run.verbose, "Say what was done and how long it took");
+}
+
+std::optional<std::string> Given(const CLI::Option* option, const std::string& value) {
+    if (option->count() == 0) return std::nullopt;
+    return value;
+}
+
+constexpr const char* kLanguageHint =
+    "Formulas see r, g, b (the pixel), c (the channel's value), z (its number), x, y, X, Y "
+    "and more; see the README.";
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    CLI::App app{"zorvan: filters images with per-pixel formulas.", "zorvan"};
+    app.require_subcommand(1, 1);
+    app.set_version_flag("--version", "zorvan " ZORVAN_VERSION);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+
+    ApplyOptions apply;
+    apply.run.threads = cores;
+    std::array<std::string, 4> channelTexts;
+    std::string everyText, filterPath, exampleName;
+    std::vector<std::string> applyControls;
+    CLI::App* applyCommand = app.add_subcommand("apply", "Run formulas over an image file");
+    applyCommand->footer(kLanguageHint);
+    applyCommand->add_option("INPUT", apply.input, "PNG or JPEG to read")->required();
+    applyCommand->add_option("OUTPUT", apply.output, "PNG or JPEG to write (.png, .jpg, .jpeg)")
+        ->required();
+    const CLI::Option* channelOptions[4] = {
+        applyCommand->add_option("-r", channelTexts[0], "Formula for red"),
+        applyCommand->add_option("-g", channelTexts[1], "Formula for green"),
+        applyCommand->add_option("-b", channelTexts[2], "Formula for blue"),
+        applyCommand->add_option("-a", channelTexts[3], "Formula for alpha (adds alpha if needed)"),
+    };
+    const CLI::Option* every =
+        applyCommand->add_option("-e", everyText, "Formula for every channel");
+    CLI::Option* file = applyCommand->add_option("-f,--filter", filterPath, "Filter file (.zvf)");
+    const CLI::Option* example =
+        applyCommand->add_option("-x,--example", exampleName, "Built-in example filter by name")
+            ->excludes(file);
+    applyCommand->add_option("--ctl", applyControls, "Control value N=V, N of 0..7 (repeatable)")
+        ->allow_extra_args(false);
+    applyCommand->add_option("--quality", apply.quality, "JPEG quality (default 90)")
+        ->check(CLI::Range(1, 100));
+    applyCommand
+        ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
+        ->check(CLI::Range(1, 100000));
+    AddRunOptions(*applyCommand, apply.run);
+
+    CheckOptions check;
+    CLI::App* checkCommand =
+        app.add_subcommand("check", "Check the syntax of formulas and filters");
+    checkCommand->add_option("FORMULA", check.formulas, "Formulas to check");
+    checkCommand->add_option("-f,--filter", check.filterFiles, "Filter files to check (repeatable)")
+        ->allow_extra_args(false);
+
+    EvalOptions eval;
+    std::string position = "0,0";
+    std::vector<std::string> evalControls;
+    CLI::App* evalCommand =
+        app.add_subcommand("eval", "Print a formula's value on the built-in 64x48 test image");
+    evalCommand->footer(kLanguageHint);
+    evalCommand->add_option("FORMULA", eval.formula, "The formula")->required();
+    evalCommand->add_option("--at", position, "Pixel X,Y (default 0,0)");
+    evalCommand->add_option("--channel", eval.channel, "Channel z, 0..3 (default 0)")
+        ->check(CLI::Range(0, 3));
+    evalCommand->add_option("--ctl", evalControls, "Control value N=V, N of 0..7 (repeatable)")
+        ->allow_extra_args(false);
+
+    DemoOptions demo;
+    demo.run.threads = cores;
+    CLI::App* demoCommand = app.add_subcommand(
+        "demo", "Apply every example to a built-in picture; write DIR/demo.png and DIR/demo/");
+    demoCommand->add_option("-o,--out", demo.directory, "Folder to write into (default: .)");
+    AddRunOptions(*demoCommand, demo.run);
+
+    std::string shownExample;
+    CLI::App* examplesCommand =
+        app.add_subcommand("examples", "List the example filters, or print one's filter file");
+    const CLI::Option* shown =
+        examplesCommand->add_option("NAME", shownExample, "Example to print");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::string where;
+        for (const CLI::App* sub : app.get_subcommands()) where = sub->get_name() + ": ";
+        FailUsage(where + e.what() + " (see zorvan --help)");
+    }
+
+    if (*applyCommand) {
+        for (int k = 0; k < 4; ++k) apply.channels[k] = Given(channelOptions[k], channelTexts[k]);
+        apply.every = Given(every, everyText);
+        apply.filterFile = Given(file, filterPath);
+        apply.example = Given(example, exampleName);
+        apply.controls = ParseControls(applyControls);
+        return RunApply(apply);
+    }
+    if (*checkCommand) {
+        if (check.formulas.empty() && check.filterFiles.empty()) {
+            FailUsage("check: give formulas or -f FILE");
+        }
+        return RunCheck(check);
+    }
+    if (*evalCommand) {
+        ParsePosition(position, eval);
+        eval.controls = ParseControls(evalControls);
+        return RunEval(eval);
+    }
+    if (*demoCommand) return RunDemo(demo);
+    return RunExamples(Given(shown, shownExample));
+}
+
+}  // namespace zv::cli

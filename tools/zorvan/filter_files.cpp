@@ -1,0 +1,28 @@
+#include "tools/zorvan/filter_files.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "tools/zorvan/failure.h"
+
+namespace zv::cli {
+
+namespace {
+constexpr size_t kMaxFileBytes = 1 << 20;
+}  // namespace
+
+FilterFile ReadFilterFile(const std::string& path) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) FailIo(path, "cannot open", errno);
+    std::string text(kMaxFileBytes + 1, '\0');
+    const size_t got = std::fread(text.data(), 1, text.size(), file);
+    const int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
+    std::fclose(file);
+    if (error) FailIo(path, "cannot read", error);
+    if (got > kMaxFileBytes) FailFile(path, "a filter file may hold at most 1 MiB");
+    text.resize(got);
+    return ParseFilterFile(text, path);
+}
+
+}  // namespace zv::cli

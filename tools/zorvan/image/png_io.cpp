@@ -1,0 +1,112 @@
+// PNG through libpng. libpng reports errors by longjmp; every libpng call
+// stays inside the function that set the jump, whose C++ objects are all
+// made before it, and the failure becomes a Failure only after the jump.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/image/image_io.h"
+
+namespace zv::cli {
+
+namespace {
+
+struct ErrorText {
+    char text[200] = "the PNG library failed";
+};
+
+void OnError(png_structp png, png_const_charp message) {
+    auto* error = static_cast<ErrorText*>(png_get_error_ptr(png));
+    std::snprintf(error->text, sizeof error->text, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+struct ReadState {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~ReadState() { png_destroy_read_struct(&png, &info, nullptr); }
+};
+
+struct WriteState {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~WriteState() { png_destroy_write_struct(&png, &info); }
+};
+
+std::vector<png_bytep> RowPointers(const Image& image) {
+    std::vector<png_bytep> rows(image.height);
+    for (int32_t y = 0; y < image.height; ++y) rows[y] = const_cast<png_bytep>(image.Row(y));
+    return rows;
+}
+
+// Switches on the conversions that turn any PNG into 8-bit RGB or RGBA.
+void RequestRgb8(png_structp png, png_infop info) {
+    const int type = png_get_color_type(png, info);
+    const int depth = png_get_bit_depth(png, info);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if ((type & PNG_COLOR_MASK_COLOR) == 0 && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (depth == 16) png_set_scale_16(png);
+    if ((type & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+}  // namespace
+
+Image ReadPng(std::FILE* file, const std::string& path) {
+    ErrorText error;
+    ReadState state;
+    Image image;
+    std::vector<png_bytep> rows;
+    state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
+    if (!state.png) FailFile(path, "out of memory");
+    state.info = png_create_info_struct(state.png);
+    if (!state.info) FailFile(path, "out of memory");
+    if (setjmp(png_jmpbuf(state.png))) FailFile(path, std::string("bad PNG: ") + error.text);
+
+    png_init_io(state.png, file);
+    png_read_info(state.png, state.info);
+    const png_uint_32 width = png_get_image_width(state.png, state.info);
+    const png_uint_32 height = png_get_image_height(state.png, state.info);
+    CheckImageSize(path, width, height);
+    RequestRgb8(state.png, state.info);
+    const int channels = png_get_channels(state.png, state.info);
+    if ((channels != 3 && channels != 4) ||
+        png_get_rowbytes(state.png, state.info) != static_cast<size_t>(width) * channels) {
+        FailFile(path, "unsupported PNG layout");
+    }
+    image = Image(static_cast<int32_t>(width), static_cast<int32_t>(height), channels);
+    rows = RowPointers(image);
+    png_read_image(state.png, rows.data());
+    png_read_end(state.png, nullptr);
+    return image;
+}
+
+void WritePng(const Image& image, std::FILE* file, const std::string& path) {
+    ErrorText error;
+    WriteState state;
+    std::vector<png_bytep> rows = RowPointers(image);
+    state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
+    if (!state.png) FailFile(path, "out of memory");
+    state.info = png_create_info_struct(state.png);
+    if (!state.info) FailFile(path, "out of memory");
+    if (setjmp(png_jmpbuf(state.png)))
+        FailFile(path, std::string("cannot write PNG: ") + error.text);
+
+    png_init_io(state.png, file);
+    png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(image.width),
+                 static_cast<png_uint_32>(image.height), 8,
+                 image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(state.png, state.info);
+    png_write_image(state.png, rows.data());
+    png_write_end(state.png, nullptr);
+}
+
+}  // namespace zv::cli
