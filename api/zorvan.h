@@ -6,8 +6,8 @@
  * compile against.
  *
  * Threads: parse state lives in each ZvParse call and the evaluator reaches
- * the record only through its argument, so ZvParse calls on different threads
- * may run at the same time, and so may ZvExec calls with different records.
+ * the context only through its argument, so ZvParse calls on different threads
+ * may run at the same time, and so may ZvExec calls with different contexts.
  * Callers that serialise their calls see no difference. A tree is never
  * changed after the parse and may be evaluated from several threads at once;
  * ZvFree must not run while the tree is evaluated. The random source of rnd()
@@ -34,9 +34,9 @@ extern "C" {
 /* One node of an expression tree. Every node and every child array is a
  * separate heap block owned by the tree's root. */
 typedef struct ExprNode {
-    int32_t kind;       /* a NodeKind: a character code or one of the codes below */
-    int32_t value;      /* the literal of a ZV_NUMBER node, 0 elsewhere */
-    int32_t childCount; /* 0, 1, 2, 3, 4, 5 or 10, fixed by the kind */
+    int32_t kind;               /* a NodeKind: a character code or one of the codes below */
+    int32_t value;              /* the literal of a ZV_NUMBER node, 0 elsewhere */
+    int32_t childCount;         /* 0, 1, 2, 3, 4, 5 or 10, fixed by the kind */
     struct ExprNode** children; /* childCount children in operand order, or null */
 } ExprNode;
 
@@ -46,14 +46,50 @@ typedef struct ExprNode {
  * and MAX clear of the host's own macros. */
 typedef enum NodeKind {
     ZV_SEQ = 258,
-    ZV_ABS = 259, ZV_ADD, ZV_CNV, ZV_CTL, ZV_DIF, ZV_GET, ZV_PUT, ZV_MIN,
-    ZV_MAX, ZV_MIX, ZV_RND, ZV_SCL, ZV_SQR, ZV_SRC, ZV_SUB, ZV_VAL, ZV_C2D,
-    ZV_C2M, ZV_RAD, ZV_R2X, ZV_R2Y, ZV_SIN, ZV_COS, ZV_TAN, ZV_MAP, ZV_RST,
+    ZV_ABS = 259,
+    ZV_ADD,
+    ZV_CNV,
+    ZV_CTL,
+    ZV_DIF,
+    ZV_GET,
+    ZV_PUT,
+    ZV_MIN,
+    ZV_MAX,
+    ZV_MIX,
+    ZV_RND,
+    ZV_SCL,
+    ZV_SQR,
+    ZV_SRC,
+    ZV_SUB,
+    ZV_VAL,
+    ZV_C2D,
+    ZV_C2M,
+    ZV_RAD,
+    ZV_R2X,
+    ZV_R2Y,
+    ZV_SIN,
+    ZV_COS,
+    ZV_TAN,
+    ZV_MAP,
+    ZV_RST,
     ZV_TOTAL = 285,
-    ZV_BITXOR = 286, ZV_BITOR, ZV_BITAND, ZV_OR, ZV_AND,
-    ZV_EQ = 291, ZV_NE, ZV_LE, ZV_GE, ZV_LT, ZV_GT,
-    ZV_SHL = 297, ZV_SHR,
-    ZV_UMINUS = 299, ZV_UPLUS, ZV_NOT, ZV_COMPL,
+    ZV_BITXOR = 286,
+    ZV_BITOR,
+    ZV_BITAND,
+    ZV_OR,
+    ZV_AND,
+    ZV_EQ = 291,
+    ZV_NE,
+    ZV_LE,
+    ZV_GE,
+    ZV_LT,
+    ZV_GT,
+    ZV_SHL = 297,
+    ZV_SHR,
+    ZV_UMINUS = 299,
+    ZV_UPLUS,
+    ZV_NOT,
+    ZV_COMPL,
     ZV_NUMBER = 303
 } NodeKind;
 
@@ -64,7 +100,7 @@ typedef enum ParseStatus {
     ZV_PARSE_STACK_OVERFLOW = 2 /* nested too deeply, or out of memory */
 } ParseStatus;
 
-/* The record a host fills for every ZvExec call. Fields are in memory order;
+/* The context a host fills for every ZvExec call. Fields are in memory order;
  * the reserved stretches are never read or written by the library.
  *
  * Offsets, 32-bit targets: cells 48, controls 1072, channelOffset 1104,
@@ -79,13 +115,13 @@ typedef enum ParseStatus {
  * otherwise the byte at rows[row] + col * pixelStride + channelOffset[k] +
  * pixelBase. Channels above 3 (and below 0) read as 255 and touch nothing. */
 typedef struct PixelContext {
-    int32_t dMax;         /* D */
-    int32_t mMax;         /* M */
-    int32_t x;            /* column being computed */
-    int32_t y;            /* row being computed */
-    int32_t width;        /* X; also the row length of alphaPlane */
-    int32_t height;       /* Y */
-    int32_t centerX;      /* centre of d, m and rad() */
+    int32_t dMax;    /* D */
+    int32_t mMax;    /* M */
+    int32_t x;       /* column being computed */
+    int32_t y;       /* row being computed */
+    int32_t width;   /* X; also the row length of alphaPlane */
+    int32_t height;  /* Y */
+    int32_t centerX; /* centre of d, m and rad() */
     int32_t centerY;
     int32_t channel;      /* z, 0..3 */
     int32_t channelCount; /* Z */
@@ -94,22 +130,22 @@ typedef struct PixelContext {
     int32_t cells[256];   /* get() and put() */
     int32_t controls[8];  /* ctl(), val(), map() */
     int32_t channelOffset[4];
-    uint8_t red;          /* r: channel 0 of the current pixel */
-    uint8_t green;        /* g */
-    uint8_t blue;         /* b */
+    uint8_t red;   /* r: channel 0 of the current pixel */
+    uint8_t green; /* g */
+    uint8_t blue;  /* b */
     uint8_t reserved0;
-    uint8_t current;      /* c: the current channel of the current pixel */
+    uint8_t current; /* c: the current channel of the current pixel */
     uint8_t reserved1[3];
-    int32_t pixelBase;    /* added to every address computed in a row */
+    int32_t pixelBase;          /* added to every address computed in a row */
     const uint8_t* const* rows; /* rows[r]: first byte of row r, 0..maxY */
     int32_t reserved2[2];
-    int32_t maxX;         /* reads clamp columns to 0..maxX */
-    int32_t maxY;         /* and rows to 0..maxY */
+    int32_t maxX; /* reads clamp columns to 0..maxX */
+    int32_t maxY; /* and rows to 0..maxY */
     int32_t reserved3;
-    int32_t pixelStride;  /* bytes from one pixel to the next in a row */
+    int32_t pixelStride; /* bytes from one pixel to the next in a row */
     int32_t reserved4[5];
     const uint8_t* alphaPlane; /* channel 3, width bytes a row; may be null */
-    int32_t unhandledKind; /* set by the library to a kind it has no rule for */
+    int32_t unhandledKind;     /* set by the library to a kind it has no rule for */
 } PixelContext;
 
 /* Compiles text (zero-terminated; null reads as empty). Writes a ParseStatus

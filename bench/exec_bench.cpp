@@ -95,7 +95,7 @@ int32_t CountNodes(const ExprNode* n) {
     return count;
 }
 
-// A 32 x 32 RGBA image of fixed noise, and a record over it.
+// A 32 x 32 RGBA image of fixed noise, and a context over it.
 constexpr int32_t kSide = 32;
 struct Image {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(kSide * kSide * 4);
@@ -105,7 +105,7 @@ struct Image {
         for (uint8_t& v : bytes) v = static_cast<uint8_t>((s = s * 1103515245u + 12345u) >> 24);
         for (int32_t y = 0; y < kSide; ++y) rows.push_back(bytes.data() + y * kSide * 4);
     }
-    PixelContext Record() const {
+    PixelContext Context() const {
         PixelContext c{};
         c.width = c.height = kSide;
         c.centerX = c.centerY = kSide / 2;
@@ -119,7 +119,7 @@ struct Image {
     }
 } image;
 
-// One sweep over every pixel of one channel, filling the record as a host
+// One sweep over every pixel of one channel, filling the context as a host
 // does; the channel moves on with every sweep.
 template <class Call>
 int32_t Sweep(PixelContext& c, Call call) {
@@ -136,14 +136,14 @@ int32_t Sweep(PixelContext& c, Call call) {
 }
 
 void Exec(benchmark::State& state, const Formula* f) {
-    PixelContext c = image.Record();
+    PixelContext c = image.Context();
     for (auto _ : state)
         benchmark::DoNotOptimize(Sweep(c, [f](PixelContext& r) { return ZvExec(f->root, &r); }));
     state.SetItemsProcessed(state.iterations() * kSide * kSide);
 }
 
 void Direct(benchmark::State& state, const Formula* f) {
-    PixelContext c = image.Record();
+    PixelContext c = image.Context();
     Native native = f->native;
     benchmark::DoNotOptimize(native);  // keeps the call indirect
     for (auto _ : state)
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
         if (status != 0) return std::fprintf(stderr, "%s does not parse\n", f.name), 1;
         f.nodes = CountNodes(f.root);
         // Both sides must compute the same thing before their times compare.
-        PixelContext a = image.Record(), b = image.Record();
+        PixelContext a = image.Context(), b = image.Context();
         for (int i = 0; i < 3; ++i) {
             if (Sweep(a, [&f](PixelContext& r) { return ZvExec(f.root, &r); }) !=
                 Sweep(b, f.native)) {

@@ -62,7 +62,7 @@ template <class Arg>
     return pick.value;
 }
 
-// F of the arguments of K; CallOn passes the record first. F is a template
+// F of the arguments of K; CallOn passes the context first. F is a template
 // argument rather than a pointer so that it inlines.
 template <int32_t K, auto F, class Arg>
 [[gnu::always_inline]] inline int32_t Call(Arg& arg) {

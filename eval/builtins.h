@@ -106,7 +106,7 @@ template <class Sample>
     return Div(static_cast<int32_t>(sum), divisor);
 }
 
-// The same around the pixel (x, y), in the record's channel.
+// The same around the pixel (x, y), in the context's channel.
 int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<int32_t, 10>& k);
 
 // A value from lo to hi from this thread's generator.

@@ -15,7 +15,7 @@ namespace zv {
 struct Depends {
     bool position;  // the pixel's column or its bytes: differs along a row
     bool channel;   // the channel being computed
-    bool record;    // anything else of the record or the image
+    bool context;   // anything else of the context or the image
     bool effect;    // put, rnd and kinds without a rule: order matters
 };
 

@@ -35,7 +35,7 @@ constexpr uintptr_t kNativeBudget = 64 * 1024;
 using Handler = int32_t (*)(const ExprNode& n, PixelContext& c, uintptr_t stackLimit);
 extern const std::array<Handler, kKindSlots> kHandlers;
 
-// Any node: literals and record fields are read in place, which saves a
+// Any node: literals and context fields are read in place, which saves a
 // call on most leaves; everything else goes to its kind's handler.
 [[gnu::always_inline]] inline int32_t Eval(const ExprNode* n, PixelContext& c,
                                            uintptr_t stackLimit) {

@@ -5,7 +5,7 @@
 
 namespace zv {
 
-// What ZvExec returns: the formula's value, unclamped. The record is passed
+// What ZvExec returns: the formula's value, unclamped. The context is passed
 // down explicitly; nothing process-wide is touched except the per-thread
 // random state of rnd().
 int32_t Evaluate(const ExprNode* root, PixelContext& context);

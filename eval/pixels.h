@@ -1,4 +1,4 @@
-// Reading channel bytes of the host's image through the record.
+// Reading channel bytes of the host's image through the context.
 #pragma once
 
 #include <cstdint>

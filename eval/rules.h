@@ -1,6 +1,6 @@
 // What the evaluators know of a kind before computing it: how many children
 // it takes, whether it picks which of them to evaluate, and whether it is a
-// plain field of the record. Per-kind tables have one slot per kind of the
+// plain field of the context. Per-kind tables have one slot per kind of the
 // dense range and slot 0 for every kind outside it.
 #pragma once
 
@@ -53,7 +53,7 @@ constexpr Rule RuleOf(int32_t kind) {
     return kRules[SlotOf(kind)];
 }
 
-// Leaves whose value is a field of the record. Each reads the 4 bytes at its
+// Leaves whose value is a field of the context. Each reads the 4 bytes at its
 // offset; r, g, b and c keep the lowest, their own byte, of the
 // little-endian word.
 struct Field {

@@ -10,31 +10,31 @@ namespace {
 using zvfuzz::Check;
 
 // The library may write cells and unhandledKind, and nothing else of the
-// record: not a field, not a reserved byte, not the padding.
-void CheckOnlyWritableFieldsChanged(const unsigned char* before, const PixelContext& record) {
-    unsigned char after[sizeof record];
-    std::memcpy(after, &record, sizeof record);
+// context: not a field, not a reserved byte, not the padding.
+void CheckOnlyWritableFieldsChanged(const unsigned char* before, const PixelContext& context) {
+    unsigned char after[sizeof context];
+    std::memcpy(after, &context, sizeof context);
     std::memcpy(after + offsetof(PixelContext, cells), before + offsetof(PixelContext, cells),
-                sizeof record.cells);
+                sizeof context.cells);
     std::memcpy(after + offsetof(PixelContext, unhandledKind),
-                before + offsetof(PixelContext, unhandledKind), sizeof record.unhandledKind);
-    Check(std::memcmp(before, after, sizeof record) == 0, "ZvExec wrote outside cells");
+                before + offsetof(PixelContext, unhandledKind), sizeof context.unhandledKind);
+    Check(std::memcmp(before, after, sizeof context) == 0, "ZvExec wrote outside cells");
 }
 
-// A few calls on one record, at positions inside and far outside the image and
+// A few calls on one context, at positions inside and far outside the image and
 // with channels outside 0..3 too; cells written by one call stay for the next.
 void Evaluate(const ExprNode* root, FuzzedDataProvider& in) {
     zvfuzz::Host host = zvfuzz::MakeHost(in);
-    PixelContext& record = *host.record;
+    PixelContext& context = *host.context;
     int32_t calls = in.ConsumeIntegralInRange<int32_t>(1, 4);
     for (int32_t i = 0; i < calls; ++i) {
-        record.x = zvfuzz::Near(in, -2, zvfuzz::kColumns + 2);
-        record.y = zvfuzz::Near(in, -2, zvfuzz::kRows + 2);
-        record.channel = in.ConsumeIntegralInRange<int32_t>(-2, 5);
+        context.x = zvfuzz::Near(in, -2, zvfuzz::kColumns + 2);
+        context.y = zvfuzz::Near(in, -2, zvfuzz::kRows + 2);
+        context.channel = in.ConsumeIntegralInRange<int32_t>(-2, 5);
         unsigned char before[sizeof(PixelContext)];
-        std::memcpy(before, &record, sizeof before);
-        ZvExec(root, &record);
-        CheckOnlyWritableFieldsChanged(before, record);
+        std::memcpy(before, &context, sizeof before);
+        ZvExec(root, &context);
+        CheckOnlyWritableFieldsChanged(before, context);
     }
 }
 

@@ -18,7 +18,7 @@ struct Pattern {
 };
 
 void LayOut(FuzzedDataProvider& in, Host& host, Pattern& fill) {
-    PixelContext& c = *host.record;
+    PixelContext& c = *host.context;
     c.maxX = in.ConsumeIntegralInRange<int32_t>(0, kColumns - 1);
     c.maxY = in.ConsumeIntegralInRange<int32_t>(0, kRows - 1);
     int32_t pixelBytes = in.ConsumeIntegralInRange<int32_t>(1, 8);
@@ -92,10 +92,10 @@ int32_t Near(FuzzedDataProvider& in, int32_t lo, int32_t hi) {
 Host MakeHost(FuzzedDataProvider& in) {
     Pattern fill{in.ConsumeIntegral<uint32_t>()};
     Host host;
-    host.record = std::make_unique<PixelContext>();
-    std::memset(host.record.get(), 0xA5, sizeof(PixelContext));
+    host.context = std::make_unique<PixelContext>();
+    std::memset(host.context.get(), 0xA5, sizeof(PixelContext));
     LayOut(in, host, fill);
-    FillFields(in, *host.record, fill);
+    FillFields(in, *host.context, fill);
     return host;
 }
 

@@ -1,6 +1,6 @@
 // The span evaluator against ZvExec: every formula that compiles to spans
 // must give, on a run of pixels, the values ZvExec gives pixel by pixel on a
-// record that holds each pixel's position and, as hosts that fill the record
+// context that holds each pixel's position and, as hosts that fill the context
 // from the image do, its bytes in r, g, b and c. Runs start inside and
 // outside the image and reach past it; the input's layout is described in
 // fuzz/host.h.
@@ -26,7 +26,7 @@ int32_t PixelByPixel(const ExprNode* root, const PixelContext& base, int32_t x, 
 
 void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
     zvfuzz::Host host = zvfuzz::MakeHost(in);
-    const PixelContext base = *host.record;
+    const PixelContext base = *host.context;
     zv::SpanRun run(program);
     int32_t runs = in.ConsumeIntegralInRange<int32_t>(1, 3);
     for (int32_t r = 0; r < runs; ++r) {

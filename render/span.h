@@ -6,7 +6,7 @@
 // the rest runs one tight loop per step over the run's pixels.
 //
 // On a run, r, g, b and c are read from the image at each pixel (channels
-// 0, 1, 2 and the one computed), which is how a host that fills the record
+// 0, 1, 2 and the one computed), which is how a host that fills the context
 // from the same image sets them; every other leaf and built-in means what it
 // means to ZvExec.
 #pragma once
@@ -61,7 +61,7 @@ struct SpanCompiled {
 // Compiles root, which must stay alive and unchanged while the program is used.
 SpanCompiled CompileSpans(const ExprNode* root);
 
-// What a kernel sees: the record, the run and the values so far.
+// What a kernel sees: the context, the run and the values so far.
 struct SpanState {
     const SpanProgram* program;
     PixelContext* context;

@@ -37,7 +37,7 @@ class Compiler {
 
         SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
         SpanValue v{d.position, d.channel, -1};
-        bool folds = !d.position && !d.channel && !d.record;
+        bool folds = !d.position && !d.channel && !d.context;
         for (int32_t j = 0; j < s.arity; ++j) {
             const int32_t a = Node(Child(*n, j), depth + 1);
             if (reason) return 0;

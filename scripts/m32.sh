@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The library and its tests as 32-bit x86 programs (gcc -m32), run under
-# qemu-i386: the record's 32-bit layout is pinned by static_asserts in
+# qemu-i386: the context's 32-bit layout is pinned by static_asserts in
 # api/zorvan.h, so the build itself checks it, and the tests run on top.
 # GoogleTest is built for 32 bits from Debian's googletest sources, since the
 # packaged library is 64-bit only. The command-line tool is left out (its

@@ -59,7 +59,7 @@ TEST(Exports, NullTextIsEmptyAndNullStatusIsNotWritten) {
 }
 
 TEST(Exports, NullRootsAreHarmless) {
-    // A null root reads nothing, so even a null record is never touched.
+    // A null root reads nothing, so even a null context is never touched.
     EXPECT_EQ(ZvExec(nullptr, nullptr), 0);
     ZvFree(nullptr);
 }

@@ -1,5 +1,5 @@
 // The built-in functions with their bad-argument results, and every way a
-// pixel read follows the record.
+// pixel read follows the context.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,9 +80,9 @@ TEST_F(Builtins, ControlsAndCells) {
         {"put(5,-1)", t(ZV_PUT, 5, -1), 0},
         {"rst runs its argument", t(ZV_SEQ, t(ZV_RST, t(ZV_PUT, 4, 0)), t(ZV_GET, 0)), 4},
     });
-    record.controls[2] = record.controls[3] = 40;  // pair 1: a step at 40
-    record.controls[4] = record.controls[5] = 0;   // pair 2: unset
-    record.controls[6] = 0, record.controls[7] = 1;
+    context.controls[2] = context.controls[3] = 40;  // pair 1: a step at 40
+    context.controls[4] = context.controls[5] = 0;   // pair 2: unset
+    context.controls[6] = 0, context.controls[7] = 1;
     Check({{"step at q", t(ZV_MAP, 1, 40), 0},
            {"step above q", t(ZV_MAP, 1, 41), 255},
            {"unset pair", t(ZV_MAP, 2, -9), 255},
@@ -91,9 +91,9 @@ TEST_F(Builtins, ControlsAndCells) {
 
 TEST_F(Builtins, PutOutOfRangeStoresNothing) {
     for (int32_t i : {256, -1, kMin}) {
-        PixelContext c = record;
+        PixelContext c = context;
         ZvExec(t(ZV_PUT, 5, i), &c);
-        EXPECT_TRUE(std::equal(c.cells, c.cells + 256, record.cells)) << i;
+        EXPECT_TRUE(std::equal(c.cells, c.cells + 256, context.cells)) << i;
     }
 }
 
@@ -122,7 +122,7 @@ TEST_F(Builtins, Trigonometry) {
 // without the alpha plane.
 TEST_F(Builtins, SourceReadsClampedPixels) {
     for (bool plane : {false, true}) {
-        record.alphaPlane = plane ? image.alpha.data() : nullptr;
+        context.alphaPlane = plane ? image.alpha.data() : nullptr;
         std::vector<Case> cases;
         for (int32_t row = -2; row <= 4; ++row) {
             for (int32_t col = -2; col <= 5; ++col) {
@@ -137,13 +137,13 @@ TEST_F(Builtins, SourceReadsClampedPixels) {
     }
 }
 
-// The offsets come from the record at every read.
+// The offsets come from the context at every read.
 TEST_F(Builtins, AddressingFollowsTheRecord) {
-    record.channelOffset[0] = record.channelOffset[1] = 0;  // where channel 2 lies
-    record.pixelBase = Image::kBase + 1;                    // one byte on: channel 1
-    record.pixelStride = 2 * Image::kStride;                // every other pixel
-    record.maxX = 1;
-    record.alphaPlane = image.alpha.data();
+    context.channelOffset[0] = context.channelOffset[1] = 0;  // where channel 2 lies
+    context.pixelBase = Image::kBase + 1;                     // one byte on: channel 1
+    context.pixelStride = 2 * Image::kStride;                 // every other pixel
+    context.maxX = 1;
+    context.alphaPlane = image.alpha.data();
     Check({{"base", t(ZV_SRC, 0, 1, 0), Image::Byte(0, 1, 1)},
            {"stride", t(ZV_SRC, 1, 2, 1), Image::Byte(2, 2, 1)},
            {"clamped to new maxX", t(ZV_SRC, 4, 0, 1), Image::Byte(2, 0, 1)},
@@ -165,7 +165,7 @@ TEST_F(Builtins, Convolution) {
         return Image::Byte(std::clamp(col, 0, 3), std::clamp(row, 0, 2), 2);
     };
     for (auto [x, y] : {std::pair{1, 1}, {0, 0}, {3, 2}, {-4, 9}}) {
-        record.x = x, record.y = y;
+        context.x = x, context.y = y;
         int32_t weighted = 0, box = 0;
         for (int32_t i = 0; i < 9; ++i) {
             weighted += (i + 1) * P(x - 1 + i % 3, y - 1 + i / 3);
@@ -177,17 +177,17 @@ TEST_F(Builtins, Convolution) {
                {"negative divisor", t(ZV_CNV, 1, 1, 1, 1, 1, 1, 1, 1, 1, -2), box / -2},
                {"d=0", t(ZV_CNV, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0), 255}});
     }
-    record.x = record.y = record.channel = 3;
-    record.alphaPlane = image.alpha.data();
+    context.x = context.y = context.channel = 3;
+    context.alphaPlane = image.alpha.data();
     Check({{"alpha plane", t(ZV_CNV, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1), Image::Alpha(3, 2)}});
 }
 
 // Channels outside 0..3 read 255 and touch no memory: rows and plane are
 // null here.
 TEST_F(Builtins, BadChannelsReadNothing) {
-    record.rows = nullptr;
+    context.rows = nullptr;
     for (int32_t z : {4, -1, kMin, kMax}) {
-        record.channel = z;
+        context.channel = z;
         Check({{"src", t(ZV_SRC, 0, 0, z), 255},
                {"rad", t(ZV_RAD, 0, 0, z), 255},
                {"cnv", t(ZV_CNV, 1, 1, 1, 1, 1, 1, 1, 1, 1, 3), 765},

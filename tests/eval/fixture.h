@@ -86,8 +86,8 @@ struct Image {
         uint8_t* p = bytes.data() + row * kRowBytes + 1 + col * kStride;
         p[kOffset[0]] = r, p[kOffset[1]] = g, p[kOffset[2]] = b;
     }
-    // A record for pixel (x, y) with every other field distinct.
-    PixelContext Record(int32_t x = 1, int32_t y = 1, bool withAlpha = false) const {
+    // A context for pixel (x, y) with every other field distinct.
+    PixelContext Context(int32_t x = 1, int32_t y = 1, bool withAlpha = false) const {
         PixelContext c{};
         c.dMax = 1024, c.mMax = 300, c.x = x, c.y = y, c.width = kWidth, c.height = kHeight;
         c.centerX = 2, c.centerY = 1, c.channel = 2, c.channelCount = 4, c.t = 7, c.total = 9;
@@ -114,13 +114,13 @@ class EvalTest : public ::testing::Test {
    protected:
     Tree t;
     Image image;
-    PixelContext record = image.Record();
+    PixelContext context = image.Context();
 
     void Check(const std::vector<Case>& cases) {
         for (const Case& k : cases) {
-            PixelContext c = record;
+            PixelContext c = context;
             EXPECT_EQ(ZvExec(k.tree, &c), k.want) << k.name;
-            c = record;
+            c = context;
             EXPECT_EQ(ZvExec(t.Deep(k.tree), &c), k.want) << k.name << ", deep";
         }
     }

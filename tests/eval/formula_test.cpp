@@ -1,4 +1,4 @@
-// Formulas from text to value: ZvParse, then ZvExec on the test record.
+// Formulas from text to value: ZvParse, then ZvExec on the test context.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,14 +16,14 @@ struct Formula {
 class Formulas : public ::testing::Test {
    protected:
     Image image;
-    PixelContext record = image.Record();  // at (1, 1), centre (2, 1), channel 2
+    PixelContext context = image.Context();  // at (1, 1), centre (2, 1), channel 2
 
     void Check(const std::vector<Formula>& formulas) {
         for (const Formula& f : formulas) {
             int32_t status = -1;
             ExprNode* root = ZvParse(f.text, &status, 1);
             ASSERT_EQ(status, 0) << f.text;
-            PixelContext c = record;
+            PixelContext c = context;
             EXPECT_EQ(ZvExec(root, &c), f.want) << f.text;
             ZvFree(root);
         }
@@ -145,7 +145,7 @@ TEST_F(Formulas, MillionAdditionsOnSmallStack) {
     ExprNode* root = ZvParse(text.c_str(), &status, 1);
     ASSERT_EQ(status, 0);
     int32_t got = 0;
-    OnThread(256 * 1024, [&] { got = ZvExec(root, &record); });
+    OnThread(256 * 1024, [&] { got = ZvExec(root, &context); });
     EXPECT_EQ(got, 11 * 1'000'001);
     ZvFree(root);
 }

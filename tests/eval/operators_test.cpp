@@ -115,20 +115,20 @@ TEST_F(Operators, DirectionAndDistance) {
                   Row{1, 1, 127, 1}, Row{1, -1, -127, 1}, Row{-1, 1, 384, 1}, Row{0, 0, 0, 0},
                   Row{1000, 1, 0, 1000}, Row{-1000, 1, 511, 1000}, Row{3, 4, 151, 5},
                   Row{40000, 40000, 127, 0}}) {
-        record.x = record.centerX + r.dx;
-        record.y = record.centerY + r.dy;
+        context.x = context.centerX + r.dx;
+        context.y = context.centerY + r.dy;
         Check({{"d", t('d'), r.d}, {"m", t('m'), r.m}});
     }
 }
 
-// i, u, v from channels 0..2 of the image, whatever r, g, b of the record
+// i, u, v from channels 0..2 of the image, whatever r, g, b of the context
 // and the alpha plane hold.
 TEST_F(Operators, LumaAndChroma) {
     struct Row {
         uint8_t r, g, b;
         int32_t i, u, v;
     };
-    record.alphaPlane = image.alpha.data();
+    context.alphaPlane = image.alpha.data();
     for (Row p : {Row{255, 255, 255, 254, 0, 0}, Row{0, 0, 255, 28, 55, -12},
                   Row{255, 0, 0, 75, -18, 77}, Row{10, 20, 30, 18, 2, -3}}) {
         image.SetPixel(1, 1, p.r, p.g, p.b);
@@ -140,16 +140,16 @@ TEST_F(Operators, LumaAndChroma) {
 // x and y stay unclamped.
 TEST_F(Operators, CurrentPositionClamps) {
     image.SetPixel(0, 2, 10, 20, 30);
-    record.x = -5, record.y = 9;
+    context.x = -5, context.y = 9;
     Check({{"a", t('a'), Image::Byte(0, 2, 3)}, {"i", t('i'), 18}, {"x", t('x'), -5}});
-    record.alphaPlane = image.alpha.data();
-    record.x = 3 + 7, record.y = -1;
+    context.alphaPlane = image.alpha.data();
+    context.x = 3 + 7, context.y = -1;
     Check({{"a from plane", t('a'), Image::Alpha(3, 0)}});
 }
 
 // With cell 0 holding 5, the right operand reads it before the left writes.
 TEST_F(Operators, OrderThroughCells) {
-    record.cells[0] = 5;
+    context.cells[0] = 5;
     Check({
         {"put(1,0)+get(0)", t('+', t(ZV_PUT, 1, 0), t(ZV_GET, 0)), 6},
         {"get(0)+put(1,0)", t('+', t(ZV_GET, 0), t(ZV_PUT, 1, 0)), 2},
@@ -178,7 +178,7 @@ TEST_F(Operators, EveryStrictKindRunsArgumentsLastFirst) {
                                  t(ZV_PUT, t(ZV_GET, 0), 10 + i)));
             }
             ExprNode* n = t.Make(kind, 0, kids);
-            PixelContext c = record;
+            PixelContext c = context;
             c.cells[0] = 0;
             ZvExec(deep ? t.Deep(n) : n, &c);
             for (int32_t i = 0; i < rule.arity; ++i) {
@@ -194,7 +194,7 @@ TEST_F(Operators, UnhandledKinds) {
     for (int32_t kind : {500, 36, int32_t{'A'}, int32_t{'q'}, 257, 304, -1, kMin}) {
         ExprNode* bad = t.Make(kind, 3, {t(ZV_PUT, 9, 0)});
         for (ExprNode* n : {bad, t.Deep(bad)}) {
-            PixelContext c = record;
+            PixelContext c = context;
             EXPECT_EQ(ZvExec(t('+', n, 4), &c), 4) << kind;
             EXPECT_EQ(c.unhandledKind, kind);
             EXPECT_EQ(c.cells[0], 1000) << "a child of kind " << kind << " ran";
@@ -210,7 +210,7 @@ TEST_F(Operators, MalformedTrees) {
     ExprNode* bare = t.Make('-', 0, {});
     bare->childCount = 2;  // claims children but has no array
     ExprNode* holes = t.Make('?', 0, {nullptr, t.Num(1), nullptr});
-    record.cells[0] = 0;
+    context.cells[0] = 0;
     Check({{"null", nullptr, 0},
            {"one child", lone, 5},
            {"surplus", t('+', surplus, t(ZV_GET, 0)), -5},

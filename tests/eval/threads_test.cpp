@@ -1,5 +1,5 @@
 // What depends on the thread: native stack depth, concurrent calls with
-// different records, and the per-thread random generator.
+// different contexts, and the per-thread random generator.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -15,7 +15,7 @@ constexpr int32_t kLength = 1'000'000;
 TEST(Threads, MillionDeepTreesOnSmallStack) {
     Tree t;
     Image image;
-    PixelContext record = image.Record();  // r is 11
+    PixelContext context = image.Context();  // r is 11
     struct Shape {
         const char* name;
         ExprNode* tree;
@@ -36,7 +36,7 @@ TEST(Threads, MillionDeepTreesOnSmallStack) {
                                  {"and of minus", both, 1}};
     OnThread(256 * 1024, [&] {
         for (const Shape& s : shapes) {
-            PixelContext c = record;
+            PixelContext c = context;
             EXPECT_EQ(ZvExec(s.tree, &c), s.want) << s.name;
         }
     });
@@ -60,7 +60,7 @@ TEST(Threads, RandomStartsFreshOnEveryThread) {
     }
 }
 
-// One tree, evaluated at once on several threads with records of their own,
+// One tree, evaluated at once on several threads with contexts of their own,
 // gives what it gives serially. The tree writes cells, reads pixels and runs
 // a deep part on the explicit stack.
 TEST(Threads, ConcurrentCallsMatchSerial) {
@@ -75,7 +75,7 @@ TEST(Threads, ConcurrentCallsMatchSerial) {
                          t('+', t.Deep(t('*', t('d'), t('m'))), t('+', t('a'), t(ZV_CTL, 2)))));
     constexpr int kThreads = 4, kSweeps = 50;
     auto sweep = [&](int id, std::vector<int32_t>& out) {
-        PixelContext c = image.Record(0, 0, id % 2 == 1);
+        PixelContext c = image.Context(0, 0, id % 2 == 1);
         c.channel = id % 4;
         c.controls[2] = 100 * id;
         for (int s = 0; s < kSweeps; ++s) {

@@ -1,4 +1,4 @@
-// The span evaluator on the scrambled test record: what compiles, what
+// The span evaluator on the scrambled test context: what compiles, what
 // folds, and values equal to ZvExec's wherever the run lies, also partly or
 // wholly outside the image.
 #include "render/span.h"
@@ -24,7 +24,7 @@ size_t Steps(const zv::SpanProgram& p) {
     return p.once[0].size() + p.once[1].size() + p.loops[0].size() + p.loops[1].size();
 }
 
-// Every lane of a run from x0 against ZvExec on a record that holds the
+// Every lane of a run from x0 against ZvExec on a context that holds the
 // lane's position and, as the span contract says, the image's bytes there.
 void ExpectLikeZvExec(const ExprNode* tree, const PixelContext& base, const std::string& what) {
     const zv::SpanCompiled compiled = zv::CompileSpans(tree);
@@ -72,7 +72,7 @@ TEST(Span, FormulasGiveZvExecsValuesInsideAndOutsideTheImage) {
         for (const char* text : formulas) {
             const Parsed p(text);
             ASSERT_EQ(p.status, 0) << text;
-            ExpectLikeZvExec(p.root, image.Record(0, 0, alpha), text);
+            ExpectLikeZvExec(p.root, image.Context(0, 0, alpha), text);
         }
     }
 }
@@ -83,8 +83,8 @@ TEST(Span, HandBuiltTreesWithMissingChildren) {
     Image image;
     const ExprNode* missing = t.Make('-', 0, {t('x')});
     const ExprNode* null = t('+', t('c'), t.Make(ZV_SRC, 0, {t('x'), nullptr, t('z')}));
-    ExpectLikeZvExec(missing, image.Record(), "x - <missing>");
-    ExpectLikeZvExec(null, image.Record(), "c + src(x, <null>, z)");
+    ExpectLikeZvExec(missing, image.Context(), "x - <missing>");
+    ExpectLikeZvExec(null, image.Context(), "c + src(x, <null>, z)");
 }
 
 TEST(Span, RefusesWhatMustRunInVisitingOrder) {
@@ -124,7 +124,7 @@ TEST(Span, RefusesAStoreOnTheLeftOfASequence) {
 TEST(Span, FoldsWithTheRuntimeRules) {
     const std::pair<const char*, size_t> cases[] = {
         {"(-2147483647 - 1) / -1 + 5 % 0 + 7 / 0 + (1 << 33)", 0},
-        {"sin(-1) + ctl(1) * 0", 3},  // ctl reads the record: not folded
+        {"sin(-1) + ctl(1) * 0", 3},  // ctl reads the context: not folded
         {"0 ? x : 9", 0},
         {"x, 9", 0},
         {"1 ? x + 1 : y", 2},
@@ -136,7 +136,7 @@ TEST(Span, FoldsWithTheRuntimeRules) {
         const zv::SpanCompiled compiled = zv::CompileSpans(p.root);
         ASSERT_TRUE(compiled.program) << text;
         EXPECT_EQ(Steps(*compiled.program), steps) << text;
-        ExpectLikeZvExec(p.root, image.Record(), text);
+        ExpectLikeZvExec(p.root, image.Context(), text);
     }
 }
 

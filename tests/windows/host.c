@@ -1,5 +1,5 @@
 /* A Windows host as image editors are: it loads Zorvan.dll by name, looks up
- * the three exports, parses formulas, evaluates them against a record of a
+ * the three exports, parses formulas, evaluates them against a context of a
  * 3 x 2 BGRA image and releases them. Prints one line per failed check and
  * "N passed, N failed"; exits 1 on any failure. */
 #include <stdio.h>
@@ -52,7 +52,7 @@ static void MakeImage(struct Image* image) {
     }
 }
 
-/* The record for channel z of pixel (x, y), with or without the alpha plane. */
+/* The context for channel z of pixel (x, y), with or without the alpha plane. */
 static void Fill(PixelContext* c, const struct Image* image, int x, int y, int z, int withAlpha) {
     memset(c, 0, sizeof *c);
     c->x = x, c->y = y, c->width = kColumns, c->height = kRows;
@@ -100,19 +100,19 @@ int main(void) {
 
     static struct Image image;
     MakeImage(&image);
-    PixelContext record;
+    PixelContext context;
     for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
         const struct Case* t = &kCases[i];
         int32_t status = -1;
         ExprNode* root = parse(t->formula, &status, 1);
         Expect(status == 0 && root != NULL, t->formula, status, 0);
-        Fill(&record, &image, t->x, t->y, t->z, t->withAlpha);
-        int32_t got = exec(root, &record);
+        Fill(&context, &image, t->x, t->y, t->z, t->withAlpha);
+        int32_t got = exec(root, &context);
         Expect(got == t->want, t->formula, got, t->want);
         release(root);
     }
-    /* put() wrote its cell into the host's record. */
-    Expect(record.cells[7] == 22, "cell 7 after put", record.cells[7], 22);
+    /* put() wrote its cell into the host's context. */
+    Expect(context.cells[7] == 22, "cell 7 after put", context.cells[7], 22);
 
     int32_t status = -1;
     Expect(parse("x y", &status, 1) == NULL && status == 1, "x y", status, 1);

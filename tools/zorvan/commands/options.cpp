@@ -1,5 +1,5 @@
-// The command line: subcommands and options (CLI11), turned into the options
-// records of the commands. Every usage error exits with status 2.
+// The command line: subcommands and options (CLI11), turned into each
+// command's options. Every usage error exits with status 2.
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
