@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build --target zorvan_tool
+cmake --preset release
+cmake --build --preset release --target zorvan_tool
 ./build/tools/zorvan/zorvan demo --out build/demo

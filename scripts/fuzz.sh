@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer,
-# each target for a bounded time: formula_fuzzer (ZvParse, ZvExec and ZvFree
-# on arbitrary bytes), then span_fuzzer (the tool's span evaluator against
-# ZvExec). Any crash, leak, UB report, mismatch or unit slower than 10 s fails
-# the run and leaves its input in build-fuzz/ (crash-*, leak-*, timeout-*);
-# replay one with
+# Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
+# (the preset fuzz, built in build-fuzz), each target for a bounded time:
+# formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes), then
+# span_fuzzer (the tool's span evaluator against ZvExec). Any crash, leak, UB
+# report, mismatch or unit slower than 10 s fails the run and leaves its input
+# in build-fuzz/ (crash-*, leak-*, timeout-*); replay one with
 #   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or span_fuzzer)
 # Each target's corpus grows in build-fuzz/corpus/TARGET and is kept between
 # runs.
@@ -14,9 +14,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-120}
 build=build-fuzz
 bash scripts/deps.sh fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZORVAN_FUZZ=ON -DZORVAN_SANITIZE=address,undefined -DZORVAN_TESTS=OFF -DZORVAN_TOOLS=OFF
-cmake --build "$build" --target formula_fuzzer span_fuzzer
+cmake --workflow --preset fuzz
 
 # Seeds: our own, every string literal of the tests, and every formula of the
 # example filters (a channel line and its indented continuation lines).

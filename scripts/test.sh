@@ -9,9 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
 bash scripts/deps.sh fuzz m32 windows valgrind
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DZORVAN_BENCH=ON
-cmake --build build
-ctest --test-dir build --output-on-failure -j2
+cmake --workflow --preset release
 bash scripts/sanitize.sh
 bash scripts/valgrind.sh build
 bash scripts/fuzz.sh 75
