@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the tool and runs its demo: every example filter applied to an
-# embedded test image, written as a contact sheet and one file per example.
+# Builds the tool with the libraries (so that `cmake --install build` can
+# follow) and runs its demo: every example filter applied to an embedded
+# test image, written as a contact sheet and one file per example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset release
-cmake --build --preset release --target zorvan_tool
+cmake --build --preset release --target zorvan_installable
 ./build/tools/zorvan/zorvan demo --out build/demo

@@ -6,7 +6,7 @@
 #   windows   mingw-w64 and wine, both halves (wine32 needs the i386 architecture)
 #   valgrind  valgrind
 set -euo pipefail
-packages=(cmake ninja-build g++ flex bison libpng-dev libjpeg62-turbo-dev
+packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo-dev
           libcli11-dev libgtest-dev libbenchmark-dev)
 for group in "$@"; do
   case $group in

@@ -29,9 +29,10 @@
 //
 // Visiting order: a filter whose formulas call put or rnd is computed on the
 // calling thread, rows from the top, each from the left, channels red,
-// green, blue, alpha, with one context for the whole render, from the first
-// row to the last row of the region; every other filter is spread over
-// threads by rows. Results are byte for byte the same for any number of
+// green, blue, alpha, with one context for the whole render, from the
+// image's first row to the region's last sampled row (every pixel on the
+// way, since its cells and draws lead up to the ones kept); every other
+// filter is spread over threads by rows. Results are byte for byte the same for any number of
 // threads, any region and any step: a region or a sampled target holds
 // exactly the pixels of the full render there.
 #pragma once
