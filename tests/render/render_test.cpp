@@ -199,5 +199,23 @@ TEST(Render, ThreadsRegionsStepsAndStridesGiveTheSameBytes) {
     }
 }
 
+// A progress callback that throws stops the render on every thread, and the
+// exception comes back from Render once they are joined.
+TEST(Render, WhatTheProgressCallbackThrowsComesBackFromRender) {
+    for (const char* formula : {"255 - c", "put(c, 0)"}) {
+        const test::Picture source = test::Pattern(64, 200, 3);
+        test::Picture target(64, 200, 3);
+        RenderSettings settings = Threads(2);
+        settings.progress = [](int64_t done, int64_t) -> bool {
+            if (done >= 8) throw std::runtime_error("stop here");
+            return true;
+        };
+        EXPECT_THROW(
+            Render(Filter(formula, kAllChannels), source.View(), target.Writable(), settings),
+            std::runtime_error)
+            << formula;
+    }
+}
+
 }  // namespace
 }  // namespace zv
