@@ -73,7 +73,7 @@ TEST(Exports, ParsesLeaveTheCallersTextAlone) {
 }
 
 // «r» and a million «+r»: a tree a million levels deep, parsed and freed on
-// a thread whose stack holds far fewer frames than that.
+// a thread whose stack holds far fewer nested calls than that.
 void* ParseAndFreeDeepTree(void* result) {
     std::string text = "r";
     for (int i = 0; i < 1000000; ++i) text += "+r";

@@ -74,7 +74,7 @@ TEST(Filter, ChoosesTheFormulaOfEachChannel) {
     EXPECT_FALSE(p.visitingOrder);
 
     // Within one source the formula for fewer channels wins; a formula for
-    // alpha alone adds alpha; a put anywhere orders the whole program.
+    // alpha alone adds alpha; a put anywhere orders the whole filter.
     const Filter chosen(
         std::vector<FormulaOffer>{offer(0b1000, "put(1, 0)", 0), offer(kAllChannels, "4", 0)});
     const FilterData& q = chosen.data();
