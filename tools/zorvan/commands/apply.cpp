@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "tools/zorvan/commands/commands.h"
-#include "tools/zorvan/examples.h"
+#include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"

@@ -8,7 +8,7 @@
 
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/contact_sheet.h"
-#include "tools/zorvan/examples.h"
+#include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/image/output_file.h"

@@ -1,5 +1,5 @@
 // zorvan examples: what the built-in example filters are, and their text.
-#include "tools/zorvan/examples.h"
+#include "examples/examples.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,13 +1,14 @@
-// The example filters of examples/*.zvf, compiled into the tool.
+// The example filters of examples/*.zvf, compiled into every host that
+// offers them (the tool, the Python module).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/filter_files.h"
+#include "zorvan/render.hpp"
 
-namespace zv::cli {
+namespace zv {
 
 // One embedded file, as the build wrote it (embedded_examples.cpp).
 struct RawExample {
@@ -26,9 +27,9 @@ struct Example {
 // Every example, parsed, in file-name order.
 std::vector<Example> Examples();
 
-// The example called name, as embedded and parsed; both fail with exit 2
-// when there is none.
+// The example called name, as embedded and parsed; both throw
+// Error(kBadArgument) naming the examples there are when there is none.
 const RawExample& FindRawExample(const std::string& name);
 Example FindExample(const std::string& name);
 
-}  // namespace zv::cli
+}  // namespace zv

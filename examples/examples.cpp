@@ -1,10 +1,8 @@
-#include "tools/zorvan/examples.h"
+#include "examples/examples.h"
 
 #include <string_view>
 
-#include "tools/zorvan/failure.h"
-
-namespace zv::cli {
+namespace zv {
 
 namespace {
 
@@ -27,11 +25,12 @@ const RawExample& FindRawExample(const std::string& name) {
         if (name == kRawExamples[i].name) return kRawExamples[i];
         names += (i ? ", " : "") + std::string(kRawExamples[i].name);
     }
-    throw Failure(kExitUsage, "no example called \"" + name + "\" (there are " + names + ")");
+    throw Error(Status::kBadArgument,
+                "no example called \"" + name + "\" (there are " + names + ")");
 }
 
 Example FindExample(const std::string& name) {
     return Parse(FindRawExample(name));
 }
 
-}  // namespace zv::cli
+}  // namespace zv
