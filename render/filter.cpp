@@ -66,8 +66,12 @@ std::string Threads(unsigned threads) {
 
 }  // namespace
 
-Error::Error(Status status, const std::string& message, std::string detail)
-    : std::runtime_error(message), status_(status), detail_(std::move(detail)) {}
+Error::Error(Status status, const std::string& message, std::string detail, int line, int column)
+    : std::runtime_error(message),
+      status_(status),
+      detail_(std::move(detail)),
+      line_(line),
+      column_(column) {}
 
 Filter::Filter(const std::vector<FormulaOffer>& offers) : data_(Compile(offers)) {}
 

@@ -12,6 +12,7 @@ namespace {
 struct Position {
     std::string where;  // "file:line:column: " or " at column N"
     std::string excerpt;
+    int line, column;  // in the file, or in the text when it has none
 };
 
 // The line of text that holds offset, and a caret line under that byte.
@@ -38,15 +39,15 @@ Position Locate(const FormulaText& formula, size_t offset) {
         std::string where = " at column " + std::to_string(column + 1);
         if (line > 1)
             where = " at line " + std::to_string(line) + ", column " + std::to_string(column + 1);
-        return {where, excerpt};
+        return {where, excerpt, static_cast<int>(line), static_cast<int>(column) + 1};
     }
     const SourceLine* source = &formula.lines.front();
     for (const SourceLine& l : formula.lines) {
         if (l.offset <= start) source = &l;
     }
-    return {formula.file + ":" + std::to_string(source->line) + ":" +
-                std::to_string(source->column + static_cast<int>(column)) + ": ",
-            excerpt};
+    const int at = source->column + static_cast<int>(column);
+    return {formula.file + ":" + std::to_string(source->line) + ":" + std::to_string(at) + ": ",
+            excerpt, source->line, at};
 }
 
 }  // namespace
@@ -64,8 +65,8 @@ Tree CompileFormula(const FormulaText& formula) {
     const std::string what = formula.label + " " + problem;
     if (out.errorOffset < 0) throw Error(Status::kBadFormula, what);
     const Position at = Locate(formula, static_cast<size_t>(out.errorOffset));
-    if (formula.file.empty()) throw Error(Status::kBadFormula, what + at.where, at.excerpt);
-    throw Error(Status::kBadFormula, at.where + what, at.excerpt);
+    const std::string message = formula.file.empty() ? what + at.where : at.where + what;
+    throw Error(Status::kBadFormula, message, at.excerpt, at.line, at.column);
 }
 
 bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds) {

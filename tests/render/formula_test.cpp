@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "render/filter.h"
 #include "tests/render/fixture.h"
 
@@ -32,6 +34,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "  \tr = 1\n  \t  ^\n"},
         test::Refusal{"r +\ng g", "formula for red (-r) does not parse at line 2, column 3",
                       "  g g\n    ^\n"}));
+
+// The position in messages is also the error's line and column, for hosts
+// that mark it themselves.
+TEST(Formula, ErrorsCarryTheirLineAndColumn) {
+    const struct {
+        std::function<void()> compile;
+        int line, column;
+    } cases[] = {
+        {[] { CompileFormula(Text("x + * 2")); }, 1, 5},
+        {[] { CompileFormula(Text("r +\ng g")); }, 2, 3},
+        {[] { Filter(ParseFilterFile("title: t\n\nrgb:  x + * 2\n", "f.zvf")); }, 3, 11},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.compile();
+            ADD_FAILURE() << "compiled";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.line(), c.line) << error.what();
+            EXPECT_EQ(error.column(), c.column) << error.what();
+        }
+    }
+}
 
 TEST(Formula, DeepNestingIsAParseFailure) {
     const std::string deep = std::string(20000, '(') + "1" + std::string(20000, ')');

@@ -68,16 +68,22 @@ enum class Status : int {
 
 // Why a filter cannot be compiled or an image cannot be rendered. what() is
 // one line; detail() holds further lines (a formula's line with a caret
-// under the fault), each ending in a line feed, or nothing.
+// under the fault), each ending in a line feed, or nothing. A formula's
+// fault has its line (in the file, or in the text) and column, from 1;
+// other errors have 0 for both.
 class ZV_RENDER_API Error : public std::runtime_error {
    public:
-    Error(Status status, const std::string& message, std::string detail = {});
+    Error(Status status, const std::string& message, std::string detail = {}, int line = 0,
+          int column = 0);
     Status status() const { return status_; }
     const std::string& detail() const { return detail_; }
+    int line() const { return line_; }
+    int column() const { return column_; }
 
    private:
     Status status_;
     std::string detail_;
+    int line_, column_;
 };
 
 // Where a line of a formula's text stands in its file, for messages.
