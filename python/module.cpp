@@ -1,0 +1,289 @@
+// The Python module's compiled half: filters, renders of NumPy arrays with
+// the GIL released, single values, the built-in examples. zorvan/__init__.py
+// re-exports it with the pure-Python parts.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "examples/examples.h"
+#include "zorvan/render.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// What a filter was made from, kept so that it pickles (Dask sends filters
+// to its workers) and compiles again on the other side.
+struct Recipe {
+    std::vector<std::pair<std::string, std::string>> formulas;  // key ("r", "all", ...), text
+    std::optional<std::pair<std::string, std::string>> file;    // text, name
+};
+
+const std::pair<const char*, zv::ChannelSet> kKeys[] = {
+    {"all", zv::kAllChannels}, {"rgb", zv::kColourChannels},
+    {"r", zv::kRed},           {"g", zv::kGreen},
+    {"b", zv::kBlue},          {"a", zv::kAlpha},
+};
+
+zv::FilterFile Compose(const Recipe& s) {
+    if (s.file) return zv::ParseFilterFile(s.file->first, s.file->second);
+    zv::FilterFile file;
+    for (const auto& [key, text] : s.formulas) {
+        for (const auto& [name, channels] : kKeys) {
+            if (key != name) continue;
+            const std::string label = key == "all" ? "formula" : "formula for " + key;
+            file.formulas.push_back({channels, {text, label, {}, {}}, 0});
+        }
+    }
+    if (file.formulas.empty()) throw py::value_error("a filter needs at least one formula");
+    return file;
+}
+
+struct PyFilter {
+    Recipe source;
+    zv::FilterFile file;
+    zv::Filter filter;
+
+    explicit PyFilter(Recipe s) : source(std::move(s)), file(Compose(source)), filter(file) {}
+};
+
+// A source array as a view, copied once when its pixels are not packed
+// (each row's channels interleaved, rows any distance apart).
+struct SourceArray {
+    py::array array;
+    zv::ImageView view;
+};
+
+void CheckShape(const py::array& a, const char* what) {
+    if (!a.dtype().is(py::dtype::of<uint8_t>())) {
+        throw py::value_error(std::string(what) + ": the dtype is " +
+                              std::string(py::str(a.dtype())) + "; uint8 is rendered");
+    }
+    if (a.ndim() != 3 || (a.shape(2) != 3 && a.shape(2) != 4)) {
+        throw py::value_error(std::string(what) + ": the shape is " +
+                              std::string(py::str(py::tuple(py::cast(
+                                  std::vector<py::ssize_t>(a.shape(), a.shape() + a.ndim()))))) +
+                              "; (height, width, 3) or (height, width, 4) is rendered");
+    }
+    if (a.shape(0) == 0 || a.shape(1) == 0)
+        throw py::value_error(std::string(what) + ": no pixels");
+    if (a.shape(0) > INT32_MAX || a.shape(1) > INT32_MAX) {
+        throw py::value_error(std::string(what) + ": too large");
+    }
+}
+
+bool Packed(const py::array& a) {
+    return a.strides(2) == 1 && a.strides(1) == a.shape(2) &&
+           a.strides(0) >= a.shape(1) * a.shape(2);
+}
+
+SourceArray Input(py::array image) {
+    CheckShape(image, "image");
+    if (!Packed(image)) image = py::array::ensure(image, py::array::c_style);
+    const auto h = static_cast<int32_t>(image.shape(0)), w = static_cast<int32_t>(image.shape(1));
+    const auto c = static_cast<int32_t>(image.shape(2));
+    return {image,
+            {static_cast<const uint8_t*>(image.data()), w, h, c,
+             static_cast<size_t>(image.strides(0))}};
+}
+
+zv::MutableImageView Target(py::array& out) {
+    CheckShape(out, "out");
+    if (!Packed(out) || !out.writeable()) {
+        throw py::value_error(
+            "out: must be writeable with each row's pixels packed (a C-order array or rows of "
+            "one)");
+    }
+    return {static_cast<uint8_t*>(out.mutable_data()), static_cast<int32_t>(out.shape(1)),
+            static_cast<int32_t>(out.shape(0)), static_cast<int32_t>(out.shape(2)),
+            static_cast<size_t>(out.strides(0))};
+}
+
+using Controls = std::variant<std::vector<int32_t>, py::dict>;
+
+zv::RenderSettings Settings(const PyFilter& f, const std::optional<Controls>& controls, int32_t t,
+                            int32_t total, unsigned threads) {
+    zv::RenderSettings s;
+    s.controls = zv::ControlValues(f.file);
+    s.t = t;
+    s.total = total;
+    s.threads = threads;
+    if (!controls) return s;
+    if (const auto* list = std::get_if<std::vector<int32_t>>(&*controls)) {
+        if (list->size() > 8) throw py::value_error("controls: at most 8 values");
+        for (size_t k = 0; k < list->size(); ++k) s.controls[k] = (*list)[k];
+        return s;
+    }
+    for (const auto& [key, value] : std::get<py::dict>(*controls)) {
+        int index = -1;
+        if (py::isinstance<py::int_>(key)) {
+            index = key.cast<int>();
+        } else {
+            const auto name = key.cast<std::string>();
+            for (int k = 0; k < 8; ++k) {
+                if (!name.empty() && f.file.controls[k].name == name) index = k;
+            }
+            if (index < 0)
+                throw py::value_error("controls: the filter has no control called " + name);
+        }
+        if (index < 0 || index > 7) throw py::value_error("controls: indices are 0 to 7");
+        s.controls[index] = value.cast<int32_t>();
+    }
+    return s;
+}
+
+py::array Render(const PyFilter& f, py::array image, const std::optional<Controls>& controls,
+                 int32_t t, int32_t total, unsigned threads,
+                 const std::optional<std::tuple<int32_t, int32_t, int32_t, int32_t>>& region,
+                 int32_t step, std::optional<py::array> out) {
+    const SourceArray source = Input(std::move(image));
+    zv::RenderSettings settings = Settings(f, controls, t, total, threads);
+    settings.step = step;
+    zv::Rect r{0, 0, source.view.width, source.view.height};
+    if (region) {
+        const auto [x, y, w, h] = *region;
+        r = settings.region = {x, y, w, h};
+    }
+    if (!out) {
+        const int32_t width = step > 0 && r.width > 0 ? (r.width - 1) / step + 1 : r.width;
+        const int32_t height = step > 0 && r.height > 0 ? (r.height - 1) / step + 1 : r.height;
+        out = py::array_t<uint8_t>({std::max(height, 0), std::max(width, 0),
+                                    f.filter.TargetChannels(source.view.channels)});
+    }
+    const zv::MutableImageView target = Target(*out);
+    {
+        const py::gil_scoped_release unlocked;
+        zv::Render(f.filter, source.view, target, settings);
+    }
+    return *out;
+}
+
+void TranslateErrors(py::module_& m) {
+    static py::exception<zv::Error> formulaError(m, "FormulaError", PyExc_ValueError);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const zv::Error& e) {
+            if (e.status() != zv::Status::kBadFormula && e.status() != zv::Status::kBadFilter) {
+                PyErr_SetString(PyExc_ValueError, e.what());
+                return;
+            }
+            std::string text = e.what();
+            if (!e.detail().empty()) text += "\n" + e.detail().substr(0, e.detail().size() - 1);
+            py::object error = py::reinterpret_borrow<py::object>(formulaError.ptr())(text);
+            error.attr("message") = e.what();
+            error.attr("line") = e.line();
+            error.attr("column") = e.column();
+            PyErr_SetObject(formulaError.ptr(), error.ptr());
+        }
+    });
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_zorvan, m) {
+    m.doc() = "Zorvan's per-pixel image-filter formulas on NumPy arrays.";
+    TranslateErrors(m);
+    m.attr("__version__") = ZV_RENDER_VERSION;
+
+    py::class_<PyFilter>(m, "Filter", R"(A compiled filter: a formula per channel.
+
+Filter("255 - c") takes one formula for every channel; Filter(r="...",
+g="...", b="...", a="...", rgb="...") one per channel or for the colour
+channels (a formula for fewer channels wins). Filter.from_text,
+Filter.from_file and Filter.example read filter files. A formula that does
+not parse raises FormulaError with its line, column and a caret line.
+Calling a filter renders it over an image.)")
+        .def(py::init([](std::optional<std::string> all, std::optional<std::string> r,
+                         std::optional<std::string> g, std::optional<std::string> b,
+                         std::optional<std::string> a, std::optional<std::string> rgb) {
+                 Recipe s;
+                 const std::pair<const char*, std::optional<std::string>*> given[] = {
+                     {"all", &all}, {"rgb", &rgb}, {"r", &r}, {"g", &g}, {"b", &b}, {"a", &a}};
+                 for (const auto& [key, text] : given) {
+                     if (*text) s.formulas.emplace_back(key, **text);
+                 }
+                 return PyFilter(std::move(s));
+             }),
+             py::arg("formula") = py::none(), py::kw_only(), py::arg("r") = py::none(),
+             py::arg("g") = py::none(), py::arg("b") = py::none(), py::arg("a") = py::none(),
+             py::arg("rgb") = py::none())
+        .def_static(
+            "from_text",
+            [](const std::string& text, const std::string& name) {
+                return PyFilter(Recipe{{}, std::pair{text, name}});
+            },
+            py::arg("text"), py::arg("name") = "filter", "A filter from the text of a filter file.")
+        .def_static(
+            "example",
+            [](const std::string& name) {
+                const zv::RawExample& raw = zv::FindRawExample(name);
+                const std::string text(reinterpret_cast<const char*>(raw.bytes), raw.size);
+                return PyFilter(Recipe{{}, std::pair{text, "examples/" + name + ".zvf"}});
+            },
+            py::arg("name"), "One of the built-in examples (zorvan.examples() lists them).")
+        .def_property_readonly("title", [](const PyFilter& f) { return f.file.title; })
+        .def_property_readonly(
+            "visiting_order", [](const PyFilter& f) { return f.filter.VisitingOrder(); },
+            "Whether put or rnd make the result depend on the order pixels are visited in.")
+        .def_property_readonly("about", [](const PyFilter& f) { return f.file.about; })
+        .def_property_readonly(
+            "controls",
+            [](const PyFilter& f) {
+                py::list list;
+                for (int k = 0; k < 8; ++k) {
+                    const zv::ControlDefault& c = f.file.controls[k];
+                    if (c.given) list.append(py::make_tuple(k, c.name, c.value));
+                }
+                return list;
+            },
+            "The controls the filter file gives: (index, name, default) each.")
+        .def(
+            "target_channels",
+            [](const PyFilter& f, int32_t channels) { return f.filter.TargetChannels(channels); },
+            py::arg("source_channels"),
+            "The channels of a result for a source with 3 or 4 channels.")
+        .def("__call__", &Render, py::arg("image"), py::kw_only(), py::arg("controls") = py::none(),
+             py::arg("t") = 0, py::arg("total") = 0, py::arg("threads") = 0,
+             py::arg("region") = py::none(), py::arg("step") = 1, py::arg("out") = py::none(),
+             R"(Renders the filter over image, a uint8 array (height, width, 3 or 4).
+
+controls: up to 8 values, or a dict by index or by the filter file's names;
+unset ones keep the file's defaults. t, total: the frame and the number of
+frames less one. threads: 0 for every core. region: (x, y, width, height),
+render only that part of the full result; step: every step-th pixel of it,
+an exact preview. out: an array to render into (it must not share memory
+with image). Returns the result; the GIL is released while rendering.)")
+        .def(py::pickle(
+            [](const PyFilter& f) { return py::make_tuple(f.source.formulas, f.source.file); },
+            [](const py::tuple& state) {
+                using Formulas = std::vector<std::pair<std::string, std::string>>;
+                using File = std::optional<std::pair<std::string, std::string>>;
+                return PyFilter(Recipe{state[0].cast<Formulas>(), state[1].cast<File>()});
+            }));
+
+    m.def(
+        "evaluate",
+        [](const PyFilter& f, py::array image, int32_t x, int32_t y, int32_t channel,
+           const std::optional<Controls>& controls, int32_t t, int32_t total) {
+            const SourceArray source = Input(std::move(image));
+            return zv::Evaluate(f.filter, source.view, x, y, channel,
+                                Settings(f, controls, t, total, 1));
+        },
+        py::arg("filter"), py::arg("image"), py::arg("x"), py::arg("y"), py::arg("channel"),
+        py::arg("controls"), py::arg("t"), py::arg("total"));
+
+    m.def(
+        "examples",
+        [] {
+            py::dict all;
+            for (const zv::Example& e : zv::Examples()) all[py::str(e.name)] = e.filter.about;
+            return all;
+        },
+        "The built-in example filters: name to what each does.");
+}

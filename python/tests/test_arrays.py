@@ -1,0 +1,135 @@
+"""Arrays in, arrays out: shapes, strides, out=, regions, controls, errors,
+threads and pickling."""
+import pickle
+import threading
+
+import numpy as np
+import pytest
+
+import zorvan
+
+
+@pytest.mark.parametrize(
+    "image, message",
+    [
+        (np.zeros((4, 5, 3), np.float32), "image: the dtype is float32; uint8 is rendered"),
+        (np.zeros((4, 5, 3), np.uint16), "image: the dtype is uint16; uint8 is rendered"),
+        (np.zeros((4, 5, 2), np.uint8), "image: the shape is (4, 5, 2); (height, width, 3) or (height, width, 4) is rendered"),
+        (np.zeros((4, 5, 5), np.uint8), "image: the shape is (4, 5, 5)"),
+        (np.zeros((4, 5), np.uint8), "image: the shape is (4, 5)"),
+        (np.zeros((0, 5, 3), np.uint8), "image: no pixels"),
+        (np.zeros((4, 0, 4), np.uint8), "image: no pixels"),
+    ],
+)
+def test_unsupported_arrays_are_refused(image, message):
+    with pytest.raises(ValueError, match=message.replace("(", r"\(").replace(")", r"\)")):
+        zorvan.apply(image, "255 - c")
+
+
+def test_every_supported_shape_and_layout_gives_the_same_bytes(picture):
+    rgba = np.concatenate([picture, picture[..., :1]], axis=-1)
+    for image in (picture, rgba):
+        invert = zorvan.apply(image, "255 - c")
+        assert invert.shape == image.shape and invert.dtype == np.uint8
+        assert np.array_equal(invert, 255 - image)
+    blur = zorvan.Filter("cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16) + x")
+    wide = np.zeros((37, 106, 3), np.uint8)
+    wide[:, ::2] = picture
+    views = [
+        wide[:, ::2],  # pixels apart: copied once
+        np.ascontiguousarray(picture[::-1])[::-1],  # rows upwards: copied once
+        np.asfortranarray(picture),  # channels planar: copied once
+        np.pad(picture, ((0, 0), (0, 3), (0, 0)))[:, :53],  # rows padded: used in place
+    ]
+    want = blur(np.ascontiguousarray(picture))
+    for view in views:
+        assert np.array_equal(blur(view), want)
+
+
+def test_out_is_filled_and_must_fit(picture):
+    out = np.empty_like(picture)
+    assert zorvan.apply(picture, "c / 2", out=out) is out
+    assert np.array_equal(out, picture // 2)
+    with pytest.raises(ValueError, match="target: shares memory with the source"):
+        zorvan.apply(picture, "255 - c", out=picture)
+    with pytest.raises(ValueError, match="target: shares memory with the source"):
+        zorvan.apply(picture[:, :20], "255 - c", out=picture[:, 20:40])
+    with pytest.raises(ValueError, match="this render makes 53x37 with 3"):
+        zorvan.apply(picture, "c", out=np.empty((37, 53, 4), np.uint8))
+    frozen = np.empty_like(picture)
+    frozen.flags.writeable = False
+    with pytest.raises(ValueError, match="out: must be writeable"):
+        zorvan.apply(picture, "c", out=frozen)
+
+
+def test_regions_and_steps_are_parts_of_the_full_result(picture):
+    twirl = zorvan.Filter.example("twirl")
+    whole = twirl(picture)
+    assert np.array_equal(twirl(picture, region=(10, 5, 20, 30)), whole[5:35, 10:30])
+    assert np.array_equal(twirl(picture, step=4), whole[::4, ::4])
+    assert np.array_equal(twirl(picture, region=(3, 2, 40, 30), step=3), whole[2:32:3, 3:43:3])
+    with pytest.raises(ValueError, match="does not lie within the 53x37 image"):
+        twirl(picture, region=(50, 0, 10, 10))
+
+
+def test_controls_by_index_name_and_default(picture):
+    twirl = zorvan.Filter.example("twirl")
+    assert twirl.controls == [(0, "Twist", 160)]
+    assert np.array_equal(twirl(picture), twirl(picture, controls=[160]))
+    assert np.array_equal(twirl(picture, controls={"Twist": 20}), twirl(picture, controls={0: 20}))
+    assert not np.array_equal(twirl(picture, controls=[20]), twirl(picture))
+    with pytest.raises(ValueError, match="no control called Spin"):
+        twirl(picture, controls={"Spin": 1})
+    assert zorvan.eval("ctl(3) + t * 10 + total", picture, controls=[0, 0, 0, 5], t=2, total=4) == 29
+    assert zorvan.eval("src(x, y, 2) - b + x * 1000", picture, x=7, y=3) == 7000
+
+
+def test_errors_carry_line_column_and_caret():
+    with pytest.raises(zorvan.FormulaError) as caught:
+        zorvan.Filter(r="r +\n g g")
+    error = caught.value
+    assert (error.line, error.column) == (2, 4)
+    assert str(error) == "formula for r does not parse at line 2, column 4\n   g g\n     ^"
+    with pytest.raises(zorvan.FormulaError) as caught:
+        zorvan.Filter.from_text("title: t\nrgb: (r\n", "f.zvf")
+    assert (caught.value.line, caught.value.column) == (2, 8)
+    assert caught.value.message == "f.zvf:2:8: formula for rgb does not parse"
+    with pytest.raises(zorvan.FormulaError, match=r'f.zvf:1: unknown key "colour"'):
+        zorvan.Filter.from_text("colour: c\n", "f.zvf")
+    with pytest.raises(ValueError, match="no example called"):
+        zorvan.Filter.example("none")
+    with pytest.raises(ValueError, match="at least one formula"):
+        zorvan.Filter()
+
+
+def test_channel_formulas_and_added_alpha(picture):
+    f = zorvan.Filter("0", g="g", a="x")
+    out = f(picture)
+    assert out.shape == (37, 53, 4)
+    assert np.array_equal(out[..., 0], np.zeros((37, 53), np.uint8))
+    assert np.array_equal(out[..., 1], picture[..., 1])
+    assert np.array_equal(out[..., 3], np.broadcast_to(np.arange(53, dtype=np.uint8), (37, 53)))
+
+
+def test_python_threads_render_at_once_with_the_bytes_of_one(picture):
+    big = np.tile(picture, (8, 8, 1))
+    f = zorvan.Filter("rad(d + m / 3, m, z) + cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16) / 8")
+    want = f(big, threads=1)
+    results = [None] * 6
+
+    def render(i):
+        results[i] = f(big, threads=1)
+
+    threads = [threading.Thread(target=render, args=(i,)) for i in range(len(results))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert all(np.array_equal(r, want) for r in results)
+
+
+def test_filters_pickle(picture):
+    for f in (zorvan.Filter("255 - c", a="x"), zorvan.Filter.example("sepia")):
+        copy = pickle.loads(pickle.dumps(f))
+        assert np.array_equal(copy(picture), f(picture))
+        assert copy.controls == f.controls
