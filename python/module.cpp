@@ -156,10 +156,18 @@ py::array Render(const PyFilter& f, py::array image, const std::optional<Control
                                     f.filter.TargetChannels(source.view.channels)});
     }
     const zv::MutableImageView target = Target(*out);
+    // Between blocks of rows the render looks for Ctrl-C (or any pending
+    // signal handler's exception) and stops there.
+    settings.progress = [](int64_t, int64_t) {
+        const py::gil_scoped_acquire locked;
+        return PyErr_CheckSignals() == 0;
+    };
+    zv::Status status;
     {
         const py::gil_scoped_release unlocked;
-        zv::Render(f.filter, source.view, target, settings);
+        status = zv::Render(f.filter, source.view, target, settings);
     }
+    if (status == zv::Status::kCancelled) throw py::error_already_set();
     return *out;
 }
 

@@ -1,5 +1,6 @@
 """Arrays in, arrays out: shapes, strides, out=, regions, controls, errors,
 threads and pickling."""
+import _thread
 import pickle
 import threading
 
@@ -126,6 +127,18 @@ def test_python_threads_render_at_once_with_the_bytes_of_one(picture):
     for t in threads:
         t.join()
     assert all(np.array_equal(r, want) for r in results)
+
+
+def test_ctrl_c_stops_a_render():
+    big = np.zeros((3000, 4000, 3), np.uint8)
+    slow = zorvan.Filter("rad(d + sin(x * y) + m, m, z) + cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)")
+    timer = threading.Timer(0.2, _thread.interrupt_main)
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            slow(big, threads=1)
+    finally:
+        timer.cancel()
 
 
 def test_filters_pickle(picture):
