@@ -2,6 +2,8 @@
 // writing odd image files and hashing pixels.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -29,6 +31,22 @@ struct ToolRun {
     int status;  // exit status, or 128 + signal
     std::string out;
     std::string err;
+};
+
+// A program started in the background like RunTool starts the tool;
+// argv[0] is the program's path. Waits for it when destroyed.
+class RunningTool {
+   public:
+    explicit RunningTool(std::vector<std::string> argv);
+    ~RunningTool();
+    RunningTool(const RunningTool&) = delete;
+    RunningTool& operator=(const RunningTool&) = delete;
+    pid_t pid() const { return pid_; }
+    ToolRun Wait();
+
+   private:
+    ScratchDir capture_;
+    pid_t pid_ = 0;
 };
 
 // Runs the built tool with args (without the program name), without a

@@ -31,7 +31,8 @@ struct ApplyOptions {
     std::optional<std::string> example;                  // -x
     std::vector<ControlSetting> controls;
     int quality = 90;
-    int frames = 0;  // 0: one image without numbering
+    int frames = 0;      // 0: one image without numbering
+    bool force = false;  // replace read-only outputs too
     RunSettings run;
 };
 

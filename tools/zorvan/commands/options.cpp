@@ -101,6 +101,7 @@ int RunCommandLine(int argc, char** argv) {
     applyCommand
         ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
         ->check(CLI::Range(1, 100000));
+    applyCommand->add_flag("--force", apply.force, "Replace outputs that are read-only too");
     AddRunOptions(*applyCommand, apply.run);
 
     CheckOptions check;

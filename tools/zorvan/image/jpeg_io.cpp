@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo. Its fatal errors longjmp back into the function
 // that set the jump, as with PNG; a file that ends early is treated as one.
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -23,8 +24,13 @@ struct ErrorState {
 };
 
 void OnError(j_common_ptr info) {
+    const int reason = errno;
     auto* error = reinterpret_cast<ErrorState*>(info->err);
     (*info->err->format_message)(info, error->text);
+    // Its stdio destination guesses "out of disk space?"; the system knows.
+    if (info->err->msg_code == JERR_FILE_WRITE) {
+        std::snprintf(error->text, sizeof error->text, "%s", std::strerror(reason));
+    }
     std::longjmp(error->jump, 1);
 }
 
