@@ -131,6 +131,8 @@ class Parser {
 }  // namespace
 
 FilterFile ParseFilterFile(std::string_view text, const std::string& name) {
+    // Some editors start UTF-8 text with a byte-order mark.
+    if (text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
     return Parser(text, name).Run();
 }
 

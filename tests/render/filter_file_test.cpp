@@ -83,7 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
                             "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
                     Refusal{"all: (r\n", "f.zvf:1:8: formula for all does not parse",
-                            "  (r\n    ^\n"}));
+                            "  (r\n    ^\n"},
+                    Refusal{"\xef\xbb\xbfr: c // \xc3\xa9\n  + \xc3\xa9\n",
+                            "f.zvf:2:5: formula for r has a byte that is not ASCII",
+                            "    + \xc3\xa9\n      ^\n"}));
 
 }  // namespace
 }  // namespace zv
