@@ -166,14 +166,22 @@ OutputFile::OutputFile(std::string path, bool force) : path_(std::move(path)) {
     // Cut so that the temporary name fits where the name itself fits.
     constexpr size_t kNameMax = 255, kAdded = sizeof("..zorvan-XXXXXX") - 1;
     std::string pattern = directory + "/." + name.substr(0, kNameMax - kAdded) + ".zorvan-XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) FailIo(directory, "cannot create a file there", errno);
-    temporary_ = pattern;
-    slot_ = Claim(temporary_.c_str());
+    int fd = -1, error = 0;
+    {
+        const HeldSignals held;  // no interrupt between creating the file and noting it
+        fd = mkstemp(pattern.data());
+        if (fd >= 0) {
+            temporary_ = pattern;
+            slot_ = Claim(temporary_.c_str());
+        } else {
+            error = errno;
+        }
+    }
+    if (fd < 0) FailIo(directory, "cannot create a file there", error);
     fchmod(fd, mode_);
     stream_ = fdopen(fd, "wb");
     if (!stream_) {
-        const int error = errno;
+        error = errno;
         close(fd);
         Discard();
         FailIo(path_, "cannot write", error);
