@@ -75,6 +75,16 @@ ToolRun RunTool(const std::vector<std::string>& args) {
     return RunningTool(argv).Wait();
 }
 
+ToolRun RunInShell(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& folder) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", script, ZORVAN_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    setenv("D", folder.c_str(), 1);
+    ToolRun run = RunningTool(argv).Wait();
+    unsetenv("D");
+    return run;
+}
+
 uint64_t PixelHash(const Image& image) {
     uint64_t h = 14695981039346656037ull;
     const auto mix = [&h](uint8_t byte) { h = (h ^ byte) * 1099511628211ull; };

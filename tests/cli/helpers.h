@@ -53,6 +53,11 @@ class RunningTool {
 // terminal and with an empty standard input.
 ToolRun RunTool(const std::vector<std::string>& args);
 
+// Runs the tool through "sh -c script TOOL args...", so the script ends with
+// something like exec "$0" "$@"; the environment variable D names folder.
+ToolRun RunInShell(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& folder);
+
 // FNV-1a over the size, the channel count and the pixels.
 uint64_t PixelHash(const Image& image);
 

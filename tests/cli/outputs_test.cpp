@@ -136,18 +136,6 @@ TEST_F(Outputs, ANameAsLongAsTheSystemAllowsIsWritten) {
     EXPECT_FALSE(HasTemporary());
 }
 
-// Runs the tool in a shell that first runs setup; the shell's $D is the
-// scratch folder.
-ToolRun RunInShell(const std::string& setup, const std::vector<std::string>& args,
-                   const std::string& folder) {
-    std::vector<std::string> argv = {"/bin/sh", "-c", setup, ZORVAN_TOOL};
-    argv.insert(argv.end(), args.begin(), args.end());
-    setenv("D", folder.c_str(), 1);
-    ToolRun run = test::RunningTool(argv).Wait();
-    unsetenv("D");
-    return run;
-}
-
 TEST_F(Outputs, AFullDiskLeavesTheOldFiles) {
     // A 64 KiB tmpfs in a mount namespace of its own; the folder's state after
     // the run is copied out before the namespace goes.
@@ -168,7 +156,7 @@ TEST_F(Outputs, AFullDiskLeavesTheOldFiles) {
                                          "-e",    "rnd(0, 255)",
                                          input,   dir / "disk/" + out.substr(0, out.find(" "))};
         if (out.find("--frames") != out.npos) args.insert(args.end(), {"--frames", "2"});
-        const ToolRun run = RunInShell(setup, args, dir.path().string());
+        const ToolRun run = test::RunInShell(setup, args, dir.path().string());
         if (run.status == 99) GTEST_SKIP() << "cannot mount a tmpfs here: " << run.err;
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
@@ -184,8 +172,8 @@ TEST_F(Outputs, AFullDiskLeavesTheOldFiles) {
 TEST_F(Outputs, AFileSizeLimitIsAFailureLikeAnyOther) {
     test::WritePngFile(TestImage(256, 256), input);
     const ToolRun run =
-        RunInShell("ulimit -f 16; exec \"$0\" \"$@\"",
-                   {"apply", "-q", "-e", "rnd(0, 255)", input, dir / "out.png"}, dir.path());
+        test::RunInShell("ulimit -f 16; exec \"$0\" \"$@\"",
+                         {"apply", "-q", "-e", "rnd(0, 255)", input, dir / "out.png"}, dir.path());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "zorvan: " + dir / "out.png" + ": cannot write PNG: File too large\n");
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.png", "old"}));

@@ -1,6 +1,7 @@
 // End-to-end: the built tool run on small generated images.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cctype>
@@ -154,6 +155,16 @@ TEST_F(Tool, FramesAreNumberedWithTAndTotal) {
         EXPECT_EQ(frame.pixels.front(), f * 100 + 2);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "f.png"));
+}
+
+TEST_F(Tool, ReadsAFifoWhole) {
+    ASSERT_EQ(RunTool({"apply", "-e", "255 - c", input, dir / "file.png"}).status, 0);
+    mkfifo((dir / "fifo").c_str(), 0600);
+    const ToolRun run =
+        test::RunInShell("timeout 20 cat \"$D/in.png\" > \"$D/fifo\" & exec \"$0\" \"$@\"",
+                         {"apply", "-e", "255 - c", dir / "fifo", dir / "fifo.png"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(test::ReadBytes(dir / "fifo.png"), test::ReadBytes(dir / "file.png"));
 }
 
 TEST_F(Tool, VerboseSaysWhatEachChannelTook) {
