@@ -33,6 +33,21 @@ std::string HugePng() {
     return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IDAT", "");
 }
 
+// A grey PNG of 1 x 1,000,001 pixels: past libpng's default row limit, well
+// inside the tool's pixel limit.
+std::string TallPng() {
+    constexpr uLong kRows = 1'000'001;
+    const std::string raw(2 * kRows, '\0');  // a filter byte and a sample per row
+    std::string packed(compressBound(raw.size()), '\0');
+    uLongf size = packed.size();
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+             reinterpret_cast<const Bytef*>(raw.data()), raw.size());
+    packed.resize(size);
+    const std::string ihdr("\x00\x00\x00\x01\x00\x0f\x42\x41\x08\x00\x00\x00\x00", 13);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + Chunk("IDAT", packed) +
+           Chunk("IEND", "");
+}
+
 class Tool : public testing::Test {
    protected:
     void SetUp() override {
@@ -157,6 +172,15 @@ TEST_F(Tool, FramesAreNumberedWithTAndTotal) {
     EXPECT_FALSE(std::filesystem::exists(dir / "f.png"));
 }
 
+TEST_F(Tool, TakesAMillionRows) {
+    test::WriteBytes(dir / "tall.png", TallPng());
+    const ToolRun run = RunTool({"apply", "-e", "255 - c", dir / "tall.png", dir / "out.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Image out = Read("out.png");
+    EXPECT_EQ(out.height, 1'000'001);
+    EXPECT_EQ(out.pixels.back(), 255);
+}
+
 TEST_F(Tool, ReadsAFifoWhole) {
     ASSERT_EQ(RunTool({"apply", "-e", "255 - c", input, dir / "file.png"}).status, 0);
     mkfifo((dir / "fifo").c_str(), 0600);
@@ -219,6 +243,8 @@ TEST_P(BadInput, FailsCleanly) {
     corrupt[corrupt.size() / 2] = static_cast<char>(corrupt[corrupt.size() / 2] ^ 0x55);
     test::WriteBytes(dir / "corrupt.png", corrupt);
     test::WriteBytes(dir / "short.jpg", jpg.substr(0, jpg.size() * 3 / 5));
+    test::WriteBytes(dir / "junk.jpg",
+                     jpg.substr(0, jpg.size() - 2) + "abc" + jpg.substr(jpg.size() - 2));
     std::string huge = jpg;
     const size_t sof = huge.find("\xff\xc0");
     ASSERT_NE(sof, std::string::npos);
@@ -227,6 +253,7 @@ TEST_P(BadInput, FailsCleanly) {
     test::WriteBytes(dir / "huge.png", HugePng());
     test::WriteBytes(dir / "bad.zvf", "title: x\ncolour: c\n");
     std::filesystem::create_directory(dir / "folder.png");
+    std::filesystem::create_symlink("loop.png", dir / "loop.png");
     const std::vector<std::string> before = dir.Files();
 
     std::vector<std::string> args;
@@ -276,6 +303,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/short.jpg", "@/o.png"},
                1,
                "@/short.jpg: bad JPEG: the file is truncated"},
+        BadRun{{"apply", "-e", "c", "@/junk.jpg", "@/o.png"},
+               1,
+               "@/junk.jpg: bad JPEG: Corrupt JPEG data: 3 extraneous bytes before marker 0xd9"},
         BadRun{{"apply", "-e", "c", "@/huge.png", "@/o.png"},
                1,
                "@/huge.png: the image is 100000x100000, more than the limit of 100 megapixels"},
@@ -291,6 +321,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/in.png", "@/folder.png"},
                1,
                "@/folder.png: cannot write: Is a directory"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/loop.png"},
+               1,
+               "@/loop.png: cannot write: Too many levels of symbolic links"},
         BadRun{{"apply", "-f", "@/none.zvf", "@/in.png", "@/o.png"},
                1,
                "@/none.zvf: cannot open: No such file or directory"},
@@ -303,6 +336,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "--ctl", "9=1", "@/in.png", "@/o.png"},
                2,
                "--ctl 9=1: the control number must be 0 to 7"},
+        BadRun{{"apply", "-e", "c", "--ctl", "1\n2=\r3\x01", "@/in.png", "@/o.png"},
+               2,
+               "--ctl 1\\n2=\\r3\\x01: expected N=V, two integers"},
         BadRun{{"apply", "-e", "c", "--ctl", "1", "@/in.png", "@/o.png"},
                2,
                "--ctl 1: expected N=V, two integers"},

@@ -34,14 +34,19 @@ void OnError(j_common_ptr info) {
     std::longjmp(error->jump, 1);
 }
 
-// Warnings are dropped, except the two that mean the data ran out.
+// A warning means damaged data that libjpeg would patch over (corrupt
+// entropy data, missing bytes), so it fails the read; trace messages
+// (level >= 0) are dropped.
 void OnMessage(j_common_ptr info, int level) {
+    if (level >= 0) return;
+    auto* error = reinterpret_cast<ErrorState*>(info->err);
     const int code = info->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) {
-        auto* error = reinterpret_cast<ErrorState*>(info->err);
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) {
         std::snprintf(error->text, sizeof error->text, "the file is truncated");
-        std::longjmp(error->jump, 1);
+    } else {
+        (*info->err->format_message)(info, error->text);
     }
+    std::longjmp(error->jump, 1);
 }
 
 void InitErrors(ErrorState& error) {

@@ -54,6 +54,12 @@ struct WriteState {
     ~WriteState() { png_destroy_write_struct(&png, &info); }
 };
 
+// libpng refuses more than a million rows or columns by default; the tool's
+// own limit is on the pixel count (CheckImageSize).
+void LiftSizeLimits(png_structp png) {
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+}
+
 std::vector<png_bytep> RowPointers(const Image& image) {
     std::vector<png_bytep> rows(image.height);
     for (int32_t y = 0; y < image.height; ++y) rows[y] = const_cast<png_bytep>(image.Row(y));
@@ -87,6 +93,7 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     if (setjmp(png_jmpbuf(state.png))) FailFile(path, std::string("bad PNG: ") + error.text);
 
     png_set_read_fn(state.png, file, ReadData);
+    LiftSizeLimits(state.png);
     png_read_info(state.png, state.info);
     const png_uint_32 width = png_get_image_width(state.png, state.info);
     const png_uint_32 height = png_get_image_height(state.png, state.info);
@@ -116,6 +123,7 @@ void WritePng(const Image& image, std::FILE* file, const std::string& path) {
         FailFile(path, std::string("cannot write PNG: ") + error.text);
 
     png_set_write_fn(state.png, file, WriteData, FlushData);
+    LiftSizeLimits(state.png);
     png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(image.width),
                  static_cast<png_uint_32>(image.height), 8,
                  image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
