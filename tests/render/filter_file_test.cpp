@@ -68,6 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
         Refusal{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));
 
+TEST(FilterFile, AKeyWithControlBytesIsQuotedOnOneLine) {
+    try {
+        ParseFilterFile(std::string("r\0\x01: c\n", 7), "f.zvf");
+        FAIL() << "parsed";
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(),
+                     "f.zvf:1: unknown key \"r\\x00\\x01\" (title, about, ctl0 to ctl7, r, g, "
+                     "b, a, rgb, all)");
+    }
+}
+
 class FilterFormulaErrors : public testing::TestWithParam<Refusal> {};
 
 // A formula that does not parse is reported at its line and column in the file.
