@@ -63,12 +63,14 @@ uintptr_t QueryStackEnd() {
 #endif
 }
 
-// Asking the system costs a system call or more, so each thread asks once.
+// Asking the system costs a system call or more, so each thread asks once;
+// a constant initialiser keeps the per-call check to one load.
 uintptr_t StackFloor() {
-    thread_local const uintptr_t floor = [] {
+    thread_local uintptr_t floor = 0;  // 0: not asked yet, 1: the platform does not say
+    if (floor == 0) {
         const uintptr_t end = QueryStackEnd();
-        return end ? end + kReserve : 0;
-    }();
+        floor = end ? end + kReserve : 1;
+    }
     return floor;
 }
 
