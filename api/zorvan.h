@@ -155,7 +155,11 @@ ZV_API ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree);
 
 /* The value of the tree for the pixel and channel that context describes.
  * Writes only context->cells (through put) and context->unhandledKind.
- * A null root yields 0 and reads nothing. */
+ * A null root yields 0 and reads nothing. Trees of any depth run on threads
+ * with stacks down to 32 KiB (64 KiB on Windows): the native recursion uses
+ * at most 64 KiB and stops 16 KiB short of the end of the thread's stack
+ * (32 KiB on Windows), as Linux and Windows report it, and the rest of the
+ * tree runs on a heap stack. */
 ZV_API int32_t ZvExec(const ExprNode* root, PixelContext* context);
 
 /* Releases a tree of any depth; null does nothing. */

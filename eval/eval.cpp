@@ -3,6 +3,7 @@
 // recursion has used up its share of the native stack.
 #include "eval/eval.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,15 @@
 #include "eval/deep.h"
 #include "eval/rules.h"
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#elif defined(__linux__)
+#include <pthread.h>
+#endif
 #if defined(_MSC_VER)
 #include <intrin.h>
 #endif
@@ -23,6 +33,46 @@ namespace {
 // between optimised builds, -O0 and sanitizers. 64 KiB leaves most of a
 // 256 KiB thread stack to the host.
 constexpr uintptr_t kNativeBudget = 64 * 1024;
+
+// What stays free at the end of the thread's stack for the explicit-stack
+// evaluator, the built-ins and the allocator it calls; Windows keeps guard
+// pages inside the reservation.
+#if defined(_WIN32)
+constexpr uintptr_t kReserve = 32 * 1024;
+#else
+constexpr uintptr_t kReserve = 16 * 1024;
+#endif
+
+// The lowest address of the current thread's stack, 0 where the platform
+// does not say.
+uintptr_t QueryStackEnd() {
+#if defined(_WIN32)
+    MEMORY_BASIC_INFORMATION region{};  // a local, so it lies in the stack's reservation
+    if (VirtualQuery(&region, &region, sizeof region) == 0) return 0;
+    return reinterpret_cast<uintptr_t>(region.AllocationBase);
+#elif defined(__linux__)
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return 0;
+    void* end = nullptr;
+    size_t size = 0;
+    const int got = pthread_attr_getstack(&attr, &end, &size);
+    pthread_attr_destroy(&attr);
+    return got == 0 ? reinterpret_cast<uintptr_t>(end) : 0;
+#else
+    return 0;
+#endif
+}
+
+// Asking the system costs a system call or more, so each thread asks once;
+// a constant initialiser keeps the per-call check to one load.
+uintptr_t StackFloor() {
+    thread_local uintptr_t floor = 0;  // 0: not asked yet, 1: the platform does not say
+    if (floor == 0) {
+        const uintptr_t end = QueryStackEnd();
+        floor = end ? end + kReserve : 1;
+    }
+    return floor;
+}
 
 [[gnu::always_inline]] inline uintptr_t StackPosition() {
 #if defined(_MSC_VER)
@@ -87,8 +137,9 @@ const std::array<Handler, kKindSlots> kHandlers =
 }  // namespace
 
 int32_t Evaluate(const ExprNode* root, PixelContext& context) {
-    uintptr_t here = StackPosition();
-    return Eval(root, context, here > kNativeBudget ? here - kNativeBudget : 0);
+    const uintptr_t here = StackPosition();
+    const uintptr_t budget = here > kNativeBudget ? here - kNativeBudget : 0;
+    return Eval(root, context, std::max(budget, StackFloor()));
 }
 
 }  // namespace zv

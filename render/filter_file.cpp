@@ -1,5 +1,6 @@
 // Filter files: "key: value" lines, indented lines continuing a formula.
 #include <charconv>
+#include <string>
 
 #include "zorvan/render.hpp"
 
@@ -21,6 +22,22 @@ std::string_view Trim(std::string_view s) {
     if (first == std::string_view::npos) return {};
     const size_t last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
+}
+
+// text in quotes, with control characters and zero bytes as \xNN, so that a
+// message stays one line and one C string.
+std::string Quoted(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7f) {
+            constexpr char kHex[] = "0123456789abcdef";
+            quoted += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        } else {
+            quoted += ch;
+        }
+    }
+    return quoted + "\"";
 }
 
 class Parser {
@@ -60,7 +77,7 @@ class Parser {
             Fail(lineNumber_, "expected \"key: value\"");
         }
         for (const std::string& seen : keys_) {
-            if (seen == key) Fail(lineNumber_, "\"" + std::string(key) + "\" is given twice");
+            if (seen == key) Fail(lineNumber_, Quoted(key) + " is given twice");
         }
         keys_.emplace_back(key);
         size_t valueStart = colon + 1;
@@ -82,8 +99,8 @@ class Parser {
         } else if (key.size() == 4 && key.substr(0, 3) == "ctl" && key[3] >= '0' && key[3] <= '7') {
             Control(file_.controls[key[3] - '0'], value);
         } else {
-            Fail(lineNumber_, "unknown key \"" + std::string(key) +
-                                  "\" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)");
+            Fail(lineNumber_, "unknown key " + Quoted(key) +
+                                  " (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)");
         }
     }
 
@@ -131,6 +148,8 @@ class Parser {
 }  // namespace
 
 FilterFile ParseFilterFile(std::string_view text, const std::string& name) {
+    // Some editors start UTF-8 text with a byte-order mark.
+    if (text.substr(0, 3) == "\xef\xbb\xbf") text.remove_prefix(3);
     return Parser(text, name).Run();
 }
 

@@ -1,6 +1,7 @@
 #include "render/formula.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "front/parse.h"
 #include "front/tree.h"
@@ -15,17 +16,36 @@ struct Position {
     int line, column;  // in the file, or in the text when it has none
 };
 
-// The line of text that holds offset, and a caret line under that byte.
+// The line of text that holds offset, and a caret line under that byte. A
+// long line shows only a window around the byte, "..." where it is cut; a
+// zero byte shows as '?', so the excerpt stays one C string.
 std::string Excerpt(const std::string& text, size_t start, size_t offset) {
+    constexpr size_t kHalfWindow = 60;
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::string caret;
-    for (size_t i = start; i < offset && i - start < line.size(); ++i) {
-        caret += line[i - start] == '\t' ? '\t' : ' ';
-    }
+    if (end > start && text[end - 1] == '\r') --end;
+    const size_t from = offset - start > kHalfWindow ? offset - kHalfWindow : start;
+    const size_t to = std::min(end, std::max(offset, from) + kHalfWindow);
+    std::string line = from > start ? "..." : "";
+    std::string caret(line.size(), ' ');
+    for (size_t i = from; i < to; ++i) line += text[i] == '\0' ? '?' : text[i];
+    if (to < end) line += "...";
+    for (size_t i = from; i < offset && i < to; ++i) caret += text[i] == '\t' ? '\t' : ' ';
     return "  " + line + "\n  " + caret + "^\n";
+}
+
+// The first byte outside a comment that is zero or above 127, where the
+// library's scan would end without a word; npos when there is none.
+size_t FirstStrayByte(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "//") == 0) {
+            i = text.find('\n', i);
+            if (i == std::string::npos) break;
+        } else if (text[i] == '\0' || static_cast<unsigned char>(text[i]) > 127) {
+            return i;
+        }
+    }
+    return std::string::npos;
 }
 
 Position Locate(const FormulaText& formula, size_t offset) {
@@ -50,6 +70,16 @@ Position Locate(const FormulaText& formula, size_t offset) {
             excerpt, source->line, at};
 }
 
+// Throws the refusal of formula for a fault at offset, or at no place when
+// offset is negative.
+[[noreturn]] void Refuse(const FormulaText& formula, const std::string& problem, int64_t offset) {
+    const std::string what = formula.label + " " + problem;
+    if (offset < 0) throw Error(Status::kBadFormula, what);
+    const Position at = Locate(formula, static_cast<size_t>(offset));
+    const std::string message = formula.file.empty() ? what + at.where : at.where + what;
+    throw Error(Status::kBadFormula, message, at.excerpt, at.line, at.column);
+}
+
 }  // namespace
 
 void TreeDeleter::operator()(ExprNode* root) const {
@@ -57,16 +87,16 @@ void TreeDeleter::operator()(ExprNode* root) const {
 }
 
 Tree CompileFormula(const FormulaText& formula) {
+    if (const size_t stray = FirstStrayByte(formula.text); stray != std::string::npos) {
+        Refuse(formula,
+               formula.text[stray] == '\0' ? "has a zero byte" : "has a byte that is not ASCII",
+               static_cast<int64_t>(stray));
+    }
     const ParseOutcome out = ParseText(formula.text.data(), formula.text.size(), true);
     if (out.status == ZV_PARSE_OK) return Tree(out.root);
     ReleaseTree(out.root);
-    const char* problem =
-        out.status == ZV_PARSE_STACK_OVERFLOW ? "nests too deeply" : "does not parse";
-    const std::string what = formula.label + " " + problem;
-    if (out.errorOffset < 0) throw Error(Status::kBadFormula, what);
-    const Position at = Locate(formula, static_cast<size_t>(out.errorOffset));
-    const std::string message = formula.file.empty() ? what + at.where : at.where + what;
-    throw Error(Status::kBadFormula, message, at.excerpt, at.line, at.column);
+    Refuse(formula, out.status == ZV_PARSE_STACK_OVERFLOW ? "nests too deeply" : "does not parse",
+           out.errorOffset);
 }
 
 bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds) {

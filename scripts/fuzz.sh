@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
 # (the preset fuzz, built in build-fuzz), each target for a bounded time:
-# formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes), then
-# span_fuzzer (the tool's span evaluator against ZvExec). Any crash, leak, UB
-# report, mismatch or unit slower than 10 s fails the run and leaves its input
-# in build-fuzz/ (crash-*, leak-*, timeout-*); replay one with
-#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or span_fuzzer)
+# formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes) and
+# span_fuzzer (the render library's span evaluator against ZvExec) for the
+# seconds given, then for two fifths of that each: filter_file_fuzzer (filter
+# files parsed and compiled), image_fuzzer (the tool's PNG and JPEG readers)
+# and options_fuzzer (the tool's command line). Any crash, leak, UB report,
+# mismatch or unit slower than 10 s fails the run and leaves its input in
+# build-fuzz/ (crash-*, leak-*, timeout-*); replay one with
+#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or another target)
 # Each target's corpus grows in build-fuzz/corpus/TARGET and is kept between
 # runs.
-# Usage: bash scripts/fuzz.sh [seconds per target]   (default 120)
+# Usage: bash scripts/fuzz.sh [seconds per formula target]   (default 120)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
@@ -21,7 +24,7 @@ cmake --workflow --preset fuzz
 seeds=$build/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds"
-cp fuzz/seeds/* "$seeds"/
+find fuzz/seeds -maxdepth 1 -type f -exec cp {} "$seeds"/ \;
 n=0
 while IFS= read -r literal; do
   n=$((n + 1))
@@ -35,9 +38,18 @@ for f in examples/*.zvf; do
     { keep = 0 }' "$f"
 done
 
-for target in formula_fuzzer span_fuzzer; do
+# TARGET SECONDS DICTIONARY SEED-FOLDER...
+fuzz() {
+  local target=$1 time=$2 dict=$3
+  shift 3
   mkdir -p "$build/corpus/$target"
-  "$build/fuzz/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-    -rss_limit_mb=2048 -dict=fuzz/formula.dict -artifact_prefix="$build/" \
-    -print_final_stats=1 "$build/corpus/$target" "$seeds"
-done
+  "$build/fuzz/$target" -max_total_time="$time" -max_len=4096 -timeout=10 \
+    -rss_limit_mb=2048 -dict="$dict" -artifact_prefix="$build/" \
+    -print_final_stats=1 "$build/corpus/$target" "$@"
+}
+short=$((seconds * 2 / 5))
+fuzz formula_fuzzer "$seconds" fuzz/formula.dict "$seeds"
+fuzz span_fuzzer "$seconds" fuzz/formula.dict "$seeds"
+fuzz filter_file_fuzzer "$short" fuzz/formula.dict fuzz/seeds/filter_file examples
+fuzz image_fuzzer "$short" fuzz/image.dict fuzz/seeds/image
+fuzz options_fuzzer "$short" fuzz/options.dict fuzz/seeds/options

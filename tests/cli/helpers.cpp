@@ -40,27 +40,49 @@ std::vector<std::string> ScratchDir::Files() const {
     return names;
 }
 
-ToolRun RunTool(const std::vector<std::string>& args) {
-    const ScratchDir capture;
-    const std::string outPath = capture / "out", errPath = capture / "err";
-    std::vector<std::string> argv = {ZORVAN_TOOL};
-    argv.insert(argv.end(), args.begin(), args.end());
+RunningTool::RunningTool(std::vector<std::string> argv) {
     std::vector<char*> pointers;
     for (std::string& a : argv) pointers.push_back(a.data());
     pointers.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT, 0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, ZORVAN_TOOL, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_addopen(&actions, 1, (capture_ / "out").c_str(), O_WRONLY | O_CREAT,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (capture_ / "err").c_str(), O_WRONLY | O_CREAT,
+                                     0600);
+    const int spawned =
+        posix_spawn(&pid_, argv.front().c_str(), &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " ZORVAN_TOOL);
+    if (spawned != 0) throw std::runtime_error("cannot start " + argv.front());
+}
+
+RunningTool::~RunningTool() {
+    if (pid_ > 0) Wait();
+}
+
+ToolRun RunningTool::Wait() {
     int wait = 0;
-    waitpid(pid, &wait, 0);
+    waitpid(pid_, &wait, 0);
+    pid_ = 0;
     const int status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    return {status, ReadBytes(outPath), ReadBytes(errPath)};
+    return {status, ReadBytes(capture_ / "out"), ReadBytes(capture_ / "err")};
+}
+
+ToolRun RunTool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {ZORVAN_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunningTool(argv).Wait();
+}
+
+ToolRun RunInShell(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& folder) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", script, ZORVAN_TOOL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    setenv("D", folder.c_str(), 1);
+    ToolRun run = RunningTool(argv).Wait();
+    unsetenv("D");
+    return run;
 }
 
 uint64_t PixelHash(const Image& image) {

@@ -2,6 +2,8 @@
 // writing odd image files and hashing pixels.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -31,9 +33,30 @@ struct ToolRun {
     std::string err;
 };
 
+// A program started in the background like RunTool starts the tool;
+// argv[0] is the program's path. Waits for it when destroyed.
+class RunningTool {
+   public:
+    explicit RunningTool(std::vector<std::string> argv);
+    ~RunningTool();
+    RunningTool(const RunningTool&) = delete;
+    RunningTool& operator=(const RunningTool&) = delete;
+    pid_t pid() const { return pid_; }
+    ToolRun Wait();
+
+   private:
+    ScratchDir capture_;
+    pid_t pid_ = 0;
+};
+
 // Runs the built tool with args (without the program name), without a
 // terminal and with an empty standard input.
 ToolRun RunTool(const std::vector<std::string>& args);
+
+// Runs the tool through "sh -c script TOOL args...", so the script ends with
+// something like exec "$0" "$@"; the environment variable D names folder.
+ToolRun RunInShell(const std::string& script, const std::vector<std::string>& args,
+                   const std::string& folder);
 
 // FNV-1a over the size, the channel count and the pixels.
 uint64_t PixelHash(const Image& image);

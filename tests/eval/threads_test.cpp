@@ -11,6 +11,12 @@ namespace {
 
 constexpr int32_t kLength = 1'000'000;
 
+std::string Repeat(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
+}
+
 // Chains of a million nodes in each shape the evaluator descends through.
 TEST(Threads, MillionDeepTreesOnSmallStack) {
     Tree t;
@@ -40,6 +46,32 @@ TEST(Threads, MillionDeepTreesOnSmallStack) {
             EXPECT_EQ(ZvExec(s.tree, &c), s.want) << s.name;
         }
     });
+}
+
+// Hosts make threads with small stacks: the native recursion must hand over
+// to the explicit stack before it reaches the end of the thread's own stack,
+// whatever share of it the host has used.
+TEST(Threads, SmallStacksHandOverInTime) {
+    const std::string sum = "r" + Repeat("+r", 4000);
+    const std::string nested = Repeat("abs(", 4000) + "-r" + Repeat(")", 4000);
+    const std::string mixed = Repeat("rad(d, m + abs(", 300) + "r" + Repeat("), z)", 300);
+    Image image;
+    for (size_t kib : {32, 64, 128}) {
+        for (const std::string* text : {&sum, &nested, &mixed}) {
+            int32_t status = 0;
+            ExprNode* tree = ZvParse(text->c_str(), &status, 1);
+            ASSERT_EQ(status, ZV_PARSE_OK);
+            int32_t got = 0, want = 0;
+            PixelContext context = image.Context();
+            want = ZvExec(tree, &context);
+            OnThread(kib * 1024, [&] {
+                PixelContext c = image.Context();
+                got = ZvExec(tree, &c);
+            });
+            EXPECT_EQ(got, want) << kib << " KiB, " << text->substr(0, 20);
+            ZvFree(tree);
+        }
+    }
 }
 
 // The first draw on a fresh thread is 41; rnd(a, a) and rnd(a, a-1)

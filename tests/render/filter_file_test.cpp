@@ -68,6 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
         Refusal{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));
 
+TEST(FilterFile, AKeyWithControlBytesIsQuotedOnOneLine) {
+    try {
+        ParseFilterFile(std::string("r\0\x01: c\n", 7), "f.zvf");
+        FAIL() << "parsed";
+    } catch (const Error& error) {
+        EXPECT_STREQ(error.what(),
+                     "f.zvf:1: unknown key \"r\\x00\\x01\" (title, about, ctl0 to ctl7, r, g, "
+                     "b, a, rgb, all)");
+    }
+}
+
 class FilterFormulaErrors : public testing::TestWithParam<Refusal> {};
 
 // A formula that does not parse is reported at its line and column in the file.
@@ -83,7 +94,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
                             "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
                     Refusal{"all: (r\n", "f.zvf:1:8: formula for all does not parse",
-                            "  (r\n    ^\n"}));
+                            "  (r\n    ^\n"},
+                    Refusal{"\xef\xbb\xbfr: c // \xc3\xa9\n  + \xc3\xa9\n",
+                            "f.zvf:2:5: formula for r has a byte that is not ASCII",
+                            "    + \xc3\xa9\n      ^\n"}));
 
 }  // namespace
 }  // namespace zv

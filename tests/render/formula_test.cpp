@@ -57,6 +57,37 @@ TEST(Formula, ErrorsCarryTheirLineAndColumn) {
     }
 }
 
+// Where the library's scan would end quietly, the compile refuses the
+// formula; comments may hold any byte.
+TEST(Formula, ABytePastAsciiOutsideACommentIsRefused) {
+    const std::string longLine = std::string(1 << 20, '1') + "\xff";
+    const struct {
+        std::string text, message, detail;
+    } cases[] = {
+        {"255 \xe2\x88\x92 c", "has a byte that is not ASCII at column 5",
+         "  255 \xe2\x88\x92 c\n      ^\n"},
+        {std::string("x +\0 1", 6), "has a zero byte at column 4", "  x +? 1\n     ^\n"},
+        {"r // caf\xc3\xa9\n+ \xc3\xa9 // \xc3\xa9\n",
+         "has a byte that is not ASCII at line 2, column 3", "  + \xc3\xa9 // \xc3\xa9\n    ^\n"},
+        {longLine, "has a byte that is not ASCII at column 1048577",
+         "  ..." + std::string(60, '1') + "\xff\n     " + std::string(60, ' ') + "^\n"},
+        {std::string(100, '1') + " + * " + std::string(100, '2'), "does not parse at column 104",
+         "  ..." + std::string(57, '1') + " + * " + std::string(58, '2') + "...\n     " +
+             std::string(60, ' ') + "^\n"},
+    };
+    for (const auto& c : cases) {
+        try {
+            CompileFormula(Text(c.text));
+            ADD_FAILURE() << "compiled " << c.message;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.status(), Status::kBadFormula);
+            EXPECT_EQ(error.what(), "formula for red (-r) " + c.message);
+            EXPECT_EQ(error.detail(), c.detail);
+        }
+    }
+    EXPECT_NO_THROW(CompileFormula(Text("r // \xff\xc3\xa9 \0 still a comment")));
+}
+
 TEST(Formula, DeepNestingIsAParseFailure) {
     const std::string deep = std::string(20000, '(') + "1" + std::string(20000, ')');
     try {

@@ -82,6 +82,51 @@ static const struct Case kCases[] = {
     {"put(r*2, 7), get(7)+1", 1, 0, 0, 0, 23},
 };
 
+/* Some editors run filters on threads with small stacks. */
+struct OnThread {
+    ExecFn exec;
+    const ExprNode* root;
+    PixelContext context;
+    int32_t got;
+};
+
+static DWORD WINAPI Evaluate(LPVOID p) {
+    struct OnThread* t = (struct OnThread*)p;
+    t->got = t->exec(t->root, &t->context);
+    return 0;
+}
+
+/* text is the given prefix, core and suffix times 4000 nested; evaluated on
+ * threads of 64 and 128 KiB, where the value must match the main thread's. */
+static void ExpectOnSmallStacks(ParseFn parse, ExecFn exec, FreeFn release,
+                                const struct Image* image, const char* open, const char* core,
+                                const char* close) {
+    enum { kDepth = 4000 };
+    static char text[kDepth * 8 + 16];
+    text[0] = 0;
+    for (int i = 0; i < kDepth; ++i) strcat(text, open);
+    strcat(text, core);
+    for (int i = 0; i < kDepth; ++i) strcat(text, close);
+    int32_t status = -1;
+    ExprNode* root = parse(text, &status, 1);
+    Expect(status == 0 && root != NULL, open, status, 0);
+    struct OnThread t = {exec, root, {0}, 0};
+    Fill(&t.context, image, 1, 1, 0, 0);
+    PixelContext here = t.context;
+    const int32_t want = exec(root, &here);
+    for (SIZE_T kib = 64; kib <= 128; kib *= 2) {
+        t.got = -1;
+        HANDLE thread =
+            CreateThread(NULL, kib * 1024, Evaluate, &t, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+        Expect(thread != NULL, "CreateThread", 0, 1);
+        if (!thread) continue;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        Expect(t.got == want, open, t.got, want);
+    }
+    release(root);
+}
+
 int main(void) {
     HMODULE dll = LoadLibraryA("Zorvan.dll");
     if (!dll) {
@@ -120,6 +165,9 @@ int main(void) {
     Expect(parse("x+1", &status, 0) == NULL && status == 0, "check only", status, 0);
     Expect(exec(NULL, NULL) == 0, "null root", 0, 0);
     release(NULL);
+
+    ExpectOnSmallStacks(parse, exec, release, &image, "r+", "r", "");
+    ExpectOnSmallStacks(parse, exec, release, &image, "abs(", "-r", ")");
 
     Expect(FreeLibrary(dll) != 0, "FreeLibrary", 0, 1);
     printf("%d passed, %d failed\n", passed, failed);

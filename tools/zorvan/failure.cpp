@@ -5,6 +5,25 @@
 
 namespace zv::cli {
 
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '\n') {
+            line += "\\n";
+        } else if (ch == '\r') {
+            line += "\\r";
+        } else if ((byte < 0x20 && ch != '\t') || byte == 0x7f) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            line += escape;
+        } else {
+            line += ch;
+        }
+    }
+    return line;
+}
+
 void Report(const Failure& failure) {
     std::fprintf(stderr, "zorvan: %s\n%s", failure.what(), failure.detail().c_str());
 }

@@ -15,10 +15,16 @@ enum ExitStatus : int {
     kExitUsage = 2,  // bad options, formulas or filter files
 };
 
+// text with line feeds, carriage returns and other control characters but
+// tabs written as \n, \r or \xNN.
+std::string OneLine(const std::string& text);
+
 class Failure : public std::runtime_error {
    public:
+    // Control characters in message (from arguments or file names) are
+    // written as escapes, so it stays one line.
     Failure(int status, const std::string& message, std::string detail = {})
-        : std::runtime_error(message), status_(status), detail_(std::move(detail)) {}
+        : std::runtime_error(OneLine(message)), status_(status), detail_(std::move(detail)) {}
     int status() const { return status_; }
     // Lines printed after the message, each ending in a line feed; may be empty.
     const std::string& detail() const { return detail_; }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "tools/zorvan/commands/commands.h"
 #include "examples/examples.h"
@@ -60,23 +61,6 @@ std::string FramePath(const std::string& output, int frame, int frames) {
     return output.substr(0, dot) + "-" + number + output.substr(dot);
 }
 
-// Files this run has written, removed again unless the run completes.
-class Written {
-   public:
-    ~Written() {
-        if (!kept_) {
-            for (const std::string& path : paths_) std::remove(path.c_str());
-        }
-    }
-    void Add(const std::string& path) { paths_.push_back(path); }
-    void Keep() { kept_ = true; }
-    const std::vector<std::string>& paths() const { return paths_; }
-
-   private:
-    std::vector<std::string> paths_;
-    bool kept_ = false;
-};
-
 void Describe(const Filter& filter, int32_t channels, unsigned threads) {
     for (int k = 0; k < 4; ++k) {
         const std::string path = filter.Path(k, channels, threads);
@@ -117,13 +101,15 @@ int RunApply(const ApplyOptions& o) {
     settings.random = &random;
 
     const int frames = o.frames > 0 ? o.frames : 1;
-    Written written;
+    // Every frame is complete under its temporary name before the first one
+    // replaces anything, so a failed run leaves the files as they were.
+    std::vector<std::unique_ptr<OutputFile>> files;
     Clock::duration computing{}, writing{};
     {
         Progress progress(!o.run.quiet, "applying", int64_t{frames} * source.height);
         for (int f = 0; f < frames; ++f) {
             const std::string path = o.frames > 0 ? FramePath(o.output, f + 1, frames) : o.output;
-            OutputFile file(path);
+            OutputFile& file = *files.emplace_back(std::make_unique<OutputFile>(path, o.force));
             settings.t = o.frames > 0 ? f : 0;
             settings.total = o.frames > 0 ? frames - 1 : 0;
             const Clock::time_point renderStart = Clock::now();
@@ -132,18 +118,19 @@ int RunApply(const ApplyOptions& o) {
             const Clock::time_point writeStart = Clock::now();
             computing += writeStart - renderStart;
             WriteImage(result, write, file.stream(), path);
-            file.Commit();
-            written.Add(path);
+            file.Finish();
             writing += Clock::now() - writeStart;
         }
     }
-    written.Keep();
+    const Clock::time_point commitStart = Clock::now();
+    for (const auto& file : files) file->Commit();
+    writing += Clock::now() - commitStart;
     if (o.run.verbose) {
         using std::chrono::duration_cast;
         using std::chrono::milliseconds;
-        const auto& paths = written.paths();
-        const std::string what =
-            paths.size() == 1 ? paths.front() : paths.front() + " to " + paths.back();
+        const std::string what = files.size() == 1
+                                     ? files.front()->path()
+                                     : files.front()->path() + " to " + files.back()->path();
         std::fprintf(stderr, "zorvan: computed %d frame%s in %lld ms\n", frames,
                      frames == 1 ? "" : "s",
                      static_cast<long long>(duration_cast<milliseconds>(computing).count()));

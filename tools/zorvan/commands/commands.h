@@ -31,7 +31,8 @@ struct ApplyOptions {
     std::optional<std::string> example;                  // -x
     std::vector<ControlSetting> controls;
     int quality = 90;
-    int frames = 0;  // 0: one image without numbering
+    int frames = 0;      // 0: one image without numbering
+    bool force = false;  // replace read-only outputs too
     RunSettings run;
 };
 
@@ -59,6 +60,25 @@ int RunEval(const EvalOptions& options);
 int RunDemo(const DemoOptions& options);
 // Lists the examples, or prints the text of the one named.
 int RunExamples(const std::optional<std::string>& name);
+
+enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples };
+
+// A parsed command line: the command and its options, or, for --help and
+// --version, the text to print and the exit status.
+struct CommandLine {
+    Command command = Command::kPrinted;
+    ApplyOptions apply;
+    CheckOptions check;
+    EvalOptions eval;
+    DemoOptions demo;
+    std::optional<std::string> shownExample;  // examples NAME
+    std::string printed;
+    int status = 0;
+};
+
+// Parses argv without touching a file or printing; usage errors throw a
+// Failure with exit 2.
+CommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // Parses the command line and runs the command it names.
 int RunCommandLine(int argc, char** argv);

@@ -24,7 +24,7 @@ constexpr int32_t kHeight = 240;
 constexpr int32_t kColumns = 4;
 
 void WritePngFile(const Image& image, const std::string& path) {
-    OutputFile file(path);
+    OutputFile file(path, false);
     WriteImage(image, {FileFormat::kPng, 0}, file.stream(), path);
     file.Commit();
 }

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cstdio>
+#include <sstream>
 #include <thread>
 
 #include "tools/zorvan/commands/commands.h"
@@ -66,13 +67,14 @@ constexpr const char* kLanguageHint =
 
 }  // namespace
 
-int RunCommandLine(int argc, char** argv) {
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App app{"zorvan: filters images with per-pixel formulas.", "zorvan"};
     app.require_subcommand(1, 1);
     app.set_version_flag("--version", "zorvan " ZORVAN_VERSION);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
 
-    ApplyOptions apply;
+    CommandLine line;
+    ApplyOptions& apply = line.apply;
     apply.run.threads = cores;
     std::array<std::string, 4> channelTexts;
     std::string everyText, filterPath, exampleName;
@@ -101,16 +103,17 @@ int RunCommandLine(int argc, char** argv) {
     applyCommand
         ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
         ->check(CLI::Range(1, 100000));
+    applyCommand->add_flag("--force", apply.force, "Replace outputs that are read-only too");
     AddRunOptions(*applyCommand, apply.run);
 
-    CheckOptions check;
+    CheckOptions& check = line.check;
     CLI::App* checkCommand =
         app.add_subcommand("check", "Check the syntax of formulas and filters");
     checkCommand->add_option("FORMULA", check.formulas, "Formulas to check");
     checkCommand->add_option("-f,--filter", check.filterFiles, "Filter files to check (repeatable)")
         ->allow_extra_args(false);
 
-    EvalOptions eval;
+    EvalOptions& eval = line.eval;
     std::string position = "0,0";
     std::vector<std::string> evalControls;
     CLI::App* evalCommand =
@@ -123,7 +126,7 @@ int RunCommandLine(int argc, char** argv) {
     evalCommand->add_option("--ctl", evalControls, "Control value N=V, N of 0..7 (repeatable)")
         ->allow_extra_args(false);
 
-    DemoOptions demo;
+    DemoOptions& demo = line.demo;
     demo.run.threads = cores;
     CLI::App* demoCommand = app.add_subcommand(
         "demo", "Apply every example to a built-in picture; write DIR/demo.png and DIR/demo/");
@@ -136,14 +139,23 @@ int RunCommandLine(int argc, char** argv) {
     const CLI::Option* shown =
         examplesCommand->add_option("NAME", shownExample, "Example to print");
 
+    // Help and the version are printed by the caller, so parsing has no
+    // effect but its result.
+    const auto printed = [&line, &app](const CLI::Error& e) {
+        std::ostringstream out;
+        line.status = app.exit(e, out, out);
+        line.printed = out.str();
+        line.command = Command::kPrinted;
+        return line;
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return printed(e);
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return printed(e);
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+        return printed(e);
     } catch (const CLI::ParseError& e) {
         std::string where;
         for (const CLI::App* sub : app.get_subcommands()) where = sub->get_name() + ": ";
@@ -156,21 +168,38 @@ int RunCommandLine(int argc, char** argv) {
         apply.filterFile = Given(file, filterPath);
         apply.example = Given(example, exampleName);
         apply.controls = ParseControls(applyControls);
-        return RunApply(apply);
-    }
-    if (*checkCommand) {
+        line.command = Command::kApply;
+    } else if (*checkCommand) {
         if (check.formulas.empty() && check.filterFiles.empty()) {
             FailUsage("check: give formulas or -f FILE");
         }
-        return RunCheck(check);
-    }
-    if (*evalCommand) {
+        line.command = Command::kCheck;
+    } else if (*evalCommand) {
         ParsePosition(position, eval);
         eval.controls = ParseControls(evalControls);
-        return RunEval(eval);
+        line.command = Command::kEval;
+    } else if (*demoCommand) {
+        line.command = Command::kDemo;
+    } else {
+        line.shownExample = Given(shown, shownExample);
+        line.command = Command::kExamples;
     }
-    if (*demoCommand) return RunDemo(demo);
-    return RunExamples(Given(shown, shownExample));
+    return line;
+}
+
+int RunCommandLine(int argc, char** argv) {
+    const CommandLine line = ParseCommandLine(argc, argv);
+    switch (line.command) {
+        case Command::kPrinted:
+            std::fputs(line.printed.c_str(), line.status == 0 ? stdout : stderr);
+            return line.status;
+        case Command::kApply: return RunApply(line.apply);
+        case Command::kCheck: return RunCheck(line.check);
+        case Command::kEval: return RunEval(line.eval);
+        case Command::kDemo: return RunDemo(line.demo);
+        case Command::kExamples: break;
+    }
+    return RunExamples(line.shownExample);
 }
 
 }  // namespace zv::cli

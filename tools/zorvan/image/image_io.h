@@ -23,8 +23,11 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 std::optional<FileFormat> FormatForPath(const std::string& path);
 
 // Reads a PNG or JPEG of any bit depth and colour type as 8-bit RGB, or RGBA
-// when it has alpha. Fails with exit 1 naming path for anything else.
+// when it has alpha. Fails with exit 1 naming path for anything else. A
+// pipe or FIFO is read whole first (at most 1 GiB).
 Image ReadImage(const std::string& path);
+// The same from an open file that can seek; path is for messages.
+Image ReadImage(std::FILE* file, const std::string& path);
 
 struct WriteSettings {
     FileFormat format = FileFormat::kPng;

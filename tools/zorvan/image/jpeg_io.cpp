@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo. Its fatal errors longjmp back into the function
 // that set the jump, as with PNG; a file that ends early is treated as one.
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -23,19 +24,29 @@ struct ErrorState {
 };
 
 void OnError(j_common_ptr info) {
+    const int reason = errno;
     auto* error = reinterpret_cast<ErrorState*>(info->err);
     (*info->err->format_message)(info, error->text);
+    // Its stdio destination guesses "out of disk space?"; the system knows.
+    if (info->err->msg_code == JERR_FILE_WRITE) {
+        std::snprintf(error->text, sizeof error->text, "%s", std::strerror(reason));
+    }
     std::longjmp(error->jump, 1);
 }
 
-// Warnings are dropped, except the two that mean the data ran out.
+// A warning means damaged data that libjpeg would patch over (corrupt
+// entropy data, missing bytes), so it fails the read; trace messages
+// (level >= 0) are dropped.
 void OnMessage(j_common_ptr info, int level) {
+    if (level >= 0) return;
+    auto* error = reinterpret_cast<ErrorState*>(info->err);
     const int code = info->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) {
-        auto* error = reinterpret_cast<ErrorState*>(info->err);
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) {
         std::snprintf(error->text, sizeof error->text, "the file is truncated");
-        std::longjmp(error->jump, 1);
+    } else {
+        (*info->err->format_message)(info, error->text);
     }
+    std::longjmp(error->jump, 1);
 }
 
 void InitErrors(ErrorState& error) {

@@ -1,9 +1,18 @@
 // An output file that appears complete or not at all: it is written under a
-// temporary name in the target's directory and renamed into place by Commit.
-// Until then, destruction, a failure or an interrupt (SIGINT, SIGTERM,
-// SIGHUP) removes the temporary file.
+// temporary name in the target's directory and put in place by Commit. Until
+// then, destruction, a failure or an interrupt (SIGINT, SIGTERM, SIGHUP)
+// removes the temporary file.
+//
+// Replacing a file keeps its permission bits. A symlink is followed and its
+// target replaced. A file without write permission is refused unless forced.
+// A file with more than one hard link is rewritten in place, so every link
+// sees the new image: the copy starts only once the whole image is ready,
+// its space is reserved first and the handled signals wait until it is done.
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -11,9 +20,9 @@ namespace zv::cli {
 
 class OutputFile {
    public:
-    // Creates the temporary file; fails with exit 1 when the directory of
-    // path cannot take it.
-    explicit OutputFile(std::string path);
+    // Checks what path names and creates the temporary file; fails with
+    // exit 1 when path cannot be replaced or its directory cannot take it.
+    OutputFile(std::string path, bool force);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -21,16 +30,22 @@ class OutputFile {
     std::FILE* stream() { return stream_; }
     const std::string& path() const { return path_; }
 
-    // Flushes, closes and renames the file to its path; fails with exit 1.
+    // Flushes and closes the temporary file, which stays until Commit or
+    // destruction; fails with exit 1.
+    void Finish();
+    // Finishes the file if needed and puts it in place; fails with exit 1.
     void Commit();
 
    private:
     void Discard();
 
-    std::string path_;
+    std::string path_;    // as given, for messages
+    std::string target_;  // path_ with symlinks followed
     std::string temporary_;
     std::FILE* stream_ = nullptr;
-    int slot_ = -1;
+    std::atomic<const char*>* slot_ = nullptr;
+    mode_t mode_ = 0;
+    bool inPlace_ = false;
 };
 
 }  // namespace zv::cli

@@ -3,6 +3,7 @@
 // made before it, and the failure becomes a Failure only after the jump.
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
@@ -26,6 +27,21 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
+// libpng's own stdio callbacks say only "Read Error" or "Write Error".
+void ReadData(png_structp png, png_bytep data, size_t size) {
+    auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+    if (std::fread(data, 1, size, file) == size) return;
+    png_error(png, std::feof(file) ? "the file is truncated" : std::strerror(errno));
+}
+
+void WriteData(png_structp png, png_bytep data, size_t size) {
+    if (std::fwrite(data, 1, size, static_cast<std::FILE*>(png_get_io_ptr(png))) != size) {
+        png_error(png, std::strerror(errno));
+    }
+}
+
+void FlushData(png_structp) {}  // the file is flushed once, when it is complete
+
 struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -37,6 +53,12 @@ struct WriteState {
     png_infop info = nullptr;
     ~WriteState() { png_destroy_write_struct(&png, &info); }
 };
+
+// libpng refuses more than a million rows or columns by default; the tool's
+// own limit is on the pixel count (CheckImageSize).
+void LiftSizeLimits(png_structp png) {
+    png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+}
 
 std::vector<png_bytep> RowPointers(const Image& image) {
     std::vector<png_bytep> rows(image.height);
@@ -70,7 +92,8 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     if (!state.info) FailFile(path, "out of memory");
     if (setjmp(png_jmpbuf(state.png))) FailFile(path, std::string("bad PNG: ") + error.text);
 
-    png_init_io(state.png, file);
+    png_set_read_fn(state.png, file, ReadData);
+    LiftSizeLimits(state.png);
     png_read_info(state.png, state.info);
     const png_uint_32 width = png_get_image_width(state.png, state.info);
     const png_uint_32 height = png_get_image_height(state.png, state.info);
@@ -99,7 +122,8 @@ void WritePng(const Image& image, std::FILE* file, const std::string& path) {
     if (setjmp(png_jmpbuf(state.png)))
         FailFile(path, std::string("cannot write PNG: ") + error.text);
 
-    png_init_io(state.png, file);
+    png_set_write_fn(state.png, file, WriteData, FlushData);
+    LiftSizeLimits(state.png);
     png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(image.width),
                  static_cast<png_uint_32>(image.height), 8,
                  image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
