@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/zorvan/image/pixel_bytes.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
@@ -14,7 +15,7 @@ struct Image {
     int32_t width = 0;
     int32_t height = 0;
     int32_t channels = 0;  // 3 or 4
-    std::vector<uint8_t> pixels;
+    PixelBytes pixels;
 
     Image() = default;
     Image(int32_t w, int32_t h, int32_t c);

@@ -1,0 +1,50 @@
+// Storage for an image's bytes. Pictures of megabytes are allocated on
+// 2 MiB boundaries and offered to the kernel's huge pages: first touching a
+// fresh 36 MB image 4 KiB at a time costs about 100 ms on a virtual
+// machine (a fault per page), in 2 MiB pages about 4 ms.
+#pragma once
+
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace zv::cli {
+
+template <class T>
+struct LargePageAllocator {
+    using value_type = T;
+    static constexpr size_t kLarge = size_t{4} << 20, kAlignment = size_t{2} << 20;
+
+    LargePageAllocator() = default;
+    template <class U>
+    LargePageAllocator(const LargePageAllocator<U>&) {}
+
+    T* allocate(size_t n) {
+        const size_t bytes = n * sizeof(T);
+        if (bytes < kLarge) {
+            if (void* p = std::malloc(bytes)) return static_cast<T*>(p);
+            throw std::bad_alloc();
+        }
+        void* p = nullptr;
+        if (posix_memalign(&p, kAlignment, bytes) != 0) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(p, bytes, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) {
+        std::free(p);
+    }
+
+    template <class U>
+    bool operator==(const LargePageAllocator<U>&) const {
+        return true;
+    }
+};
+
+using PixelBytes = std::vector<uint8_t, LargePageAllocator<uint8_t>>;
+
+}  // namespace zv::cli
