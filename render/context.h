@@ -13,12 +13,12 @@ namespace zv {
 
 // The parts of the context that hold for a whole render: the source's rows,
 // the sizes, the centre, D and M, the controls, t and total. A source
-// without alpha reads alpha from an opaque plane of 255, which a path whose
-// formulas read no alpha may go without (readsAlpha false).
+// without alpha reads alpha from an opaque plane of 255, made only when
+// formulas can read alpha (readsAlpha).
 class RenderContext {
    public:
     RenderContext(const ImageView& source, int32_t channels, const RenderSettings& settings,
-                  bool readsAlpha = true);
+                  bool readsAlpha);
     RenderContext(const RenderContext&) = delete;
     RenderContext& operator=(const RenderContext&) = delete;
 

@@ -37,9 +37,6 @@ void Group(FilterData& f) {
             g = f.groups.end() - 1;
         }
         g->channels.push_back(k);
-        // Channels 0..2 read alpha only through these; c and cnv read it
-        // when alpha is computed.
-        f.readsAlpha = f.readsAlpha || HasKind(f.trees[k], {'a', ZV_SRC, ZV_RAD});
     }
 }
 
@@ -55,6 +52,7 @@ std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
         f->origins[k] = text.file.empty() ? text.label : text.label + " in " + text.file;
         if (k == 3) f->addsAlpha = best->channels == kAlpha;
         f->visitingOrder = f->visitingOrder || DependsOnVisitingOrder(f->trees[k]);
+        f->readsAlpha = f->readsAlpha || HasKind(f->trees[k], {'a', ZV_SRC, ZV_RAD});
     }
     if (!f->visitingOrder) Group(*f);
     return f;

@@ -26,7 +26,7 @@ struct FilterData {
     std::array<std::string, 4> origins;      // where each channel's formula came from
     bool visitingOrder = false;              // a used formula calls put or rnd
     bool addsAlpha = false;                  // alpha has a formula of its own
-    bool readsAlpha = false;                 // a colour formula can read alpha
+    bool readsAlpha = false;                 // a formula has a, src or rad
     std::vector<SpanGroup> groups;           // empty when visitingOrder
     std::array<ControlDefault, 8> controls;  // from a filter file
     std::vector<Tree> owned;
@@ -35,6 +35,9 @@ struct FilterData {
     int32_t TargetChannels(int32_t sourceChannels) const {
         return sourceChannels == 4 || addsAlpha ? 4 : 3;
     }
+    // Whether formulas can read alpha: colour channels only through a, src
+    // and rad; alpha itself, when computed, through c and cnv too.
+    bool ReadsAlpha(bool computesAlpha) const { return readsAlpha || computesAlpha; }
 };
 
 }  // namespace zv

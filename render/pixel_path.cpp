@@ -49,7 +49,8 @@ void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelC
 }
 
 Status RenderOrdered(const Job& job) {
-    const RenderContext render(job.source, job.channels, job.settings);
+    const RenderContext render(job.source, job.channels, job.settings,
+                               job.filter.ReadsAlpha(job.channels == 4));
     const std::vector<int32_t> computed = ComputedChannels(job);
     const RandomScope random(job.settings.random);
     PixelContext context = render.Fresh();
@@ -87,7 +88,8 @@ Status RenderOrdered(const Job& job) {
 
 Status RenderPerPixel(const Job& job) {
     if (job.filter.visitingOrder) return RenderOrdered(job);
-    const RenderContext render(job.source, job.channels, job.settings);
+    const RenderContext render(job.source, job.channels, job.settings,
+                               job.filter.ReadsAlpha(job.channels == 4));
     const std::vector<int32_t> computed = ComputedChannels(job);
     JobControl control(job.settings, job.target.height);
     ForEachRowBlock(

@@ -109,7 +109,8 @@ int32_t Evaluate(const Filter& filter, const ImageView& source, int32_t x, int32
     }
     if (!filter.Computes(channel)) Refuse("channel " + std::to_string(channel) + " has no formula");
     const FilterData& f = filter.data();
-    const RenderContext render(source, f.TargetChannels(source.channels), settings);
+    const RenderContext render(source, f.TargetChannels(source.channels), settings,
+                               f.ReadsAlpha(channel == 3));
     PixelContext context = render.Fresh();
     const uint8_t* pixel = source.pixels + source.stride * y + size_t(x) * source.channels;
     MoveTo(context, pixel, x, y);

@@ -81,7 +81,7 @@ Status RenderSpans(const Job& job) {
     bool keeps = false;
     for (int32_t k = 0; k < job.channels; ++k) keeps = keeps || !job.filter.Computes(k);
     const RenderContext render(job.source, job.channels, job.settings,
-                               job.filter.readsAlpha || !perPixel.empty() || job.channels == 4);
+                               job.filter.ReadsAlpha(job.channels == 4));
     JobControl control(job.settings, job.target.height);
     ForEachRowBlock(
         job.threads, job.target.height, control,

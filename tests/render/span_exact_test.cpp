@@ -95,7 +95,7 @@ void ExpectSameValues(const std::string& text, const Picture& source,
     const Tree tree = CompileFormula({text, text, {}, {}});
     const SpanCompiled compiled = CompileSpans(tree.get());
     ASSERT_TRUE(compiled.program) << text << ": " << compiled.reason;
-    const RenderContext render(source.View(), 4, settings);
+    const RenderContext render(source.View(), 4, settings, true);
     PixelContext spans = render.Fresh(), pixels = render.Fresh();
     SpanRun run(*compiled.program);
     for (int32_t y = 0; y < source.height; ++y) {
