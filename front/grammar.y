@@ -1,6 +1,11 @@
 %{
 // The formula grammar. Actions only build nodes; on any failure bison's
 // destructors release what was built, so nothing leaks.
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+#include "front/kinds.h"
 #include "front/parse_state.h"
 %}
 
@@ -25,6 +30,7 @@ static void yyerror(zv::ParseState* state, const char* message);
 %define api.pure full
 %define api.token.prefix {TOK_}
 %define parse.error simple
+%expect 0
 %parse-param {zv::ParseState* state}
 %lex-param {zv::ParseState* state}
 
@@ -34,19 +40,17 @@ static void yyerror(zv::ParseState* state, const char* message);
     int32_t kind;
 }
 
+/* The scanner's codes are the kinds of the nodes built. Leaves and calls
+   reach the grammar as LEAF and as the token for their number of
+   arguments, with the kind as value (see yylex). */
 %token SEQ 258
-%token ABS 259 ADD 260 CNV 261 CTL 262 DIF 263 GET 264 PUT 265 MIN 266
-%token MAX 267 MIX 268 RND 269 SCL 270 SQR 271 SRC 272 SUB 273 VAL 274
-%token C2D 275 C2M 276 RAD 277 R2X 278 R2Y 279 SIN 280 COS 281 TAN 282
-%token MAP 283 RST 284
-%token TOTAL 285
 %token BITXOR 286 BITOR 287 BITAND 288 OR 289 AND 290
 %token EQ 291 NE 292 LE 293 GE 294 LT 295 GT 296
 %token SHL 297 SHR 298 NOT 301 COMPL 302
 %token <number> NUMBER 303
+%token <kind> LEAF 304 FN1 305 FN2 306 FN3 307 FN4 308 FN5 309 FN10 310
 
 %type <node> expr
-%type <kind> fn1 fn2 fn3 letter
 %destructor { zv::ReleaseTree($$); } <node>
 
 /* Loosest first. The bit operators sit below the logical ones, && and ||
@@ -72,8 +76,7 @@ formula
 
 expr
     : NUMBER                    { NODE($$, ZV_NUMBER, $1); }
-    | TOTAL                     { NODE($$, ZV_TOTAL, 0); }
-    | letter                    { NODE($$, $1, 0); }
+    | LEAF                      { NODE($$, $1, 0); }
     | '(' expr ')'              { $$ = $2; }
     | expr SEQ expr             { NODE($$, ZV_SEQ, 0, $1, $3); }
     | expr '?' expr ':' expr    { NODE($$, '?', 0, $1, $3, $5); }
@@ -99,48 +102,38 @@ expr
     | '+' expr %prec PREFIX     { NODE($$, ZV_UPLUS, 0, $2); }
     | NOT expr %prec PREFIX     { NODE($$, ZV_NOT, 0, $2); }
     | COMPL expr %prec PREFIX   { NODE($$, ZV_COMPL, 0, $2); }
-    | fn1 '(' expr ')'          { NODE($$, $1, 0, $3); }
-    | fn2 '(' expr ',' expr ')' { NODE($$, $1, 0, $3, $5); }
-    | fn3 '(' expr ',' expr ',' expr ')'
+    | FN1 '(' expr ')'          { NODE($$, $1, 0, $3); }
+    | FN2 '(' expr ',' expr ')' { NODE($$, $1, 0, $3, $5); }
+    | FN3 '(' expr ',' expr ',' expr ')'
                                 { NODE($$, $1, 0, $3, $5, $7); }
-    | MIX '(' expr ',' expr ',' expr ',' expr ')'
-                                { NODE($$, ZV_MIX, 0, $3, $5, $7, $9); }
-    | SCL '(' expr ',' expr ',' expr ',' expr ',' expr ')'
-                                { NODE($$, ZV_SCL, 0, $3, $5, $7, $9, $11); }
-    | CNV '(' expr ',' expr ',' expr ',' expr ',' expr ','
-              expr ',' expr ',' expr ',' expr ',' expr ')'
-                                { NODE($$, ZV_CNV, 0, $3, $5, $7, $9, $11, $13, $15, $17, $19, $21); }
-    ;
-
-fn1 : ABS { $$ = ZV_ABS; } | CTL { $$ = ZV_CTL; } | GET { $$ = ZV_GET; }
-    | SQR { $$ = ZV_SQR; } | SIN { $$ = ZV_SIN; } | COS { $$ = ZV_COS; }
-    | TAN { $$ = ZV_TAN; } | RST { $$ = ZV_RST; }
-    ;
-
-fn2 : DIF { $$ = ZV_DIF; } | PUT { $$ = ZV_PUT; } | MIN { $$ = ZV_MIN; }
-    | MAX { $$ = ZV_MAX; } | RND { $$ = ZV_RND; } | C2D { $$ = ZV_C2D; }
-    | C2M { $$ = ZV_C2M; } | R2X { $$ = ZV_R2X; } | R2Y { $$ = ZV_R2Y; }
-    | MAP { $$ = ZV_MAP; }
-    ;
-
-fn3 : ADD { $$ = ZV_ADD; } | SUB { $$ = ZV_SUB; } | VAL { $$ = ZV_VAL; }
-    | SRC { $$ = ZV_SRC; } | RAD { $$ = ZV_RAD; }
-    ;
-
-letter
-    : 'r' { $$ = 'r'; } | 'g' { $$ = 'g'; } | 'b' { $$ = 'b'; } | 'a' { $$ = 'a'; }
-    | 'c' { $$ = 'c'; } | 'i' { $$ = 'i'; } | 'u' { $$ = 'u'; } | 'v' { $$ = 'v'; }
-    | 'd' { $$ = 'd'; } | 'm' { $$ = 'm'; } | 't' { $$ = 't'; } | 'x' { $$ = 'x'; }
-    | 'y' { $$ = 'y'; } | 'z' { $$ = 'z'; } | 'X' { $$ = 'X'; } | 'Y' { $$ = 'Y'; }
-    | 'Z' { $$ = 'Z'; } | 'D' { $$ = 'D'; } | 'M' { $$ = 'M'; }
+    | FN4 '(' expr ',' expr ',' expr ',' expr ')'
+                                { NODE($$, $1, 0, $3, $5, $7, $9); }
+    | FN5 '(' expr ',' expr ',' expr ',' expr ',' expr ')'
+                                { NODE($$, $1, 0, $3, $5, $7, $9, $11); }
+    | FN10 '(' expr ',' expr ',' expr ',' expr ',' expr ','
+               expr ',' expr ',' expr ',' expr ',' expr ')'
+                                { NODE($$, $1, 0, $3, $5, $7, $9, $11, $13, $15, $17, $19, $21); }
     ;
 
 %%
 
+// A call's token by its number of arguments.
+static constexpr std::array<int, 11> kCallTokens = {0, TOK_FN1, TOK_FN2, TOK_FN3, TOK_FN4,
+                                                    TOK_FN5, 0, 0, 0, 0, TOK_FN10};
+static_assert(std::all_of(std::begin(zv::kKinds), std::end(zv::kKinds), [](const zv::KindInfo& k) {
+    return k.form != zv::Form::kCall || (zv::ArityOf(k) < 11 && kCallTokens[zv::ArityOf(k)] != 0);
+}), "a built-in takes a number of arguments that the grammar has no rule for");
+
 static int yylex(YYSTYPE* value, zv::ParseState* state) {
-    int32_t code = zv::NextToken(state->scanner);
-    if (code == TOK_NUMBER) value->number = state->scanner.state.tokenValue;
-    return code;
+    const int32_t code = zv::NextToken(state->scanner);
+    if (code == TOK_NUMBER) {
+        value->number = state->scanner.state.tokenValue;
+        return code;
+    }
+    const zv::KindInfo* kind = zv::FindKind(code);
+    if (!kind || (kind->form != zv::Form::kLeaf && kind->form != zv::Form::kCall)) return code;
+    value->kind = code;
+    return kind->form == zv::Form::kLeaf ? TOK_LEAF : kCallTokens[zv::ArityOf(*kind)];
 }
 
 // Bison's two messages stand for "parse error" and "parser stack overflow";

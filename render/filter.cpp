@@ -52,7 +52,7 @@ std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
         f->origins[k] = text.file.empty() ? text.label : text.label + " in " + text.file;
         if (k == 3) f->addsAlpha = best->channels == kAlpha;
         f->visitingOrder = f->visitingOrder || DependsOnVisitingOrder(f->trees[k]);
-        f->readsAlpha = f->readsAlpha || HasKind(f->trees[k], {'a', ZV_SRC, ZV_RAD});
+        f->readsAlpha = f->readsAlpha || ReadsAlpha(f->trees[k]);
     }
     if (!f->visitingOrder) Group(*f);
     return f;

@@ -99,13 +99,14 @@ Tree CompileFormula(const FormulaText& formula) {
            out.errorOffset);
 }
 
-bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds) {
+bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&)) {
     std::vector<const ExprNode*> pending;
     if (root) pending.push_back(root);
     while (!pending.empty()) {
         const ExprNode* node = pending.back();
         pending.pop_back();
-        if (std::find(kinds.begin(), kinds.end(), node->kind) != kinds.end()) return true;
+        const KindInfo* kind = FindKind(node->kind);
+        if (!kind || test(*kind)) return true;
         for (int32_t i = 0; i < node->childCount; ++i) {
             if (node->children[i]) pending.push_back(node->children[i]);
         }
@@ -114,7 +115,11 @@ bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds) {
 }
 
 bool DependsOnVisitingOrder(const ExprNode* root) {
-    return HasKind(root, {ZV_PUT, ZV_RND});
+    return HasKind(root, [](const KindInfo& k) { return k.depends.effect; });
+}
+
+bool ReadsAlpha(const ExprNode* root) {
+    return HasKind(root, [](const KindInfo& k) { return k.readsAlpha; });
 }
 
 }  // namespace zv

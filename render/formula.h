@@ -2,10 +2,10 @@
 // offending token, and what the renderer needs to know about a tree.
 #pragma once
 
-#include <initializer_list>
 #include <memory>
 
 #include "api/zorvan.h"
+#include "front/kinds.h"
 #include "zorvan/render.hpp"
 
 namespace zv {
@@ -20,12 +20,15 @@ using Tree = std::unique_ptr<ExprNode, TreeDeleter>;
 // detail shows the line with a caret under the token where the parse stopped.
 Tree CompileFormula(const FormulaText& formula);
 
-// Whether the tree has a node of one of the kinds (looking at every child,
-// evaluated or not).
-bool HasKind(const ExprNode* root, std::initializer_list<int32_t> kinds);
+// Whether the tree has a node (evaluated or not) of a kind that test holds
+// for, or of a kind without a row.
+bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&));
 
 // Whether the value at one pixel can depend on what was computed before it:
 // true when the tree calls put or rnd.
 bool DependsOnVisitingOrder(const ExprNode* root);
+
+// Whether the tree may read channel 3 of some pixel.
+bool ReadsAlpha(const ExprNode* root);
 
 }  // namespace zv
