@@ -51,35 +51,32 @@ class Generator {
     std::string Expression(int depth) {
         if (depth == 0 || Pick(5) == 0) return Leaf();
         const auto e = [&] { return Expression(depth - 1); };
-        static const char* const kInfix[] = {"+",  "-",  "*",  "/", "%", "&",  "|",  "^",  "<<",
-                                             ">>", "==", "!=", "<", ">", "<=", ">=", "&&", "||"};
-        static const char* const kPrefix[] = {"-", "+", "!", "~"};
-        static const char* const kOne[] = {"abs", "ctl", "get", "sqr", "sin", "cos", "tan", "rst"};
-        static const char* const kTwo[] = {"dif", "min", "max", "c2d", "c2m", "r2x", "r2y", "map"};
-        static const char* const kThree[] = {"add", "sub", "val", "src", "rad"};
-        switch (Pick(9)) {
-            case 0:
-            case 1:
-            case 2: return "(" + e() + " " + From(kInfix) + " " + e() + ")";
-            case 3: return std::string(From(kPrefix)) + "(" + e() + ")";
-            case 4: return "(" + e() + " ? " + e() + " : " + e() + ")";
-            case 5: return std::string(From(kOne)) + "(" + e() + ")";
-            case 6: return std::string(From(kTwo)) + "(" + e() + ", " + e() + ")";
-            case 7: return std::string(From(kThree)) + "(" + e() + ", " + e() + ", " + e() + ")";
+        const zv::KindInfo& kind = Kind();
+        const std::string name(zv::NameOf(kind));
+        switch (kind.form) {
+            case zv::Form::kInfix: return "(" + e() + " " + name + " " + e() + ")";
+            case zv::Form::kPrefix: return name + "(" + e() + ")";
+            case zv::Form::kConditional: return "(" + e() + " ? " + e() + " : " + e() + ")";
             default: {
-                switch (Pick(3)) {
-                    case 0: return "mix(" + e() + ", " + e() + ", " + e() + ", " + e() + ")";
-                    case 1:
-                        return "scl(" + e() + ", " + e() + ", " + e() + ", " + e() + ", " + e() +
-                               ")";
-                    default: {
-                        std::string k = "cnv(";
-                        for (int j = 0; j < 9; ++j) k += (Pick(3) ? Leaf() : e()) + ", ";
-                        return k + (Pick(2) ? "16" : e()) + ")";
-                    }
-                }
+                std::string call = name + "(";
+                for (int32_t j = 0; j < zv::ArityOf(kind); ++j) call += (j ? ", " : "") + e();
+                return call + ")";
             }
         }
+    }
+
+    // Any kind with arguments that a span may compute: every one but the
+    // sequence (a comma inside parentheses separates arguments) and the
+    // calls with effects.
+    const zv::KindInfo& Kind() {
+        static const std::vector<const zv::KindInfo*> kinds = [] {
+            std::vector<const zv::KindInfo*> v;
+            for (const zv::KindInfo& k : zv::kKinds) {
+                if (zv::ArityOf(k) > 0 && k.code != ZV_SEQ && !k.depends.effect) v.push_back(&k);
+            }
+            return v;
+        }();
+        return *kinds[Pick(kinds.size())];
     }
 
     std::mt19937 random_;
