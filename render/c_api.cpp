@@ -13,7 +13,12 @@ struct ZvFilter {
 
 namespace {
 
-thread_local std::string lastMessage;
+thread_local std::string lastMessage, lastWarning;
+
+// A message and its caret lines as one text without a final line feed.
+std::string Joined(const std::string& message, const std::string& detail) {
+    return detail.empty() ? message : message + "\n" + detail.substr(0, detail.size() - 1);
+}
 
 ZvStatus Fail(ZvStatus status, std::string message) {
     lastMessage = std::move(message);
@@ -27,9 +32,7 @@ ZvStatus Guard(const Body& body) {
         body();
         return ZV_OK;
     } catch (const zv::Error& e) {
-        std::string message = e.what();
-        if (!e.detail().empty()) message += "\n" + e.detail().substr(0, e.detail().size() - 1);
-        return Fail(static_cast<ZvStatus>(e.status()), std::move(message));
+        return Fail(static_cast<ZvStatus>(e.status()), Joined(e.what(), e.detail()));
     } catch (const std::bad_alloc&) {
         return Fail(ZV_FAILED, "out of memory");
     } catch (const std::exception& e) {
@@ -142,6 +145,14 @@ ZvStatus ZvEvaluate(const ZvFilter* filter, const ZvImage* source, int32_t x, in
         *value = zv::Evaluate(filter->filter, Source(*source), x, y, channel,
                               Settings(options, cancelled));
     });
+}
+
+const char* ZvFilterWarning(const ZvFilter* filter, int32_t k) {
+    if (!filter || k < 0) return nullptr;
+    const std::vector<zv::Warning>& warnings = filter->filter.Warnings();
+    if (static_cast<size_t>(k) >= warnings.size()) return nullptr;
+    lastWarning = Joined(warnings[k].message, warnings[k].detail);
+    return lastWarning.c_str();
 }
 
 const char* ZvRenderMessage(void) {

@@ -42,7 +42,8 @@ void Group(FilterData& f) {
 
 std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
     auto f = std::make_shared<FilterData>();
-    for (const FormulaOffer& offer : offers) f->owned.push_back(CompileFormula(offer.formula));
+    for (const FormulaOffer& offer : offers)
+        f->owned.push_back(CompileFormula(offer.formula, &f->warnings));
     for (int k = 0; k < 4; ++k) {
         size_t index = 0;
         const FormulaOffer* best = Choose(offers, k, index);
@@ -92,6 +93,10 @@ std::string Filter::Origin(int channel) const {
 
 bool Filter::VisitingOrder() const {
     return data_->visitingOrder;
+}
+
+const std::vector<Warning>& Filter::Warnings() const {
+    return data_->warnings;
 }
 
 int32_t Filter::TargetChannels(int32_t sourceChannels) const {

@@ -30,6 +30,7 @@ struct FilterData {
     std::vector<SpanGroup> groups;           // empty when visitingOrder
     std::array<ControlDefault, 8> controls;  // from a filter file
     std::vector<Tree> owned;
+    std::vector<Warning> warnings;  // about every formula offered
 
     bool Computes(int channel) const { return trees[channel] != nullptr; }
     int32_t TargetChannels(int32_t sourceChannels) const {

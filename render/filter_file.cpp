@@ -2,6 +2,7 @@
 #include <charconv>
 #include <string>
 
+#include "front/quote.h"
 #include "zorvan/render.hpp"
 
 namespace zv {
@@ -22,22 +23,6 @@ std::string_view Trim(std::string_view s) {
     if (first == std::string_view::npos) return {};
     const size_t last = s.find_last_not_of(" \t");
     return s.substr(first, last - first + 1);
-}
-
-// text in quotes, with control characters and zero bytes as \xNN, so that a
-// message stays one line and one C string.
-std::string Quoted(std::string_view text) {
-    std::string quoted = "\"";
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7f) {
-            constexpr char kHex[] = "0123456789abcdef";
-            quoted += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-        } else {
-            quoted += ch;
-        }
-    }
-    return quoted + "\"";
 }
 
 class Parser {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "front/explain.h"
 #include "front/parse.h"
 #include "front/tree.h"
 
@@ -70,14 +71,33 @@ Position Locate(const FormulaText& formula, size_t offset) {
             excerpt, source->line, at};
 }
 
-// Throws the refusal of formula for a fault at offset, or at no place when
-// offset is negative.
-[[noreturn]] void Refuse(const FormulaText& formula, const std::string& problem, int64_t offset) {
+// A remark's text with the place it refers to written in: "column 4" on the
+// same line, "line 2, column 4" on another.
+std::string Spelled(const FormulaText& formula, const Remark& remark, const Position& at) {
+    std::string text = remark.text;
+    const size_t mark = text.find('@');
+    if (remark.partner < 0 || mark == std::string::npos) return text;
+    const Position partner = Locate(formula, static_cast<size_t>(remark.partner));
+    std::string place = "column " + std::to_string(partner.column);
+    if (partner.line != at.line) place = "line " + std::to_string(partner.line) + ", " + place;
+    return text.replace(mark, 1, place);
+}
+
+// The message for formula at offset: "formula 1 does not parse at column 5:
+// reason", or "f.zvf:2:5: formula for r does not parse: reason".
+std::string Message(const FormulaText& formula, const std::string& problem, const Position& at,
+                    const std::string& reason) {
     const std::string what = formula.label + " " + problem;
-    if (offset < 0) throw Error(Status::kBadFormula, what);
-    const Position at = Locate(formula, static_cast<size_t>(offset));
     const std::string message = formula.file.empty() ? what + at.where : at.where + what;
-    throw Error(Status::kBadFormula, message, at.excerpt, at.line, at.column);
+    return reason.empty() ? message : message + ": " + reason;
+}
+
+// Throws the refusal of formula for a fault at offset.
+[[noreturn]] void Refuse(const FormulaText& formula, const std::string& problem, int64_t offset,
+                         const Remark& remark = {}) {
+    const Position at = Locate(formula, static_cast<size_t>(offset));
+    throw Error(Status::kBadFormula, Message(formula, problem, at, Spelled(formula, remark, at)),
+                at.excerpt, at.line, at.column);
 }
 
 }  // namespace
@@ -86,17 +106,25 @@ void TreeDeleter::operator()(ExprNode* root) const {
     ReleaseTree(root);
 }
 
-Tree CompileFormula(const FormulaText& formula) {
+Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings) {
     if (const size_t stray = FirstStrayByte(formula.text); stray != std::string::npos) {
         Refuse(formula,
                formula.text[stray] == '\0' ? "has a zero byte" : "has a byte that is not ASCII",
                static_cast<int64_t>(stray));
     }
     const ParseOutcome out = ParseText(formula.text.data(), formula.text.size(), true);
-    if (out.status == ZV_PARSE_OK) return Tree(out.root);
-    ReleaseTree(out.root);
-    Refuse(formula, out.status == ZV_PARSE_STACK_OVERFLOW ? "nests too deeply" : "does not parse",
-           out.errorOffset);
+    if (out.status == ZV_PARSE_STACK_OVERFLOW) Refuse(formula, "nests too deeply", out.errorOffset);
+    if (out.status != ZV_PARSE_OK) {
+        const Remark why = ExplainSyntaxError(formula.text, out.errorOffset);
+        Refuse(formula, "does not parse", why.offset, why);
+    }
+    for (const Remark& remark : Warnings(formula.text)) {
+        const Position at = Locate(formula, static_cast<size_t>(remark.offset));
+        if (warnings)
+            warnings->push_back({Message(formula, "has a number beyond 32 bits", at, remark.text),
+                                 at.excerpt, at.line, at.column});
+    }
+    return Tree(out.root);
 }
 
 bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&)) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "api/zorvan.h"
 #include "front/kinds.h"
@@ -16,9 +17,10 @@ struct TreeDeleter {
 using Tree = std::unique_ptr<ExprNode, TreeDeleter>;
 
 // The tree of formula. A formula that does not parse throws
-// Error(kBadFormula): the message names the label and the position, the
-// detail shows the line with a caret under the token where the parse stopped.
-Tree CompileFormula(const FormulaText& formula);
+// Error(kBadFormula): the message names the label, the position and what is
+// wrong, the detail shows the line with a caret under the fault. Warnings
+// about a formula that parses go to warnings when it is given.
+Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings = nullptr);
 
 // Whether the tree has a node (evaluated or not) of a kind that test holds
 // for, or of a kind without a row.

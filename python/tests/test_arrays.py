@@ -90,11 +90,14 @@ def test_errors_carry_line_column_and_caret():
         zorvan.Filter(r="r +\n g g")
     error = caught.value
     assert (error.line, error.column) == (2, 4)
-    assert str(error) == "formula for r does not parse at line 2, column 4\n   g g\n     ^"
+    assert str(error) == (
+        'formula for r does not parse at line 2, column 4: missing operator between "g" and "g"\n'
+        "   g g\n     ^"
+    )
     with pytest.raises(zorvan.FormulaError) as caught:
         zorvan.Filter.from_text("title: t\nrgb: (r\n", "f.zvf")
     assert (caught.value.line, caught.value.column) == (2, 8)
-    assert caught.value.message == "f.zvf:2:8: formula for rgb does not parse"
+    assert caught.value.message.startswith("f.zvf:2:8: formula for rgb does not parse: ")
     with pytest.raises(zorvan.FormulaError, match=r'f.zvf:1: unknown key "colour"'):
         zorvan.Filter.from_text("colour: c\n", "f.zvf")
     with pytest.raises(ValueError, match="no example called"):

@@ -212,7 +212,14 @@ TEST_F(Tool, OtherCommands) {
     const ToolRun check = RunTool({"check", "x + 1", "x +", "-f", ZORVAN_EXAMPLES "/twirl.zvf"});
     EXPECT_EQ(check.status, 2);
     EXPECT_EQ(check.out, "ok: formula 1\nok: " ZORVAN_EXAMPLES "/twirl.zvf\n");
-    EXPECT_EQ(check.err, "zorvan: formula 2 does not parse at column 4\n  x +\n     ^\n");
+    EXPECT_EQ(
+        check.err,
+        "zorvan: formula 2 does not parse at column 3: \"+\" has no right operand\n  x +\n    ^\n");
+    const ToolRun wraps = RunTool({"check", "4294967296"});
+    EXPECT_EQ(wraps.status, 0);
+    EXPECT_EQ(wraps.err,
+              "zorvan: warning: formula 1 has a number beyond 32 bits at column 1: 4294967296 "
+              "wraps to 0\n  4294967296\n  ^\n");
     EXPECT_EQ(RunTool({"examples", "twirl"}).out, test::ReadBytes(ZORVAN_EXAMPLES "/twirl.zvf"));
     EXPECT_NE(RunTool({"examples"}).out.find("twirl "), std::string::npos);
 
@@ -277,16 +284,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadRun{{"apply", "-r", "x + * 2", "@/in.png", "@/o.png"},
                2,
-               "formula for red (-r) does not parse at column 5"},
+               "formula for red (-r) does not parse at column 3: \"+\" has no right operand"},
         BadRun{{"apply", "-r", "255 \xe2\x88\x92 c", "@/in.png", "@/o.png"},
                2,
                "formula for red (-r) has a byte that is not ASCII at column 5"},
-        BadRun{{"apply", "-e", "min(r)", "@/in.png", "@/o.png"},
-               2,
-               "formula for every channel (-e) does not parse at column 6"},
+        BadRun{
+            {"apply", "-e", "min(r)", "@/in.png", "@/o.png"},
+            2,
+            "formula for every channel (-e) does not parse at column 1: \"min\" takes 2 arguments"},
         BadRun{{"apply", "-x", "twirl", "-a", "(", "@/in.png", "@/o.png"},
                2,
-               "formula for alpha (-a) does not parse"},
+               "formula for alpha (-a) does not parse at column 2: unexpected end of formula"},
         BadRun{{"apply", "-e", "c", "@/none.png", "@/o.png"},
                1,
                "@/none.png: cannot open: No such file or directory"},

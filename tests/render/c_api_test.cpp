@@ -32,14 +32,18 @@ TEST(CApi, FormulasAndFilterFilesThatDoNotCompileSayWhy) {
     ZvFilter* filter = reinterpret_cast<ZvFilter*>(&filter);
     EXPECT_EQ(ZvFilterFromFormula("x + * 2", 15, &filter), ZV_BAD_FORMULA);
     EXPECT_EQ(filter, nullptr);
-    EXPECT_STREQ(ZvRenderMessage(), "formula does not parse at column 5\n  x + * 2\n      ^");
+    EXPECT_STREQ(
+        ZvRenderMessage(),
+        "formula does not parse at column 3: \"+\" has no right operand\n  x + * 2\n    ^");
     EXPECT_EQ(ZvFilterFromFormula("r", 16, &filter), ZV_BAD_ARGUMENT);
     EXPECT_EQ(ZvFilterFromFormula(nullptr, 15, &filter), ZV_BAD_ARGUMENT);
     EXPECT_STREQ(ZvRenderMessage(), "formula: null");
     EXPECT_EQ(ZvFilterFromFormula("r", 15, nullptr), ZV_BAD_ARGUMENT);
     const std::string bad = "title: t\nrgb: (r\n";
     EXPECT_EQ(ZvFilterFromFile(bad.data(), bad.size(), "f.zvf", &filter), ZV_BAD_FORMULA);
-    EXPECT_STREQ(ZvRenderMessage(), "f.zvf:2:8: formula for rgb does not parse\n  (r\n    ^");
+    EXPECT_STREQ(ZvRenderMessage(),
+                 "f.zvf:2:8: formula for rgb does not parse: unexpected end of formula: \"(\" at "
+                 "column 6 is not closed\n  (r\n    ^");
     EXPECT_EQ(ZvFilterFromFile("colour: c", 9, "f.zvf", &filter), ZV_BAD_FILTER);
     EXPECT_EQ(ZvFilterFromFile(nullptr, 3, "f.zvf", &filter), ZV_BAD_ARGUMENT);
 
@@ -62,6 +66,18 @@ struct BadRender {
     void (*spoil)(ZvImage& source, ZvImage& target, ZvRenderOptions& options);
     const char* message;
 };
+
+TEST(CApi, WarningsComeWithTheirCaretLine) {
+    ZvFilter* filter = nullptr;
+    ASSERT_EQ(ZvFilterFromFormula("r + 4294967296", 15, &filter), ZV_OK);
+    EXPECT_STREQ(ZvFilterWarning(filter, 0),
+                 "formula has a number beyond 32 bits at column 5: 4294967296 wraps to 0\n"
+                 "  r + 4294967296\n      ^");
+    EXPECT_EQ(ZvFilterWarning(filter, 1), nullptr);
+    EXPECT_EQ(ZvFilterWarning(filter, -1), nullptr);
+    EXPECT_EQ(ZvFilterWarning(nullptr, 0), nullptr);
+    ZvFilterFree(filter);
+}
 
 TEST(CApi, BadViewsRegionsAndStepsAreRefused) {
     const BadRender cases[] = {

@@ -89,15 +89,20 @@ TEST_P(FilterFormulaErrors, PointIntoTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FilterFormulaErrors,
-    testing::Values(Refusal{"title: t\nrgb:  x + * 2\n",
-                            "f.zvf:2:11: formula for rgb does not parse", "  x + * 2\n      ^\n"},
-                    Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
-                            "f.zvf:4:5: formula for g does not parse", "  \t  g,\n  \t   ^\n"},
-                    Refusal{"all: (r\n", "f.zvf:1:8: formula for all does not parse",
-                            "  (r\n    ^\n"},
-                    Refusal{"\xef\xbb\xbfr: c // \xc3\xa9\n  + \xc3\xa9\n",
-                            "f.zvf:2:5: formula for r has a byte that is not ASCII",
-                            "    + \xc3\xa9\n      ^\n"}));
+    testing::Values(
+        Refusal{"title: t\nrgb:  x * / 2\n",
+                "f.zvf:2:9: formula for rgb does not parse: \"*\" has no right operand",
+                "  x * / 2\n    ^\n"},
+        Refusal{"r: c\n# note\ng: min(r,\n\t  g,\n     b)\n",
+                "f.zvf:3:4: formula for g does not parse: \"min\" takes 2 arguments (a, b), not 3",
+                "  min(r,\n  ^\n"},
+        Refusal{"all: (r\n",
+                "f.zvf:1:8: formula for all does not parse: unexpected end of formula: "
+                "\"(\" at column 6 is not closed",
+                "  (r\n    ^\n"},
+        Refusal{"\xef\xbb\xbfr: c // \xc3\xa9\n  + \xc3\xa9\n",
+                "f.zvf:2:5: formula for r has a byte that is not ASCII",
+                "    + \xc3\xa9\n      ^\n"}));
 
 }  // namespace
 }  // namespace zv

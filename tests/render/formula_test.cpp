@@ -16,7 +16,8 @@ FormulaText Text(const std::string& text, const std::string& label = "formula fo
 
 class FormulaErrors : public testing::TestWithParam<test::Refusal> {};
 
-TEST_P(FormulaErrors, PointAtTheToken) {
+// Every kind of mistake, with the message a user sees.
+TEST_P(FormulaErrors, SayWhatIsWrongAndWhere) {
     test::ExpectRefusal(GetParam(), Status::kBadFormula,
                         [](const char* text) { CompileFormula(Text(text)); });
 }
@@ -24,16 +25,81 @@ TEST_P(FormulaErrors, PointAtTheToken) {
 INSTANTIATE_TEST_SUITE_P(
     Table, FormulaErrors,
     testing::Values(
-        test::Refusal{"x + * 2", "formula for red (-r) does not parse at column 5",
-                      "  x + * 2\n      ^\n"},
-        test::Refusal{"", "formula for red (-r) does not parse at column 1", "  \n  ^\n"},
-        test::Refusal{"min(r)", "formula for red (-r) does not parse at column 6",
-                      "  min(r)\n       ^\n"},
-        test::Refusal{"r)", "formula for red (-r) does not parse at column 2", "  r)\n   ^\n"},
-        test::Refusal{"\tr = 1", "formula for red (-r) does not parse at column 4",
+        test::Refusal{"x + * 2",
+                      "formula for red (-r) does not parse at column 3: \"+\" has no right operand",
+                      "  x + * 2\n    ^\n"},
+        test::Refusal{"", "formula for red (-r) does not parse at column 1: the formula is empty",
+                      "  \n  ^\n"},
+        test::Refusal{"foo(2)",
+                      "formula for red (-r) does not parse at column 1: unknown name \"foo\""},
+        test::Refusal{"x + sin2(y)",
+                      "formula for red (-r) does not parse at column 5: unknown name \"sin2\""},
+        test::Refusal{"rx", "formula for red (-r) does not parse at column 1: unknown name \"rx\""},
+        test::Refusal{
+            "sin(1,2)",
+            "formula for red (-r) does not parse at column 1: \"sin\" takes 1 argument (d), not 2"},
+        test::Refusal{"min(r)",
+                      "formula for red (-r) does not parse at column 1: \"min\" takes 2 arguments "
+                      "(a, b), not 1",
+                      "  min(r)\n  ^\n"},
+        test::Refusal{"src(x, y)",
+                      "formula for red (-r) does not parse at column 1: \"src\" takes 3 arguments "
+                      "(x, y, z), not 2"},
+        test::Refusal{
+            "1 + abs()",
+            "formula for red (-r) does not parse at column 5: \"abs\" takes 1 argument (a), not 0"},
+        test::Refusal{"min(1, (2, 3))",
+                      "formula for red (-r) does not parse at column 10: a \",\" inside "
+                      "parentheses must separate a function's arguments"},
+        test::Refusal{"max(, 2)",
+                      "formula for red (-r) does not parse at column 5: argument 1 (a) of \"max\" "
+                      "is missing"},
+        test::Refusal{"mix(1, 2, , 4)",
+                      "formula for red (-r) does not parse at column 11: argument 3 (n) of \"mix\" "
+                      "is missing"},
+        test::Refusal{"sin x",
+                      "formula for red (-r) does not parse at column 1: \"sin\" needs its "
+                      "arguments in parentheses: sin(d)"},
+        test::Refusal{"(x + 1",
+                      "formula for red (-r) does not parse at column 7: unexpected end of formula: "
+                      "\"(\" at column 1 is not closed"},
+        test::Refusal{"(r +\ng",
+                      "formula for red (-r) does not parse at line 2, column 2: unexpected end of "
+                      "formula: \"(\" at line 1, column 1 is not closed"},
+        test::Refusal{
+            "(1 + 2) * 3)",
+            "formula for red (-r) does not parse at column 12: \")\" has no \"(\" to close"},
+        test::Refusal{
+            "r)", "formula for red (-r) does not parse at column 2: \")\" has no \"(\" to close",
+            "  r)\n   ^\n"},
+        test::Refusal{"*2",
+                      "formula for red (-r) does not parse at column 1: \"*\" has no left operand"},
+        test::Refusal{
+            "(&& r)",
+            "formula for red (-r) does not parse at column 2: \"&&\" has no left operand"},
+        test::Refusal{
+            "r -", "formula for red (-r) does not parse at column 3: \"-\" has no right operand"},
+        test::Refusal{"x ? 1",
+                      "formula for red (-r) does not parse at column 6: unexpected end of formula: "
+                      "\"?\" at column 3 has no \":\""},
+        test::Refusal{"x : 1",
+                      "formula for red (-r) does not parse at column 3: \":\" without \"?\""},
+        test::Refusal{"x()",
+                      "formula for red (-r) does not parse at column 2: missing operator between "
+                      "\"x\" and \"(\""},
+        test::Refusal{"r +\ng g",
+                      "formula for red (-r) does not parse at line 2, column 3: missing operator "
+                      "between \"g\" and \"g\"",
+                      "  g g\n    ^\n"},
+        test::Refusal{"\tr = 1",
+                      "formula for red (-r) does not parse at column 4: \"=\" is not an operator: "
+                      "\"==\" compares",
                       "  \tr = 1\n  \t  ^\n"},
-        test::Refusal{"r +\ng g", "formula for red (-r) does not parse at line 2, column 3",
-                      "  g g\n    ^\n"}));
+        test::Refusal{
+            "r; g", "formula for red (-r) does not parse at column 2: unexpected character \";\""},
+        test::Refusal{
+            "()",
+            "formula for red (-r) does not parse at column 1: nothing between \"(\" and \")\""}));
 
 // The position in messages is also the error's line and column, for hosts
 // that mark it themselves.
@@ -42,9 +108,9 @@ TEST(Formula, ErrorsCarryTheirLineAndColumn) {
         std::function<void()> compile;
         int line, column;
     } cases[] = {
-        {[] { CompileFormula(Text("x + * 2")); }, 1, 5},
+        {[] { CompileFormula(Text("x + * 2")); }, 1, 3},
         {[] { CompileFormula(Text("r +\ng g")); }, 2, 3},
-        {[] { Filter(ParseFilterFile("title: t\n\nrgb:  x + * 2\n", "f.zvf")); }, 3, 11},
+        {[] { Filter(ParseFilterFile("title: t\n\nrgb:  x + * 2\n", "f.zvf")); }, 3, 9},
     };
     for (const auto& c : cases) {
         try {
@@ -71,8 +137,9 @@ TEST(Formula, ABytePastAsciiOutsideACommentIsRefused) {
          "has a byte that is not ASCII at line 2, column 3", "  + \xc3\xa9 // \xc3\xa9\n    ^\n"},
         {longLine, "has a byte that is not ASCII at column 1048577",
          "  ..." + std::string(60, '1') + "\xff\n     " + std::string(60, ' ') + "^\n"},
-        {std::string(100, '1') + " + * " + std::string(100, '2'), "does not parse at column 104",
-         "  ..." + std::string(57, '1') + " + * " + std::string(58, '2') + "...\n     " +
+        {std::string(100, '1') + " + * " + std::string(100, '2'),
+         "does not parse at column 102: \"+\" has no right operand",
+         "  ..." + std::string(59, '1') + " + * " + std::string(56, '2') + "...\n     " +
              std::string(60, ' ') + "^\n"},
     };
     for (const auto& c : cases) {
@@ -86,6 +153,29 @@ TEST(Formula, ABytePastAsciiOutsideACommentIsRefused) {
         }
     }
     EXPECT_NO_THROW(CompileFormula(Text("r // \xff\xc3\xa9 \0 still a comment")));
+}
+
+// A number past 32 bits wraps, as the language says; the compile warns of it
+// but for -2147483648, which needs the wrap.
+TEST(Formula, NumbersBeyond32BitsCompileWithAWarning) {
+    const std::string prefix = "formula for red (-r) has a number beyond 32 bits at ";
+    const struct {
+        const char* text;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"4294967296 + r", {prefix + "column 1: 4294967296 wraps to 0"}},
+        {"r +\n 99999999999, 4294967295",
+         {prefix + "line 2, column 2: 99999999999 wraps to 1215752191",
+          prefix + "line 2, column 15: 4294967295 wraps to -1"}},
+        {"-2147483648 + 2147483647 + 000000000001 + x - 2147483648", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Warning> warnings;
+        CompileFormula(Text(c.text), &warnings);
+        std::vector<std::string> messages;
+        for (const Warning& w : warnings) messages.push_back(w.message);
+        EXPECT_EQ(messages, c.warnings) << c.text;
+    }
 }
 
 TEST(Formula, DeepNestingIsAParseFailure) {

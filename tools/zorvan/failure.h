@@ -37,6 +37,10 @@ class Failure : public std::runtime_error {
 // Prints failure on stderr: "zorvan: message" and its detail.
 void Report(const Failure& failure);
 
+// Prints the filter's warnings on stderr: "zorvan: warning: message" and
+// the caret lines.
+void Warn(const Filter& filter);
+
 // The render library's errors are the user's to mend: exit 2.
 Failure AsFailure(const Error& error);
 

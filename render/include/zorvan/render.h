@@ -108,6 +108,11 @@ ZV_RENDER_API ZvStatus ZvEvaluate(const ZvFilter* filter, const ZvImage* source,
                                   int32_t y, int32_t channel, const ZvRenderOptions* options,
                                   int32_t* value);
 
+/* Warning k about the filter's formulas (a number beyond 32 bits, which
+ * wraps) with its caret line, as ZvRenderMessage gives errors; null when
+ * there is no warning k. Valid until the next call on this thread. */
+ZV_RENDER_API const char* ZvFilterWarning(const ZvFilter* filter, int32_t k);
+
 /* Why the last failed call on this thread failed; "" when none has. Valid
  * until the next call on this thread. */
 ZV_RENDER_API const char* ZvRenderMessage(void);

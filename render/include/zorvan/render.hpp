@@ -86,6 +86,15 @@ class ZV_RENDER_API Error : public std::runtime_error {
     int line_, column_;
 };
 
+// Something in a formula that compiles but may not mean what it says (a
+// number beyond 32 bits, which wraps): a message, a caret line, a position,
+// as an Error has them.
+struct Warning {
+    std::string message;
+    std::string detail;
+    int line = 0, column = 0;
+};
+
 // Where a line of a formula's text stands in its file, for messages.
 struct SourceLine {
     size_t offset;  // of the line's first byte in the text
@@ -152,6 +161,8 @@ class ZV_RENDER_API Filter {
     std::string Origin(int channel) const;
     // Whether put or rnd make the visiting order matter.
     bool VisitingOrder() const;
+    // What in the formulas may not mean what it says, in the order written.
+    const std::vector<Warning>& Warnings() const;
     // The target's channel count for a source with sourceChannels (3 or 4).
     int32_t TargetChannels(int32_t sourceChannels) const;
     // How channel k of a target with `channels` channels is computed with

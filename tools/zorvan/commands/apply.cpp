@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "tools/zorvan/commands/commands.h"
 #include "examples/examples.h"
+#include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"
@@ -79,6 +79,7 @@ int RunApply(const ApplyOptions& o) {
     const Clock::time_point start = Clock::now();
     const std::optional<FilterFile> filter = LoadFilter(o);
     const Filter compiled(Offers(o, filter));
+    Warn(compiled);
     RenderSettings settings;
     settings.threads = o.run.threads;
     if (filter) settings.controls = ControlValues(*filter);

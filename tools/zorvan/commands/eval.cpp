@@ -15,6 +15,7 @@ constexpr int32_t kHeight = 48;
 
 int RunEval(const EvalOptions& o) {
     const Filter filter(o.formula, kAllChannels);
+    Warn(filter);
     if (o.x < 0 || o.x >= kWidth || o.y < 0 || o.y >= kHeight) {
         throw Failure(kExitUsage, "eval: --at " + std::to_string(o.x) + "," + std::to_string(o.y) +
                                       " lies outside the 64x48 built-in image");
