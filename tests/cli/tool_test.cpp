@@ -215,6 +215,15 @@ TEST_F(Tool, OtherCommands) {
     EXPECT_EQ(
         check.err,
         "zorvan: formula 2 does not parse at column 3: \"+\" has no right operand\n  x +\n    ^\n");
+    EXPECT_EQ(RunTool({"controls", "-x", "twirl"}).out, "ctl0: Twist = 160\n");
+    EXPECT_EQ(RunTool({"controls", "-x", "invert"}).out, "no controls\n");
+    EXPECT_EQ(RunTool({"eval", "X * 1000 + Y + src(47, 35, 1)", "--image", input}).out,
+              std::to_string(48036 + Read("in.png").pixels[(35 * 48 + 47) * 3 + 1]) + "\n");
+    // A control by the name its file gives it, in any case, is that control.
+    ASSERT_EQ(RunTool({"apply", "-x", "twirl", "--ctl", "0=300", input, dir / "n.png"}).status, 0);
+    ASSERT_EQ(RunTool({"apply", "-x", "twirl", "--ctl", "tWiSt=300", input, dir / "t.png"}).status,
+              0);
+    EXPECT_EQ(test::ReadBytes(dir / "n.png"), test::ReadBytes(dir / "t.png"));
     const ToolRun wraps = RunTool({"check", "4294967296"});
     EXPECT_EQ(wraps.status, 0);
     EXPECT_EQ(wraps.err,
@@ -347,10 +356,21 @@ INSTANTIATE_TEST_SUITE_P(
                "--ctl 9=1: the control number must be 0 to 7"},
         BadRun{{"apply", "-e", "c", "--ctl", "1\n2=\r3\x01", "@/in.png", "@/o.png"},
                2,
-               "--ctl 1\\n2=\\r3\\x01: expected N=V, two integers"},
+               "--ctl 1\\n2=\\r3\\x01: expected N=V or NAME=V, V an integer"},
         BadRun{{"apply", "-e", "c", "--ctl", "1", "@/in.png", "@/o.png"},
                2,
-               "--ctl 1: expected N=V, two integers"},
+               "--ctl 1: expected N=V or NAME=V, V an integer"},
+        BadRun{{"apply", "-x", "twirl", "--ctl", "Turn=1", "@/in.png", "@/o.png"},
+               2,
+               "--ctl Turn=1: no control of that name; the filter's controls are Twist"},
+        BadRun{{"eval", "c", "--ctl", "Twist=1"},
+               2,
+               "--ctl Twist=1: no control of that name; only a filter file (apply -f or -x)"},
+        BadRun{{"eval", "c", "--image", "@/in.png", "--at", "48,0"},
+               2,
+               "eval: --at 48,0 lies outside the 48x36 image "},
+        BadRun{{"eval", "c", "--image", "@/text.png"}, 1, "@/text.png: not a PNG or JPEG image"},
+        BadRun{{"controls"}, 2, "controls: give -f FILE or -x EXAMPLE"},
         BadRun{{"apply", "-e", "c", "--threads", "0", "@/in.png", "@/o.png"},
                2,
                "apply: --threads: Value 0 not in range"},

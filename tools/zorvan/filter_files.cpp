@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 
 namespace zv::cli {
@@ -23,6 +24,13 @@ FilterFile ReadFilterFile(const std::string& path) {
     if (got > kMaxFileBytes) FailFile(path, "a filter file may hold at most 1 MiB");
     text.resize(got);
     return ParseFilterFile(text, path);
+}
+
+std::optional<FilterFile> LoadFilter(const std::optional<std::string>& path,
+                                     const std::optional<std::string>& example) {
+    if (path) return ReadFilterFile(*path);
+    if (example) return FindExample(*example).filter;
+    return std::nullopt;
 }
 
 }  // namespace zv::cli

@@ -2,6 +2,7 @@
 // library's (zorvan/render.hpp).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "zorvan/render.hpp"
@@ -11,5 +12,9 @@ namespace zv::cli {
 // Reads and parses the file at path: an unreadable file fails with exit 1, a
 // malformed one throws the library's Error.
 FilterFile ReadFilterFile(const std::string& path);
+
+// The filter of a command's -f FILE or -x EXAMPLE, if either is given.
+std::optional<FilterFile> LoadFilter(const std::optional<std::string>& path,
+                                     const std::optional<std::string>& example);
 
 }  // namespace zv::cli

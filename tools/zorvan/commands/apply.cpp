@@ -6,6 +6,7 @@
 
 #include "examples/examples.h"
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"
@@ -27,13 +28,6 @@ long long Milliseconds(Clock::time_point since) {
 
 FormulaText CommandLineFormula(const std::string& text, const std::string& what) {
     return {text, "formula for " + what, {}, {}};
-}
-
-// The filter file or example of the run, if any.
-std::optional<FilterFile> LoadFilter(const ApplyOptions& o) {
-    if (o.filterFile) return ReadFilterFile(*o.filterFile);
-    if (o.example) return FindExample(*o.example).filter;
-    return std::nullopt;
 }
 
 std::vector<FormulaOffer> Offers(const ApplyOptions& o, const std::optional<FilterFile>& filter) {
@@ -77,13 +71,12 @@ void Describe(const Filter& filter, int32_t channels, unsigned threads) {
 
 int RunApply(const ApplyOptions& o) {
     const Clock::time_point start = Clock::now();
-    const std::optional<FilterFile> filter = LoadFilter(o);
+    const std::optional<FilterFile> filter = LoadFilter(o.filterFile, o.example);
     const Filter compiled(Offers(o, filter));
     Warn(compiled);
     RenderSettings settings;
     settings.threads = o.run.threads;
-    if (filter) settings.controls = ControlValues(*filter);
-    for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;
+    settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
     const std::optional<FileFormat> format = FormatForPath(o.output);
     if (!format) FailFile(o.output, "unsupported output extension (use .png, .jpg or .jpeg)");
     const WriteSettings write{*format, o.quality};

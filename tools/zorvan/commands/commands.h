@@ -11,8 +11,10 @@
 
 namespace zv::cli {
 
+// --ctl N=V or NAME=V.
 struct ControlSetting {
-    int index;  // 0..7
+    int index;         // 0..7, or -1 for a control given by name
+    std::string name;  // the name a filter file gives it
     int32_t value;
 };
 
@@ -47,6 +49,12 @@ struct EvalOptions {
     int32_t y = 0;
     int32_t channel = 0;
     std::vector<ControlSetting> controls;
+    std::optional<std::string> image;  // instead of the built-in test image
+};
+
+struct ControlsOptions {
+    std::optional<std::string> filterFile;  // -f
+    std::optional<std::string> example;     // -x
 };
 
 struct DemoOptions {
@@ -58,10 +66,12 @@ int RunApply(const ApplyOptions& options);
 int RunCheck(const CheckOptions& options);
 int RunEval(const EvalOptions& options);
 int RunDemo(const DemoOptions& options);
+// Lists a filter's controls as its file would set them.
+int RunControls(const ControlsOptions& options);
 // Lists the examples, or prints the text of the one named.
 int RunExamples(const std::optional<std::string>& name);
 
-enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples };
+enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples, kControls };
 
 // A parsed command line: the command and its options, or, for --help and
 // --version, the text to print and the exit status.
@@ -71,6 +81,7 @@ struct CommandLine {
     CheckOptions check;
     EvalOptions eval;
     DemoOptions demo;
+    ControlsOptions controls;
     std::optional<std::string> shownExample;  // examples NAME
     std::string printed;
     int status = 0;

@@ -1,9 +1,11 @@
-// zorvan eval: the value of one formula at one pixel of the built-in test
-// picture, unclamped, for trying the language.
+// zorvan eval: the value of one formula at one pixel, unclamped, for trying
+// the language: on the built-in test picture, or on the user's own.
 #include <cstdio>
 
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
@@ -16,13 +18,15 @@ constexpr int32_t kHeight = 48;
 int RunEval(const EvalOptions& o) {
     const Filter filter(o.formula, kAllChannels);
     Warn(filter);
-    if (o.x < 0 || o.x >= kWidth || o.y < 0 || o.y >= kHeight) {
+    const Image image = o.image ? ReadImage(*o.image) : TestImage(kWidth, kHeight);
+    if (o.x < 0 || o.x >= image.width || o.y < 0 || o.y >= image.height) {
+        const std::string size = std::to_string(image.width) + "x" + std::to_string(image.height);
         throw Failure(kExitUsage, "eval: --at " + std::to_string(o.x) + "," + std::to_string(o.y) +
-                                      " lies outside the 64x48 built-in image");
+                                      " lies outside the " + size +
+                                      (o.image ? " image " + *o.image : " built-in image"));
     }
-    const Image image = TestImage(kWidth, kHeight);
     RenderSettings settings;
-    for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;
+    settings.controls = ControlsFor(o.controls, nullptr);
     std::printf("%d\n", Evaluate(filter, image.View(), o.x, o.y, o.channel, settings));
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 // The command line: subcommands and options (CLI11), turned into each
 // command's options. Every usage error exits with status 2.
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <sstream>
@@ -23,16 +24,21 @@ bool ParseInt(std::string_view text, int32_t& value) {
     return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
-// "N=V" with N of 0..7 and V any 32-bit integer.
+// "N=V" with N of 0..7, or "NAME=V" with a control's name from the filter
+// file; V any 32-bit integer.
 ControlSetting ParseControl(const std::string& text) {
     const size_t equals = text.find('=');
-    int32_t index = 0, value = 0;
-    if (equals == std::string::npos || !ParseInt(std::string_view(text).substr(0, equals), index) ||
+    const std::string_view which = std::string_view(text).substr(0, std::min(equals, text.size()));
+    int32_t index = -1, value = 0;
+    if (equals == std::string::npos || which.empty() ||
         !ParseInt(std::string_view(text).substr(equals + 1), value)) {
-        FailUsage("--ctl " + text + ": expected N=V, two integers");
+        FailUsage("--ctl " + text + ": expected N=V or NAME=V, V an integer");
     }
-    if (index < 0 || index > 7) FailUsage("--ctl " + text + ": the control number must be 0 to 7");
-    return {index, value};
+    if (!std::isdigit(static_cast<unsigned char>(which[0]))) return {-1, std::string(which), value};
+    if (!ParseInt(which, index) || index < 0 || index > 7) {
+        FailUsage("--ctl " + text + ": the control number must be 0 to 7");
+    }
+    return {index, {}, value};
 }
 
 std::vector<ControlSetting> ParseControls(const std::vector<std::string>& texts) {
@@ -96,7 +102,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     const CLI::Option* example =
         applyCommand->add_option("-x,--example", exampleName, "Built-in example filter by name")
             ->excludes(file);
-    applyCommand->add_option("--ctl", applyControls, "Control value N=V, N of 0..7 (repeatable)")
+    applyCommand
+        ->add_option(
+            "--ctl", applyControls,
+            "Control value N=V (N of 0..7) or NAME=V by the filter's name for it (repeatable)")
         ->allow_extra_args(false);
     applyCommand->add_option("--quality", apply.quality, "JPEG quality (default 90)")
         ->check(CLI::Range(1, 100));
@@ -116,8 +125,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     EvalOptions& eval = line.eval;
     std::string position = "0,0";
     std::vector<std::string> evalControls;
-    CLI::App* evalCommand =
-        app.add_subcommand("eval", "Print a formula's value on the built-in 64x48 test image");
+    CLI::App* evalCommand = app.add_subcommand(
+        "eval", "Print a formula's value at a pixel of the built-in 64x48 test image");
     evalCommand->footer(kLanguageHint);
     evalCommand->add_option("FORMULA", eval.formula, "The formula")->required();
     evalCommand->add_option("--at", position, "Pixel X,Y (default 0,0)");
@@ -125,6 +134,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->check(CLI::Range(0, 3));
     evalCommand->add_option("--ctl", evalControls, "Control value N=V, N of 0..7 (repeatable)")
         ->allow_extra_args(false);
+    std::string evalImage;
+    const CLI::Option* evalImageOption = evalCommand->add_option(
+        "--image", evalImage, "PNG or JPEG to use instead of the test image");
 
     DemoOptions& demo = line.demo;
     demo.run.threads = cores;
@@ -132,6 +144,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         "demo", "Apply every example to a built-in picture; write DIR/demo.png and DIR/demo/");
     demoCommand->add_option("-o,--out", demo.directory, "Folder to write into (default: .)");
     AddRunOptions(*demoCommand, demo.run);
+
+    std::string controlsFile, controlsExample;
+    CLI::App* controlsCommand = app.add_subcommand(
+        "controls", "List a filter's controls: number, name and default, as its file sets them");
+    CLI::Option* controlsFileOption =
+        controlsCommand->add_option("-f,--filter", controlsFile, "Filter file (.zvf)");
+    const CLI::Option* controlsExampleOption =
+        controlsCommand
+            ->add_option("-x,--example", controlsExample, "Built-in example filter by name")
+            ->excludes(controlsFileOption);
 
     std::string shownExample;
     CLI::App* examplesCommand =
@@ -177,9 +199,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     } else if (*evalCommand) {
         ParsePosition(position, eval);
         eval.controls = ParseControls(evalControls);
+        eval.image = Given(evalImageOption, evalImage);
         line.command = Command::kEval;
     } else if (*demoCommand) {
         line.command = Command::kDemo;
+    } else if (*controlsCommand) {
+        line.controls = {Given(controlsFileOption, controlsFile),
+                         Given(controlsExampleOption, controlsExample)};
+        if (!line.controls.filterFile && !line.controls.example)
+            FailUsage("controls: give -f FILE or -x EXAMPLE");
+        line.command = Command::kControls;
     } else {
         line.shownExample = Given(shown, shownExample);
         line.command = Command::kExamples;
@@ -197,6 +226,7 @@ int RunCommandLine(int argc, char** argv) {
         case Command::kCheck: return RunCheck(line.check);
         case Command::kEval: return RunEval(line.eval);
         case Command::kDemo: return RunDemo(line.demo);
+        case Command::kControls: return RunControls(line.controls);
         case Command::kExamples: break;
     }
     return RunExamples(line.shownExample);

@@ -1,0 +1,24 @@
+// zorvan controls: a filter's controls, one line each as its file would set
+// them, for knowing what --ctl can change.
+#include <cstdio>
+
+#include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/filter_files.h"
+
+namespace zv::cli {
+
+int RunControls(const ControlsOptions& o) {
+    const FilterFile filter = *LoadFilter(o.filterFile, o.example);
+    bool any = false;
+    for (size_t k = 0; k < filter.controls.size(); ++k) {
+        const ControlDefault& c = filter.controls[k];
+        if (!c.given && c.name.empty()) continue;
+        any = true;
+        const std::string name = c.name.empty() ? "" : c.name + " = ";
+        std::printf("ctl%zu: %s%d\n", k, name.c_str(), c.value);
+    }
+    if (!any) std::printf("no controls\n");
+    return 0;
+}
+
+}  // namespace zv::cli
