@@ -241,6 +241,14 @@ Calling a filter renders it over an image.)")
             "Whether put or rnd make the result depend on the order pixels are visited in.")
         .def_property_readonly("about", [](const PyFilter& f) { return f.file.about; })
         .def_property_readonly(
+            "warnings",
+            [](const PyFilter& f) {
+                py::list list;
+                for (const zv::Warning& w : f.filter.Warnings()) list.append(w.message);
+                return list;
+            },
+            "What in the formulas may not mean what it says (a number past 32 bits).")
+        .def_property_readonly(
             "controls",
             [](const PyFilter& f) {
                 py::list list;

@@ -85,6 +85,13 @@ def test_controls_by_index_name_and_default(picture):
     assert zorvan.eval("src(x, y, 2) - b + x * 1000", picture, x=7, y=3) == 7000
 
 
+def test_numbers_past_32_bits_warn():
+    assert zorvan.Filter("c + 4294967296").warnings == [
+        "formula has a number beyond 32 bits at column 5: 4294967296 wraps to 0"
+    ]
+    assert zorvan.Filter("c - 2147483648").warnings == []
+
+
 def test_errors_carry_line_column_and_caret():
     with pytest.raises(zorvan.FormulaError) as caught:
         zorvan.Filter(r="r +\n g g")
