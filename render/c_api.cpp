@@ -117,6 +117,16 @@ const char* ZvFilterControlName(const ZvFilter* filter, int32_t k) {
     return filter->filter.data().controls[k].name.c_str();
 }
 
+ZvStatus ZvFilterControlRange(const ZvFilter* filter, int32_t k, int32_t* low, int32_t* high) {
+    if (!filter) return Null("filter");
+    if (!low || !high) return Null(low ? "high" : "low");
+    return Guard([&] {
+        const zv::ControlDefault& control = filter->filter.Control(k);
+        *low = control.low;
+        *high = control.high;
+    });
+}
+
 ZvStatus ZvRender(const ZvFilter* filter, const ZvImage* source, const ZvImage* target,
                   const ZvRenderOptions* options) {
     if (!filter) return Null("filter");

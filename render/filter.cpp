@@ -87,6 +87,13 @@ bool Filter::Computes(int channel) const {
     return channel >= 0 && channel < 4 && data_->Computes(channel);
 }
 
+const ControlDefault& Filter::Control(int k) const {
+    if (k < 0 || k > 7) {
+        throw Error(Status::kBadArgument, "control " + std::to_string(k) + " is not one of 0 to 7");
+    }
+    return data_->controls[k];
+}
+
 std::string Filter::Origin(int channel) const {
     return Computes(channel) ? data_->origins[channel] : std::string();
 }

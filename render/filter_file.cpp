@@ -1,4 +1,5 @@
 // Filter files: "key: value" lines, indented lines continuing a formula.
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -106,20 +107,50 @@ class Parser {
         continuing_->text += line;
     }
 
-    // "Name = value" or "value".
+    // "Name = value" or "value", either followed by an optional range "(low..high)".
     void Control(ControlDefault& control, std::string_view value) {
+        value = Trim(value);
+        const bool ranged = !value.empty() && value.back() == ')';
+        if (ranged) value = Range(control, value);
         const size_t equals = value.rfind('=');
         const std::string_view number =
             Trim(equals == std::string_view::npos ? value : value.substr(equals + 1));
         if (equals != std::string_view::npos) control.name = Trim(value.substr(0, equals));
-        int32_t parsed = 0;
-        const char* end = number.data() + number.size();
-        const auto result = std::from_chars(number.data(), end, parsed);
-        if (number.empty() || result.ec != std::errc() || result.ptr != end) {
+        if (!Integer(number, control.value)) {
             Fail(lineNumber_, "a control needs an integer value: \"name = 128\" or \"128\"");
         }
-        control.value = parsed;
+        if (!ranged) {
+            control.low = std::min(control.low, control.value);
+            control.high = std::max(control.high, control.value);
+        } else if (control.value < control.low || control.value > control.high) {
+            Fail(lineNumber_, "the control's value " + std::to_string(control.value) +
+                                  " is outside its range " + std::to_string(control.low) + ".." +
+                                  std::to_string(control.high));
+        }
         control.given = true;
+    }
+
+    // Reads the trailing "(low..high)" of value into control; returns the rest.
+    std::string_view Range(ControlDefault& control, std::string_view value) {
+        const size_t open = value.rfind('(');
+        const std::string_view inside =
+            open == std::string_view::npos ? "" : value.substr(open + 1, value.size() - open - 2);
+        const size_t dots = inside.find("..");
+        if (dots == std::string_view::npos || !Integer(Trim(inside.substr(0, dots)), control.low) ||
+            !Integer(Trim(inside.substr(dots + 2)), control.high)) {
+            Fail(lineNumber_, "a control's range is two integers: \"(0..255)\"");
+        }
+        if (control.low > control.high) {
+            Fail(lineNumber_, "the control's range " + std::to_string(control.low) + ".." +
+                                  std::to_string(control.high) + " is empty");
+        }
+        return value.substr(0, open);
+    }
+
+    static bool Integer(std::string_view text, int32_t& parsed) {
+        const char* end = text.data() + text.size();
+        const auto result = std::from_chars(text.data(), end, parsed);
+        return !text.empty() && result.ec == std::errc() && result.ptr == end;
     }
 
     std::string_view text_;

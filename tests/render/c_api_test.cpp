@@ -47,12 +47,21 @@ TEST(CApi, FormulasAndFilterFilesThatDoNotCompileSayWhy) {
     EXPECT_EQ(ZvFilterFromFile("colour: c", 9, "f.zvf", &filter), ZV_BAD_FILTER);
     EXPECT_EQ(ZvFilterFromFile(nullptr, 3, "f.zvf", &filter), ZV_BAD_ARGUMENT);
 
-    const std::string good = "ctl2: Twist = 160\nrgb: 255 - c\n";
+    const std::string good = "ctl2: Twist = 160\nctl3: 0 (-9..9)\nrgb: 255 - c\n";
     ASSERT_EQ(ZvFilterFromFile(good.data(), good.size(), nullptr, &filter), ZV_OK);
     EXPECT_EQ(ZvFilterControl(filter, 2), 160);
     EXPECT_STREQ(ZvFilterControlName(filter, 2), "Twist");
     EXPECT_STREQ(ZvFilterControlName(filter, 0), "");
     EXPECT_EQ(ZvFilterControlName(filter, 8), nullptr);
+    int32_t low = 1, high = 1;
+    EXPECT_EQ(ZvFilterControlRange(filter, 3, &low, &high), ZV_OK);
+    EXPECT_EQ(low, -9);
+    EXPECT_EQ(high, 9);
+    EXPECT_EQ(ZvFilterControlRange(filter, 0, &low, &high), ZV_OK);
+    EXPECT_EQ(high, 255);
+    EXPECT_EQ(ZvFilterControlRange(filter, 8, &low, &high), ZV_BAD_ARGUMENT);
+    EXPECT_STREQ(ZvRenderMessage(), "control 8 is not one of 0 to 7");
+    EXPECT_EQ(ZvFilterControlRange(filter, 0, nullptr, &high), ZV_BAD_ARGUMENT);
     EXPECT_EQ(ZvFilterTargetChannels(filter, 3), 3);
     EXPECT_EQ(ZvFilterTargetChannels(filter, 2), 0);
     EXPECT_EQ(ZvFilterTargetChannels(nullptr, 3), 0);

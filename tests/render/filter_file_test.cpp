@@ -13,6 +13,8 @@ TEST(FilterFile, ReadsEveryKind) {
         "\n"
         "ctl0: Twist = 160\n"
         "ctl7: -3\n"
+        "ctl5: Gain = -4 ( -8 .. 8 )\n"
+        "ctl6: 1000 (0..4096)\n"
         "rgb: rad(d,\n"
         "# a comment inside\n"
         "\t m, z)\n"
@@ -26,13 +28,22 @@ TEST(FilterFile, ReadsEveryKind) {
     EXPECT_EQ(f.controls[7].name, "");
     EXPECT_EQ(f.controls[7].value, -3);
     EXPECT_FALSE(f.controls[1].given);
+    // low, high of each control: default, widened to take in -3, given twice.
+    const std::array<int32_t, 8> lows{0, 0, 0, 0, 0, -8, 0, -3},
+        highs{255, 255, 255, 255, 255, 8, 4096, 255};
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(f.controls[k].low, lows[k]) << k;
+        EXPECT_EQ(f.controls[k].high, highs[k]) << k;
+    }
+    EXPECT_EQ(f.controls[5].name, "Gain");
+    EXPECT_EQ(f.controls[6].value, 1000);
     ASSERT_EQ(f.formulas.size(), 2u);
     EXPECT_EQ(f.formulas[0].channels, kColourChannels);
     EXPECT_EQ(f.formulas[0].formula.text, "rad(d,\n\t m, z)");
     ASSERT_EQ(f.formulas[0].formula.lines.size(), 2u);
-    EXPECT_EQ(f.formulas[0].formula.lines[0].line, 7);
+    EXPECT_EQ(f.formulas[0].formula.lines[0].line, 9);
     EXPECT_EQ(f.formulas[0].formula.lines[0].column, 6);
-    EXPECT_EQ(f.formulas[0].formula.lines[1].line, 9);
+    EXPECT_EQ(f.formulas[0].formula.lines[1].line, 11);
     EXPECT_EQ(f.formulas[1].channels, 0b1000u);
 }
 
@@ -64,6 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"ctl1: 99999999999\n",
                 "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
         Refusal{"ctl1: Name =\n",
+                "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
+        Refusal{"r: c\nctl0: T = 300 (0..255)\n",
+                "f.zvf:2: the control's value 300 is outside its range 0..255"},
+        Refusal{"ctl0: T = 3 (9..1)\n", "f.zvf:1: the control's range 9..1 is empty"},
+        Refusal{"ctl0: T = 3 (0-9)\n", "f.zvf:1: a control's range is two integers: \"(0..255)\""},
+        Refusal{"ctl0: 3 ..9)\n", "f.zvf:1: a control's range is two integers: \"(0..255)\""},
+        Refusal{"ctl0: 3 (..9)\n", "f.zvf:1: a control's range is two integers: \"(0..255)\""},
+        Refusal{"ctl0: (0..9)\n",
                 "f.zvf:1: a control needs an integer value: \"name = 128\" or \"128\""},
         Refusal{"  r: c\n", "f.zvf:1: an indented line must continue a formula"},
         Refusal{"title: t\n  more\nr: c\n", "f.zvf:2: an indented line must continue a formula"}));

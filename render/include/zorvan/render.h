@@ -98,6 +98,10 @@ ZV_RENDER_API int32_t ZvFilterTargetChannels(const ZvFilter* filter, int32_t sou
  * name ("" when it has none, null for a null filter or k outside 0..7). */
 ZV_RENDER_API int32_t ZvFilterControl(const ZvFilter* filter, int32_t k);
 ZV_RENDER_API const char* ZvFilterControlName(const ZvFilter* filter, int32_t k);
+/* Control k's range for a slider, low <= high: the file's "(low..high)", or
+ * 0..255 widened to take in the default. */
+ZV_RENDER_API ZvStatus ZvFilterControlRange(const ZvFilter* filter, int32_t k, int32_t* low,
+                                            int32_t* high);
 
 /* Renders filter over source into target; options may be null. */
 ZV_RENDER_API ZvStatus ZvRender(const ZvFilter* filter, const ZvImage* source,

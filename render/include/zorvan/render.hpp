@@ -119,9 +119,13 @@ struct FormulaOffer {
     int priority = 0;
 };
 
+// A control as a filter file gives it; low..high is the range a host's
+// slider offers (the formula may still be given any value): the file's, or
+// 0..255 widened to take in the default.
 struct ControlDefault {
     std::string name;  // may be empty
     int32_t value = 0;
+    int32_t low = 0, high = 255;
     bool given = false;
 };
 
@@ -157,6 +161,9 @@ class ZV_RENDER_API Filter {
     explicit Filter(const FilterFile& file);
 
     bool Computes(int channel) const;
+    // Control k's default, name and range from the filter file; k outside
+    // 0..7 throws Error(kBadArgument).
+    const ControlDefault& Control(int k) const;
     // Where channel k's formula came from: "formula for r in f.zvf".
     std::string Origin(int channel) const;
     // Whether put or rnd make the visiting order matter.
