@@ -215,7 +215,7 @@ TEST_F(Tool, OtherCommands) {
     EXPECT_EQ(
         check.err,
         "zorvan: formula 2 does not parse at column 3: \"+\" has no right operand\n  x +\n    ^\n");
-    EXPECT_EQ(RunTool({"controls", "-x", "twirl"}).out, "ctl0: Twist = 160\n");
+    EXPECT_EQ(RunTool({"controls", "-x", "twirl"}).out, "ctl0: Twist = 160 (0..255)\n");
     EXPECT_EQ(RunTool({"controls", "-x", "invert"}).out, "no controls\n");
     EXPECT_EQ(RunTool({"eval", "X * 1000 + Y + src(47, 35, 1)", "--image", input}).out,
               std::to_string(48036 + Read("in.png").pixels[(35 * 48 + 47) * 3 + 1]) + "\n");

@@ -1,5 +1,5 @@
 // zorvan controls: a filter's controls, one line each as its file would set
-// them, for knowing what --ctl can change.
+// them with their slider ranges, for knowing what --ctl can change.
 #include <cstdio>
 
 #include "tools/zorvan/commands/commands.h"
@@ -15,7 +15,7 @@ int RunControls(const ControlsOptions& o) {
         if (!c.given && c.name.empty()) continue;
         any = true;
         const std::string name = c.name.empty() ? "" : c.name + " = ";
-        std::printf("ctl%zu: %s%d\n", k, name.c_str(), c.value);
+        std::printf("ctl%zu: %s%d (%d..%d)\n", k, name.c_str(), c.value, c.low, c.high);
     }
     if (!any) std::printf("no controls\n");
     return 0;
