@@ -23,9 +23,11 @@ export PKG_CONFIG_PATH=$lib/pkgconfig
 "$cc" -o "$work/pkg_host" "$here/consumer/host.c" $(pkg-config --cflags --libs zorvan-render)
 "$work/pkg_host"
 
-# With the tool come its manual pages, where man looks for them.
+# With the tool come its manual pages and bash completion, where man and
+# bash-completion look for them.
 if [ -x "$prefix/bin/zorvan" ]; then
-  for file in share/man/man1/zorvan.1 share/man/man7/zorvan-language.7; do
+  for file in share/man/man1/zorvan.1 share/man/man7/zorvan-language.7 \
+              share/bash-completion/completions/zorvan; do
     [ -s "$prefix/$file" ] || { echo "check.sh: $file is not installed" >&2; exit 1; }
   done
 fi
