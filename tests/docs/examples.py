@@ -37,7 +37,10 @@ def examples(lines):
             block.append(line)
         else:
             table = line.startswith("|")
-            for formula, options, result in INLINE.findall(line):
+            found = INLINE.findall(line)
+            if len(found) != line.count("→"):
+                sys.exit(f"line {number}: an arrow that is not `FORMULA` → `RESULT`")
+            for formula, options, result in found:
                 if table:
                     formula = formula.replace("\\|", "|")
                 argv = ["eval", *shlex.split(options), "--", formula]
