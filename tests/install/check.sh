@@ -22,3 +22,12 @@ export PKG_CONFIG_PATH=$lib/pkgconfig
 # shellcheck disable=SC2046 # pkg-config's words are meant to split
 "$cc" -o "$work/pkg_host" "$here/consumer/host.c" $(pkg-config --cflags --libs zorvan-render)
 "$work/pkg_host"
+
+# With the tool come its manual pages and bash completion, where man and
+# bash-completion look for them.
+if [ -x "$prefix/bin/zorvan" ]; then
+  for file in share/man/man1/zorvan.1 share/man/man7/zorvan-language.7 \
+              share/bash-completion/completions/zorvan; do
+    [ -s "$prefix/$file" ] || { echo "check.sh: $file is not installed" >&2; exit 1; }
+  done
+fi

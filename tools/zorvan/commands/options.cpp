@@ -69,7 +69,8 @@ std::optional<std::string> Given(const CLI::Option* option, const std::string& v
 
 constexpr const char* kLanguageHint =
     "Formulas see r, g, b (the pixel), c (the channel's value), z (its number), x, y, X, Y "
-    "and more; see the README.";
+    "and more; see zorvan-language(7).";
+constexpr const char* kManual = "See zorvan(1).";
 
 }  // namespace
 
@@ -160,6 +161,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         app.add_subcommand("examples", "List the example filters, or print one's filter file");
     const CLI::Option* shown =
         examplesCommand->add_option("NAME", shownExample, "Example to print");
+
+    app.footer(kManual);
+    for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        const std::string hint = command->get_footer();
+        command->footer(hint + (hint.empty() ? "" : "\n") + kManual);
+    }
 
     // Help and the version are printed by the caller, so parsing has no
     // effect but its result.

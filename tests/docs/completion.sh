@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The bash completion offers what the tool takes: each case is the words
+# typed so far, the last one being completed, and the sorted replies.
+# Usage: completion.sh COMPLETION-SCRIPT ZORVAN
+set -uo pipefail
+script=$1 zorvan=$2
+# shellcheck source=/dev/null
+source "$script"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" && mkdir pictures && touch photo.png mine.zvf 'two words.zvf'
+
+cases=(
+  "ap|apply"
+  "e|eval examples"
+  "eval --c|--channel --ctl"
+  "eval --channel |0 1 2 3"
+  "demo -|--help --out --quiet --threads --verbose -o -q -v"
+  "apply -x tw|twirl"
+  "apply --example v|vignette"
+  "examples s|sepia shear split"
+  "check -f |mine.zvf pictures two words.zvf"
+  "apply |mine.zvf photo.png pictures two words.zvf"
+  "apply -f mine.zvf p|photo.png pictures"
+  "demo -o |pictures"
+  "eval |"
+  "apply --ctl |"
+)
+failed=0
+for case in "${cases[@]}"; do
+  read -r -a typed <<< "${case%%|*}"
+  [[ ${case%%|*} == *' ' ]] && typed+=("")
+  COMP_WORDS=(zorvan "${typed[@]}")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMP_WORDS[0]=$zorvan
+  _zorvan
+  got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
+  if [[ $got != "${case#*|}" ]]; then
+    echo "zorvan ${case%%|*}: expected '${case#*|}', got '$got'"
+    failed=1
+  fi
+done
+exit $failed

@@ -1,0 +1,56 @@
+# bash completion for zorvan: commands, options, example names and files.
+# Example names come from the zorvan being completed, so they are never stale.
+
+_zorvan_reply() {
+    mapfile -t COMPREPLY < <(compgen "$@")
+}
+
+_zorvan_files() {  # [pattern to keep] — folders always, to walk into
+    compopt -o filenames 2>/dev/null
+    _zorvan_reply -d -- "$cur"
+    local files
+    mapfile -t files < <(compgen -f ${1:+-X "!$1"} -- "$cur")
+    local f
+    for f in "${files[@]}"; do [[ -d $f ]] || COMPREPLY+=("$f"); done
+}
+
+_zorvan() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    COMPREPLY=()
+    if ((COMP_CWORD == 1)); then
+        _zorvan_reply -W 'apply check eval demo examples --help --version' -- "$cur"
+        return
+    fi
+    local -A options=(
+        [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force
+                 --threads -q --quiet -v --verbose --help'
+        [check]='-f --filter --help'
+        [eval]='--at --channel --ctl --help'
+        [demo]='-o --out --threads -q --quiet -v --verbose --help'
+        [examples]='--help'
+    )
+    local command=${COMP_WORDS[1]}
+    case $prev in
+        -x | --example) [[ $command == apply ]] && _zorvan_examples; return ;;
+        -f | --filter) _zorvan_files '*.zvf'; return ;;
+        -o | --out) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
+        --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
+        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads) return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        _zorvan_reply -W "${options[$command]}" -- "$cur"
+        return
+    fi
+    case $command in
+        apply) _zorvan_files ;;
+        examples) _zorvan_examples ;;
+    esac
+}
+
+_zorvan_examples() {
+    local names
+    names=$("${COMP_WORDS[0]}" examples 2>/dev/null | cut -d ' ' -f 1)
+    _zorvan_reply -W "$names" -- "$cur"
+}
+
+complete -F _zorvan zorvan
