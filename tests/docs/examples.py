@@ -7,7 +7,8 @@ Examples take two forms:
                (zorvan eval [OPTIONS] FORMULA prints RESULT; in table rows
                \\| stands for |)
   transcript   in a fenced block, a line "$ zorvan ARGS" and the lines up to
-               the next "$" line or the fence, which are its standard output
+               the next "$" line or the fence, which are its standard output;
+               with "2>&1" after ARGS, its standard error too, and it may fail
 Fenced blocks tagged zvf are filter files and must pass zorvan check -f.
 
 Usage: examples.py ZORVAN PAGE.md
@@ -72,8 +73,13 @@ def run(zorvan, directory, example):
         with open(path, "w", encoding="utf-8") as f:
             f.write(expected)
         argv, expected = ["check", "-f", path], f"ok: {path}\n"
-    done = subprocess.run([zorvan, *argv], capture_output=True, text=True, timeout=30)
-    if done.returncode != 0 or done.stdout != expected:
+    merged = argv[-1:] == ["2>&1"]
+    if merged:
+        argv = argv[:-1]
+    done = subprocess.run([zorvan, *argv], stdout=subprocess.PIPE, text=True, timeout=30,
+                          stderr=subprocess.STDOUT if merged else subprocess.PIPE)
+    failed = done.returncode not in ((0, 1, 2) if merged else (0,))
+    if failed or done.stdout != expected:
         return (f"line {number}: zorvan {shlex.join(argv)}\n  expected {expected!r}\n"
                 f"  got {done.stdout!r} (exit {done.returncode}) {done.stderr.strip()}")
     return None

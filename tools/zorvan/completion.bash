@@ -18,20 +18,22 @@ _zorvan() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
     if ((COMP_CWORD == 1)); then
-        _zorvan_reply -W 'apply check eval demo examples --help --version' -- "$cur"
+        _zorvan_reply -W 'apply check eval controls demo examples --help --version' -- "$cur"
         return
     fi
     local -A options=(
         [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force
                  --threads -q --quiet -v --verbose --help'
         [check]='-f --filter --help'
-        [eval]='--at --channel --ctl --help'
+        [eval]='--at --channel --ctl --image --help'
+        [controls]='-f --filter -x --example --help'
         [demo]='-o --out --threads -q --quiet -v --verbose --help'
         [examples]='--help'
     )
     local command=${COMP_WORDS[1]}
     case $prev in
-        -x | --example) [[ $command == apply ]] && _zorvan_examples; return ;;
+        -x | --example) [[ $command == apply || $command == controls ]] && _zorvan_examples; return ;;
+        --image) _zorvan_files; return ;;
         -f | --filter) _zorvan_files '*.zvf'; return ;;
         -o | --out) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
         --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
