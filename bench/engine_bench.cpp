@@ -1,10 +1,12 @@
 // The render library's paths on a 4000 x 3000 RGB picture, compute only: the
 // span path and the per-pixel path against the same four filters written as
-// plain C++ loops, each with 1 and 2 threads.
+// plain C++ loops, each with 1 and 2 threads, and a copy of the picture's
+// bytes, the memory's own limit.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -90,6 +92,10 @@ void RunPlain(RowFunction row, const Image& in, Image& out, int threads) {
     part(0);
 }
 
+void CopyRow(const Image& in, Image& out, int32_t y) {
+    std::memcpy(out.Row(y), in.Row(y), in.RowBytes());
+}
+
 void SetPixelRate(benchmark::State& state, const char* label) {
     state.SetItemsProcessed(state.iterations() * int64_t{kBenchWidth} * kBenchHeight);
     state.SetLabel(label);
@@ -104,6 +110,16 @@ void Plain(benchmark::State& state) {
         benchmark::DoNotOptimize(out.pixels.data());
     }
     SetPixelRate(state, kFormulas[state.range(0)]);
+}
+
+// Args: the number of threads.
+void Copy(benchmark::State& state) {
+    Image out(kBenchWidth, kBenchHeight, 3);
+    for (auto _ : state) {
+        RunPlain(CopyRow, Picture(), out, static_cast<int>(state.range(0)));
+        benchmark::DoNotOptimize(out.pixels.data());
+    }
+    SetPixelRate(state, "memcpy");
 }
 
 void Run(benchmark::State& state, Path path) {
@@ -131,6 +147,7 @@ void Arguments(benchmark::internal::Benchmark* b) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 }
+BENCHMARK(Copy)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Plain)->Apply(Arguments);
 BENCHMARK(Span)->Apply(Arguments);
 BENCHMARK(PerPixel)->Apply(Arguments);

@@ -6,6 +6,7 @@
 #include "eval/depends.h"
 #include "eval/rules.h"
 #include "render/span.h"
+#include "render/span_interleaved.h"
 #include "render/span_kernels.h"
 
 namespace zv {
@@ -19,7 +20,7 @@ constexpr int32_t kMaxLanes = 4096;
 
 class Compiler {
    public:
-    explicit Compiler(SpanProgram& p) : p_(p) {}
+    Compiler(SpanProgram& p, bool interleaved) : p_(p), interleaved_(interleaved) {}
 
     const char* reason = nullptr;
 
@@ -27,7 +28,8 @@ class Compiler {
         if (!n) return Fold(0);
         if (depth > kMaxDepth) return Refuse("nested too deeply");
         const int32_t kind = n->kind;
-        const Depends d = DependsOf(kind);
+        if (const char* why = interleaved_ ? NotInterleaved(kind) : nullptr) return Refuse(why);
+        const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
         if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
@@ -101,6 +103,8 @@ class Compiler {
     // The step's loop: one that reads the arguments fixed for the run as
     // scalars when there is one, else one that reads every argument in lanes.
     void Lay(SpanStep& s) {
+        p_.values[s.out].lane = p_.lanes++;
+        if (interleaved_ && s.arity == 0) return void(s.kernel = InterleavedLeaf(s.kind));
         uint32_t scalars = 0;
         for (int32_t j = 0; j < s.arity; ++j) {
             if (!p_.values[s.args[j]].varying) scalars |= 1u << j;
@@ -112,7 +116,6 @@ class Compiler {
                 if (scalars >> j & 1) Splat(s.args[j]);
             }
         }
-        p_.values[s.out].lane = p_.lanes++;
     }
     void Splat(int32_t value) {
         SpanValue& v = p_.values[value];
@@ -122,14 +125,15 @@ class Compiler {
     }
 
     SpanProgram& p_;
+    bool interleaved_;
     std::vector<bool> folded_;
 };
 
 }  // namespace
 
-SpanCompiled CompileSpans(const ExprNode* root) {
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved) {
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program);
+    Compiler compiler(*program, interleaved);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};
