@@ -20,8 +20,12 @@
 
 namespace zv {
 
-// Pixels per run at most.
-inline constexpr int32_t kSpanMax = 256;
+// Values per run at most: pixels, or elements of interleaved pixels, whose
+// loops are cheap enough for their set-up to count.
+inline constexpr int32_t kSpanMax = 1024;
+// Pixels per run of the span path: more would spill the lanes of larger
+// programs out of the first-level cache.
+inline constexpr int32_t kPixelRun = 256;
 
 struct SpanState;
 struct SpanStep;

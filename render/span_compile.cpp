@@ -15,8 +15,8 @@ namespace {
 // Compiling recurses once per level; deeper trees stay with ZvExec, whose
 // evaluator has no depth limit.
 constexpr int32_t kMaxDepth = 400;
-// Lanes take kSpanMax int32 each, per thread.
-constexpr int32_t kMaxLanes = 4096;
+// Lanes take kSpanMax int32 each, per thread: 4 MiB at most.
+constexpr int32_t kMaxLanes = 1024;
 
 class Compiler {
    public:

@@ -38,7 +38,7 @@ void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
 // (GCC's vector code for a strided store of bytes is slower than the scalar
 // loop).
 void Store(const int32_t* values, int32_t count, int32_t step, uint8_t* p, size_t stride) {
-    uint8_t bytes[kSpanMax];
+    uint8_t bytes[kPixelRun];
     if (step == 1) {
         ClampToBytes(values, count, bytes);
     } else {
@@ -93,9 +93,9 @@ struct Worker {
 };
 
 // Target row j of an interleaved group, whole pixels a run, stored as they
-// come.
+// come; runs of a multiple of 16 elements leave no loop a scalar tail.
 void InterleavedRow(const Job& job, SpanRun& r, PixelContext& context, int32_t j) {
-    const int32_t channels = job.channels, perRun = kSpanMax / channels;
+    const int32_t channels = job.channels, perRun = kSpanMax / (16 * channels) * 16;
     uint8_t* row = job.TargetRow(j);
     for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
         const int32_t n = std::min(perRun, job.target.width - i0) * channels;
@@ -111,7 +111,7 @@ void SpanRow(const Job& job, const std::vector<GroupPlan>& plans, Worker& w, int
     if (!plans.empty() && plans[0].interleaved) {  // then it computes every channel
         return InterleavedRow(job, w.runs[0], w.context, j);
     }
-    const int32_t perRun = std::max(1, kSpanMax / job.step);
+    const int32_t perRun = std::max(1, kPixelRun / job.step);
     uint8_t* row = job.TargetRow(j);
     for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
         const int32_t count = std::min(perRun, job.target.width - i0);
