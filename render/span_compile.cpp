@@ -8,6 +8,7 @@
 #include "render/span.h"
 #include "render/span_interleaved.h"
 #include "render/span_kernels.h"
+#include "render/span_merge.h"
 
 namespace zv {
 namespace {
@@ -57,7 +58,9 @@ class Compiler {
             PixelContext unused{};
             return Fold(Apply(kind, *n, arg, unused));
         }
+        if (const int32_t same = merger_.Step(s); same >= 0) return same;
         s.out = NewValue(v, 0, false);
+        merger_.AddStep(s);
         if (v.varying) {
             Lay(s);
             p_.loops[v.channel].push_back(s);
@@ -94,7 +97,12 @@ class Compiler {
         folded_.push_back(folded);
         return static_cast<int32_t>(p_.values.size()) - 1;
     }
-    int32_t Fold(int32_t constant) { return NewValue({}, constant, true); }
+    int32_t Fold(int32_t constant) {
+        if (const int32_t same = merger_.Constant(constant); same >= 0) return same;
+        const int32_t value = NewValue({}, constant, true);
+        merger_.AddConstant(constant, value);
+        return value;
+    }
     int32_t Refuse(const char* why) {
         if (!reason) reason = why;
         return 0;
@@ -127,6 +135,7 @@ class Compiler {
     SpanProgram& p_;
     bool interleaved_;
     std::vector<bool> folded_;
+    SpanMerger merger_;
 };
 
 }  // namespace
