@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "eval/arith.h"
 #include "eval/builtins.h"
 #include "render/job.h"
+#include "render/span_isa.h"
 
 namespace zv::cli {
 namespace {
@@ -124,7 +126,7 @@ void Copy(benchmark::State& state) {
 
 void Run(benchmark::State& state, Path path) {
     const char* text = kFormulas[state.range(0)];
-    const Filter filter(text, kColourChannels);
+    const Filter filter(text, kColourChannels);  // its programs take the current loops
     RenderSettings settings;
     settings.threads = static_cast<unsigned>(state.range(1));
     Image out(kBenchWidth, kBenchHeight, 3);
@@ -134,8 +136,13 @@ void Run(benchmark::State& state, Path path) {
     }
     SetPixelRate(state, text);
 }
+// Args: filter, threads, and the instruction set's index in RunnableIsas.
 void Span(benchmark::State& state) {
+    const Isa isa = RunnableIsas()[static_cast<size_t>(state.range(2))];
+    UseIsa(isa);
     Run(state, Path::kChosen);
+    UseIsa(RunnableIsas().back());
+    state.SetLabel(std::string(kFormulas[state.range(0)]) + ", " + NameOf(isa));
 }
 void PerPixel(benchmark::State& state) {
     Run(state, Path::kPerPixel);
@@ -149,7 +156,15 @@ void Arguments(benchmark::internal::Benchmark* b) {
 }
 BENCHMARK(Copy)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Plain)->Apply(Arguments);
-BENCHMARK(Span)->Apply(Arguments);
+void IsaArguments(benchmark::internal::Benchmark* b) {
+    std::vector<int64_t> isas;
+    for (size_t i = 0; i < RunnableIsas().size(); ++i) isas.push_back(static_cast<int64_t>(i));
+    b->ArgsProduct({{0, 1, 2, 3}, {1, 2}, isas})
+        ->ArgNames({"filter", "threads", "isa"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+BENCHMARK(Span)->Apply(IsaArguments);
 BENCHMARK(PerPixel)->Apply(Arguments);
 
 }  // namespace
