@@ -1,11 +1,14 @@
 // The render library's paths on a 4000 x 3000 RGB picture, compute only: the
 // span path and the per-pixel path against the same four filters written as
-// plain C++ loops, each with 1 and 2 threads.
+// plain C++ loops, each with 1 and 2 threads, and a copy of the picture's
+// bytes, the memory's own limit.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "eval/arith.h"
 #include "eval/builtins.h"
 #include "render/job.h"
+#include "render/span_isa.h"
 
 namespace zv::cli {
 namespace {
@@ -90,6 +94,10 @@ void RunPlain(RowFunction row, const Image& in, Image& out, int threads) {
     part(0);
 }
 
+void CopyRow(const Image& in, Image& out, int32_t y) {
+    std::memcpy(out.Row(y), in.Row(y), in.RowBytes());
+}
+
 void SetPixelRate(benchmark::State& state, const char* label) {
     state.SetItemsProcessed(state.iterations() * int64_t{kBenchWidth} * kBenchHeight);
     state.SetLabel(label);
@@ -106,9 +114,19 @@ void Plain(benchmark::State& state) {
     SetPixelRate(state, kFormulas[state.range(0)]);
 }
 
+// Args: the number of threads.
+void Copy(benchmark::State& state) {
+    Image out(kBenchWidth, kBenchHeight, 3);
+    for (auto _ : state) {
+        RunPlain(CopyRow, Picture(), out, static_cast<int>(state.range(0)));
+        benchmark::DoNotOptimize(out.pixels.data());
+    }
+    SetPixelRate(state, "memcpy");
+}
+
 void Run(benchmark::State& state, Path path) {
     const char* text = kFormulas[state.range(0)];
-    const Filter filter(text, kColourChannels);
+    const Filter filter(text, kColourChannels);  // its programs take the current loops
     RenderSettings settings;
     settings.threads = static_cast<unsigned>(state.range(1));
     Image out(kBenchWidth, kBenchHeight, 3);
@@ -118,8 +136,13 @@ void Run(benchmark::State& state, Path path) {
     }
     SetPixelRate(state, text);
 }
+// Args: filter, threads, and the instruction set's index in RunnableIsas.
 void Span(benchmark::State& state) {
+    const Isa isa = RunnableIsas()[static_cast<size_t>(state.range(2))];
+    UseIsa(isa);
     Run(state, Path::kChosen);
+    UseIsa(RunnableIsas().back());
+    state.SetLabel(std::string(kFormulas[state.range(0)]) + ", " + NameOf(isa));
 }
 void PerPixel(benchmark::State& state) {
     Run(state, Path::kPerPixel);
@@ -131,8 +154,17 @@ void Arguments(benchmark::internal::Benchmark* b) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
 }
+BENCHMARK(Copy)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Plain)->Apply(Arguments);
-BENCHMARK(Span)->Apply(Arguments);
+void IsaArguments(benchmark::internal::Benchmark* b) {
+    std::vector<int64_t> isas;
+    for (size_t i = 0; i < RunnableIsas().size(); ++i) isas.push_back(static_cast<int64_t>(i));
+    b->ArgsProduct({{0, 1, 2, 3}, {1, 2}, isas})
+        ->ArgNames({"filter", "threads", "isa"})
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+BENCHMARK(Span)->Apply(IsaArguments);
 BENCHMARK(PerPixel)->Apply(Arguments);
 
 }  // namespace

@@ -1,14 +1,16 @@
 // The span evaluator against ZvExec: every formula that compiles to spans
 // must give, on a run of pixels, the values ZvExec gives pixel by pixel on a
 // context that holds each pixel's position and, as hosts that fill the context
-// from the image do, its bytes in r, g, b and c. Runs start inside and
-// outside the image and reach past it; the input's layout is described in
-// fuzz/host.h.
+// from the image do, its bytes in r, g, b and c; and so must a formula that
+// compiles for interleaved runs, element by element. Runs start inside and
+// outside the image and reach past it, with the loops of any instruction set
+// this processor runs; the input's layout is described in fuzz/host.h.
 #include <cstdio>
 
 #include "eval/pixels.h"
 #include "fuzz/host.h"
 #include "render/span.h"
+#include "render/span_isa.h"
 
 namespace {
 
@@ -24,30 +26,57 @@ int32_t PixelByPixel(const ExprNode* root, const PixelContext& base, int32_t x, 
     return ZvExec(root, &c);
 }
 
-void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
+void Expect(int32_t got, const ExprNode* root, const PixelContext& base, int32_t x, int32_t y,
+            int32_t k) {
+    const int32_t want = PixelByPixel(root, base, x, y, k);
+    if (got == want) return;
+    std::fprintf(stderr, "spans give %d, ZvExec %d, at %d,%d channel %d with %s\n", got, want, x, y,
+                 k, zv::NameOf(zv::CurrentIsa()));
+    zvfuzz::Check(false, "the span evaluator differs from ZvExec");
+}
+
+// Up to three runs of the program on one host's image, each from a row and
+// column anywhere near it: compare(run, its context, the host's context, x0).
+template <class Compare>
+void OnRuns(const zv::SpanProgram& program, FuzzedDataProvider& in, const Compare& compare) {
     zvfuzz::Host host = zvfuzz::MakeHost(in);
     const PixelContext base = *host.context;
     zv::SpanRun run(program);
-    int32_t runs = in.ConsumeIntegralInRange<int32_t>(1, 3);
-    for (int32_t r = 0; r < runs; ++r) {
+    for (int32_t r = in.ConsumeIntegralInRange<int32_t>(1, 3); r > 0; --r) {
         PixelContext spans = base;
         spans.y = in.ConsumeIntegralInRange<int32_t>(-3, zvfuzz::kRows + 2);
-        int32_t x0 = in.ConsumeIntegralInRange<int32_t>(-zv::kSpanMax - 8, zvfuzz::kColumns + 2);
-        int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
-        run.Start(spans, x0, n);
-        for (int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 3); channels > 0;
-             --channels) {
-            int32_t k = in.ConsumeIntegralInRange<int32_t>(-1, 4);
-            const int32_t* values = run.Values(k);
-            for (int32_t i = 0; i < n; ++i) {
-                int32_t want = PixelByPixel(root, base, x0 + i, spans.y, k);
-                if (values[i] == want) continue;
-                std::fprintf(stderr, "spans give %d, ZvExec %d, at %d,%d channel %d\n", values[i],
-                             want, x0 + i, spans.y, k);
-                zvfuzz::Check(false, "the span evaluator differs from ZvExec");
-            }
-        }
+        const int32_t x0 =
+            in.ConsumeIntegralInRange<int32_t>(-zv::kSpanMax - 8, zvfuzz::kColumns + 2);
+        compare(run, spans, base, x0);
     }
+}
+
+void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
+    OnRuns(program, in,
+           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+               const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
+               run.Start(spans, x0, n);
+               for (int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 3); channels > 0;
+                    --channels) {
+                   const int32_t k = in.ConsumeIntegralInRange<int32_t>(-1, 4);
+                   const int32_t* values = run.Values(k);
+                   for (int32_t i = 0; i < n; ++i)
+                       Expect(values[i], root, base, x0 + i, spans.y, k);
+               }
+           });
+}
+
+void CompareInterleaved(const ExprNode* root, const zv::SpanProgram& program,
+                        FuzzedDataProvider& in) {
+    OnRuns(program, in,
+           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+               const int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 4);
+               const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
+               const int32_t* values = run.Interleaved(spans, x0, n, channels);
+               for (int32_t e = 0; e < n; ++e) {
+                   Expect(values[e], root, base, x0 + e / channels, spans.y, e % channels);
+               }
+           });
 }
 
 }  // namespace
@@ -57,10 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t status = -1;
     ExprNode* root = ZvParse(input.text.c_str(), &status, 1);
     if (!root) return 0;
-    zv::SpanCompiled compiled = zv::CompileSpans(root);
-    if (compiled.program) {
-        FuzzedDataProvider in(input.layout, input.layoutSize);
+    FuzzedDataProvider in(input.layout, input.layoutSize);
+    const auto& isas = zv::RunnableIsas();
+    zv::UseIsa(isas[in.ConsumeIntegralInRange<size_t>(0, isas.size() - 1)]);
+    if (zv::SpanCompiled compiled = zv::CompileSpans(root); compiled.program) {
         CompareRuns(root, *compiled.program, in);
+    }
+    if (zv::SpanCompiled compiled = zv::CompileSpans(root, true); compiled.program) {
+        CompareInterleaved(root, *compiled.program, in);
     }
     ZvFree(root);
     return 0;

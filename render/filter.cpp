@@ -33,7 +33,11 @@ void Group(FilterData& f) {
         auto g = std::find_if(f.groups.begin(), f.groups.end(), same);
         if (g == f.groups.end()) {
             SpanCompiled compiled = CompileSpans(f.trees[k]);
-            f.groups.push_back({f.trees[k], std::move(compiled.program), compiled.reason, {}});
+            f.groups.push_back({f.trees[k],
+                                std::move(compiled.program),
+                                CompileSpans(f.trees[k], true).program,
+                                compiled.reason,
+                                {}});
             g = f.groups.end() - 1;
         }
         g->channels.push_back(k);

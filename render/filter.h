@@ -16,8 +16,9 @@ namespace zv {
 // The channels that share one formula, and its span program.
 struct SpanGroup {
     const ExprNode* tree;
-    std::unique_ptr<SpanProgram> program;  // null: computed per pixel
-    const char* reason;                    // why it is not compiled
+    std::unique_ptr<SpanProgram> program;      // null: computed per pixel
+    std::unique_ptr<SpanProgram> interleaved;  // null: by runs of pixels only
+    const char* reason;                        // why it is not compiled
     std::vector<int32_t> channels;
 };
 

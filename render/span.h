@@ -20,8 +20,12 @@
 
 namespace zv {
 
-// Pixels per run at most.
-inline constexpr int32_t kSpanMax = 256;
+// Values per run at most: pixels, or elements of interleaved pixels, whose
+// loops are cheap enough for their set-up to count.
+inline constexpr int32_t kSpanMax = 1024;
+// Pixels per run of the span path: more would spill the lanes of larger
+// programs out of the first-level cache.
+inline constexpr int32_t kPixelRun = 256;
 
 struct SpanState;
 struct SpanStep;
@@ -58,14 +62,16 @@ struct SpanCompiled {
     const char* reason;                    // why not: "calls put", ...
 };
 
-// Compiles root, which must stay alive and unchanged while the program is used.
-SpanCompiled CompileSpans(const ExprNode* root);
+// Compiles root, which must stay alive and unchanged while the program is
+// used, for runs of pixels or for interleaved runs (span_interleaved.h).
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved = false);
 
 // What a kernel sees: the context, the run and the values so far.
 struct SpanState {
     const SpanProgram* program;
     PixelContext* context;
     int32_t x0, n;
+    int32_t channels;  // of an interleaved run's pixels; 0 on a run of pixels
     int32_t* scalars;
     int32_t* lanes;
 };
@@ -82,8 +88,15 @@ class SpanRun {
     // The formula's raw values on the run for a channel.
     const int32_t* Values(int32_t channel);
 
+    // An interleaved program's raw values on the n elements (1..kSpanMax)
+    // of pixels with `channels` (1..4) channels from column x0 of row
+    // context.y.
+    const int32_t* Interleaved(PixelContext& context, int32_t x0, int32_t n, int32_t channels);
+
    private:
+    void Begin(PixelContext& context, int32_t x0, int32_t n, int32_t channels);
     void Phase(int which);
+    const int32_t* Root() const;
 
     const SpanProgram& program_;
     std::vector<int32_t> scalars_, lanes_;

@@ -6,7 +6,9 @@
 #include "eval/depends.h"
 #include "eval/rules.h"
 #include "render/span.h"
+#include "render/span_interleaved.h"
 #include "render/span_kernels.h"
+#include "render/span_merge.h"
 
 namespace zv {
 namespace {
@@ -14,12 +16,12 @@ namespace {
 // Compiling recurses once per level; deeper trees stay with ZvExec, whose
 // evaluator has no depth limit.
 constexpr int32_t kMaxDepth = 400;
-// Lanes take kSpanMax int32 each, per thread.
-constexpr int32_t kMaxLanes = 4096;
+// Lanes take kSpanMax int32 each, per thread: 4 MiB at most.
+constexpr int32_t kMaxLanes = 1024;
 
 class Compiler {
    public:
-    explicit Compiler(SpanProgram& p) : p_(p) {}
+    Compiler(SpanProgram& p, bool interleaved) : p_(p), interleaved_(interleaved) {}
 
     const char* reason = nullptr;
 
@@ -27,7 +29,8 @@ class Compiler {
         if (!n) return Fold(0);
         if (depth > kMaxDepth) return Refuse("nested too deeply");
         const int32_t kind = n->kind;
-        const Depends d = DependsOf(kind);
+        if (const char* why = interleaved_ ? NotInterleaved(kind) : nullptr) return Refuse(why);
+        const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
         if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
@@ -55,7 +58,9 @@ class Compiler {
             PixelContext unused{};
             return Fold(Apply(kind, *n, arg, unused));
         }
+        if (const int32_t same = merger_.Step(s); same >= 0) return same;
         s.out = NewValue(v, 0, false);
+        merger_.AddStep(s);
         if (v.varying) {
             Lay(s);
             p_.loops[v.channel].push_back(s);
@@ -92,7 +97,12 @@ class Compiler {
         folded_.push_back(folded);
         return static_cast<int32_t>(p_.values.size()) - 1;
     }
-    int32_t Fold(int32_t constant) { return NewValue({}, constant, true); }
+    int32_t Fold(int32_t constant) {
+        if (const int32_t same = merger_.Constant(constant); same >= 0) return same;
+        const int32_t value = NewValue({}, constant, true);
+        merger_.AddConstant(constant, value);
+        return value;
+    }
     int32_t Refuse(const char* why) {
         if (!reason) reason = why;
         return 0;
@@ -101,6 +111,8 @@ class Compiler {
     // The step's loop: one that reads the arguments fixed for the run as
     // scalars when there is one, else one that reads every argument in lanes.
     void Lay(SpanStep& s) {
+        p_.values[s.out].lane = p_.lanes++;
+        if (interleaved_ && s.arity == 0) return void(s.kernel = InterleavedLeaf(s.kind));
         uint32_t scalars = 0;
         for (int32_t j = 0; j < s.arity; ++j) {
             if (!p_.values[s.args[j]].varying) scalars |= 1u << j;
@@ -112,7 +124,6 @@ class Compiler {
                 if (scalars >> j & 1) Splat(s.args[j]);
             }
         }
-        p_.values[s.out].lane = p_.lanes++;
     }
     void Splat(int32_t value) {
         SpanValue& v = p_.values[value];
@@ -122,14 +133,16 @@ class Compiler {
     }
 
     SpanProgram& p_;
+    bool interleaved_;
     std::vector<bool> folded_;
+    SpanMerger merger_;
 };
 
 }  // namespace
 
-SpanCompiled CompileSpans(const ExprNode* root) {
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved) {
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program);
+    Compiler compiler(*program, interleaved);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};

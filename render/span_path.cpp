@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "render/context.h"
 #include "render/job.h"
@@ -13,14 +16,31 @@ namespace zv {
 
 namespace {
 
+// Values clamped to 0..255 into adjacent bytes. SSE2's two saturating packs
+// clamp exactly so, int32 to int16 keeping the sign, then int16 to unsigned
+// bytes; GCC's own vector code compares and blends instead.
+void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
+    int32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= count; i += 16) {
+        const auto at = [&](int32_t j) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i + j));
+        };
+        const __m128i low = _mm_packs_epi32(at(0), at(4)), high = _mm_packs_epi32(at(8), at(12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < count; ++i) out[i] = ClampToByte(values[i]);
+}
+
 // Every step-th value of a run, clamped, into every stride-th byte: first
 // into adjacent bytes, which vectorises, then spread out one at a time
 // (GCC's vector code for a strided store of bytes is slower than the scalar
 // loop).
 void Store(const int32_t* values, int32_t count, int32_t step, uint8_t* p, size_t stride) {
-    uint8_t bytes[kSpanMax];
+    uint8_t bytes[kPixelRun];
     if (step == 1) {
-        for (int32_t i = 0; i < count; ++i) bytes[i] = ClampToByte(values[i]);
+        ClampToBytes(values, count, bytes);
     } else {
         for (int32_t i = 0; i < count; ++i) bytes[i] = ClampToByte(values[i * step]);
     }
@@ -32,37 +52,79 @@ void Store(const int32_t* values, int32_t count, int32_t step, uint8_t* p, size_
     for (size_t j = 0; i < count; ++i, ++j) p[j * stride] = bytes[i];
 }
 
+// Whether group g computes the target's every channel from interleaved runs
+// over the source's bytes: it computes them all, the target's pixels are
+// laid out like the source's, and every source pixel is taken.
+bool Interleaves(const Job& job, const SpanGroup& g) {
+    const auto computed = std::count_if(g.channels.begin(), g.channels.end(),
+                                        [&](int32_t k) { return k < job.channels; });
+    return g.interleaved && job.step == 1 && job.channels == job.source.channels &&
+           computed == job.channels;
+}
+
+// What a group runs on: its interleaved program, its program of runs of
+// pixels, or nothing (computed per pixel).
+struct GroupPlan {
+    const SpanGroup& group;
+    const SpanProgram* program;
+    bool interleaved;
+};
+
+std::vector<GroupPlan> Plan(const Job& job) {
+    std::vector<GroupPlan> plans;
+    for (const SpanGroup& g : job.filter.groups) {
+        const bool interleaved = Interleaves(job, g);
+        plans.push_back({g, interleaved ? g.interleaved.get() : g.program.get(), interleaved});
+    }
+    return plans;
+}
+
 // One thread's context and workspaces, one per compiled group.
 struct Worker {
     PixelContext context;
     std::vector<SpanRun> runs;
 
-    Worker(const PixelContext& fresh, const std::vector<SpanGroup>& groups) : context(fresh) {
-        runs.reserve(groups.size());
-        for (const SpanGroup& g : groups) {
-            if (g.program) runs.emplace_back(*g.program);
+    Worker(const PixelContext& fresh, const std::vector<GroupPlan>& plans) : context(fresh) {
+        runs.reserve(plans.size());
+        for (const GroupPlan& p : plans) {
+            if (p.program) runs.emplace_back(*p.program);
         }
     }
 };
 
+// Target row j of an interleaved group, whole pixels a run, stored as they
+// come; runs of a multiple of 16 elements leave no loop a scalar tail.
+void InterleavedRow(const Job& job, SpanRun& r, PixelContext& context, int32_t j) {
+    const int32_t channels = job.channels, perRun = kSpanMax / (16 * channels) * 16;
+    uint8_t* row = job.TargetRow(j);
+    for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
+        const int32_t n = std::min(perRun, job.target.width - i0) * channels;
+        const int32_t* values = r.Interleaved(context, job.SourceColumn(i0), n, channels);
+        ClampToBytes(values, n, row + static_cast<size_t>(i0) * channels);
+    }
+}
+
 // The compiled channels of target row j, run by run: a run covers `count`
 // target pixels, which lie step apart in the source.
-void SpanRow(const Job& job, Worker& w, int32_t j) {
+void SpanRow(const Job& job, const std::vector<GroupPlan>& plans, Worker& w, int32_t j) {
     w.context.y = job.SourceRow(j);
-    const int32_t perRun = std::max(1, kSpanMax / job.step);
+    if (!plans.empty() && plans[0].interleaved) {  // then it computes every channel
+        return InterleavedRow(job, w.runs[0], w.context, j);
+    }
+    const int32_t perRun = std::max(1, kPixelRun / job.step);
     uint8_t* row = job.TargetRow(j);
     for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
         const int32_t count = std::min(perRun, job.target.width - i0);
         const int32_t n = (count - 1) * job.step + 1;
         size_t next = 0;
-        for (const SpanGroup& g : job.filter.groups) {
-            if (!g.program) continue;
+        for (const GroupPlan& p : plans) {
+            if (!p.program) continue;
             SpanRun& r = w.runs[next++];
             r.Start(w.context, job.SourceColumn(i0), n);
-            for (const int32_t k : g.channels) {
+            for (const int32_t k : p.group.channels) {
                 if (k >= job.channels) continue;
-                uint8_t* p = row + static_cast<size_t>(i0) * job.channels + k;
-                Store(r.Values(k), count, job.step, p, static_cast<size_t>(job.channels));
+                uint8_t* out = row + static_cast<size_t>(i0) * job.channels + k;
+                Store(r.Values(k), count, job.step, out, static_cast<size_t>(job.channels));
             }
         }
     }
@@ -71,10 +133,11 @@ void SpanRow(const Job& job, Worker& w, int32_t j) {
 }  // namespace
 
 Status RenderSpans(const Job& job) {
+    const std::vector<GroupPlan> plans = Plan(job);
     std::vector<int32_t> perPixel;
-    for (const SpanGroup& g : job.filter.groups) {
-        for (const int32_t k : g.channels) {
-            if (!g.program && k < job.channels) perPixel.push_back(k);
+    for (const GroupPlan& p : plans) {
+        for (const int32_t k : p.group.channels) {
+            if (!p.program && k < job.channels) perPixel.push_back(k);
         }
     }
     std::sort(perPixel.begin(), perPixel.end());
@@ -84,12 +147,11 @@ Status RenderSpans(const Job& job) {
                                job.filter.ReadsAlpha(job.channels == 4));
     JobControl control(job.settings, job.target.height);
     ForEachRowBlock(
-        job.threads, job.target.height, control,
-        [&] { return Worker(render.Fresh(), job.filter.groups); },
+        job.threads, job.target.height, control, [&] { return Worker(render.Fresh(), plans); },
         [&](Worker& w, int32_t from, int32_t to) {
             for (int32_t j = from; j < to; ++j) {
                 if (keeps) CopyKeptChannels(job, j);
-                SpanRow(job, w, j);
+                SpanRow(job, plans, w, j);
                 if (!perPixel.empty()) RenderPixelRow(job, perPixel, w.context, j);
             }
         });

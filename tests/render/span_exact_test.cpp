@@ -1,7 +1,8 @@
 // The span path against ZvExec per pixel: raw values before clamping for
-// generated formulas over every operator and built-in, and the bytes of
-// every example filter, on small images of odd sizes and across run
-// boundaries.
+// generated formulas over every operator and built-in, on runs of pixels and
+// on interleaved runs, and the bytes of every example filter, on small images
+// of odd sizes and across run boundaries; each with the loops of every
+// instruction set this processor runs.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -11,6 +12,7 @@
 #include "render/context.h"
 #include "render/formula.h"
 #include "render/span.h"
+#include "render/span_isa.h"
 #include "tests/render/fixture.h"
 
 namespace zv {
@@ -85,6 +87,50 @@ class Generator {
 using test::Pattern;
 using test::Picture;
 
+// body() with the loops of each instruction set in turn.
+template <class Body>
+void ForEachIsa(const Body& body) {
+    for (const Isa isa : RunnableIsas()) {
+        UseIsa(isa);
+        SCOPED_TRACE(NameOf(isa));
+        body();
+    }
+}
+
+int32_t ZvExecAt(const ExprNode* tree, const Picture& source, PixelContext& context, int32_t x,
+                 int32_t y, int32_t k) {
+    const uint8_t* pixel = source.Pixel(x, y);
+    MoveTo(context, pixel, x, y);
+    return EvaluateChannel(tree, context, pixel, source.channels, k);
+}
+
+// The interleaved program of the formula, when it has one, on runs of whole
+// pixels of the given lengths.
+void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const Picture& source,
+                           const RenderContext& render, const std::vector<int32_t>& runs) {
+    const SpanCompiled compiled = CompileSpans(tree, true);
+    if (!compiled.program) return;
+    PixelContext spans = render.Fresh(), pixels = render.Fresh();
+    SpanRun run(*compiled.program);
+    const int32_t channels = source.channels;
+    for (int32_t y = 0; y < source.height; ++y) {
+        spans.y = y;
+        size_t next = 0;
+        for (int32_t x0 = 0; x0 < source.width;) {
+            const int32_t n =
+                std::min({runs[next++ % runs.size()], kSpanMax / channels, source.width - x0}) *
+                channels;
+            const int32_t* values = run.Interleaved(spans, x0, n, channels);
+            for (int32_t e = 0; e < n; ++e) {
+                const int32_t x = x0 + e / channels, k = e % channels;
+                ASSERT_EQ(values[e], ZvExecAt(tree, source, pixels, x, y, k))
+                    << text << " interleaved at " << x << "," << y << " channel " << k;
+            }
+            x0 += n / channels;
+        }
+    }
+}
+
 // Every value of the formula on source through runs of the given lengths,
 // one after the other along each row, against ZvExec at each pixel.
 void ExpectSameValues(const std::string& text, const Picture& source,
@@ -104,11 +150,7 @@ void ExpectSameValues(const std::string& text, const Picture& source,
             for (int32_t k = 0; k < 4; ++k) {
                 const int32_t* values = run.Values(k);
                 for (int32_t i = 0; i < n; ++i) {
-                    const uint8_t* pixel = source.Pixel(x0 + i, y);
-                    MoveTo(pixels, pixel, x0 + i, y);
-                    const int32_t want =
-                        EvaluateChannel(tree.get(), pixels, pixel, source.channels, k);
-                    ASSERT_EQ(values[i], want)
+                    ASSERT_EQ(values[i], ZvExecAt(tree.get(), source, pixels, x0 + i, y, k))
                         << text << " at " << x0 + i << "," << y << " channel " << k << " of "
                         << source.width << "x" << source.height;
                 }
@@ -116,6 +158,7 @@ void ExpectSameValues(const std::string& text, const Picture& source,
             x0 += n;
         }
     }
+    ExpectSameInterleaved(tree.get(), text, source, render, runs);
 }
 
 TEST(SpanExact, GeneratedFormulasGiveZvExecsValues) {
@@ -127,46 +170,52 @@ TEST(SpanExact, GeneratedFormulasGiveZvExecsValues) {
     plain.controls = {128, 64, 1, 0, 0, 0, 255, 255};
     const Picture rgb = Pattern(13, 7, 3, 2);
     const Picture rgba = Pattern(6, 5, 4);
-    Generator generate(2026);
-    for (int f = 0; f < 3000; ++f) {
-        const std::string text = generate.Formula();
-        if (f % 2) {
-            ExpectSameValues(text, rgb, edges, {5, 1, 7});
-        } else {
-            ExpectSameValues(text, rgba, plain, {6});
+    ForEachIsa([&] {
+        Generator generate(2026);
+        for (int f = 0; f < 3000; ++f) {
+            const std::string text = generate.Formula();
+            if (f % 2) {
+                ExpectSameValues(text, rgb, edges, {5, 1, 7});
+            } else {
+                ExpectSameValues(text, rgba, plain, {6});
+            }
+            if (HasFatalFailure()) return;
         }
-        if (HasFatalFailure()) return;
-    }
+    });
 }
 
 // Runs of every length up to the longest, at the edges and inside, where
 // cnv and the channel loads read rows without clamping.
 TEST(SpanExact, RunsOfEveryLength) {
     const Picture wide = Pattern(kSpanMax + 3, 4, 3);
-    for (const char* text :
-         {"cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)", "cnv(r, 0, -1, x, 3, y, 0, 5, b, z)", "255 - c + a",
-          "x < X / 2 ? c : 255 - c", "i + u * v"}) {
-        ExpectSameValues(text, wide, {}, {1, 2, 3, kSpanMax, 7, 64, 255});
-    }
+    ForEachIsa([&] {
+        for (const char* text :
+             {"cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)", "cnv(r, 0, -1, x, 3, y, 0, 5, b, z)",
+              "255 - c + a", "x < X / 2 ? c : 255 - c", "i + u * v", "(c * 3 - z * 40) / 2"}) {
+            ExpectSameValues(text, wide, {}, {1, 2, 3, kSpanMax, 7, 64, 255});
+        }
+    });
 }
 
 TEST(SpanExact, ExamplesGiveTheBytesOfThePerPixelEngine) {
     const Picture sources[] = {Pattern(1, 1, 3), Pattern(2, 3, 3), Pattern(13, 7, 4),
                                Pattern(kSpanMax + 45, 6, 3)};
-    for (const test::Example& e : test::Examples()) {
-        const Filter filter(e.file);
-        RenderSettings settings = e.Settings();
-        for (const Picture& source : sources) {
-            settings.threads = 1;
-            const Picture want = test::RenderPerPixelNew(filter, source, settings);
-            for (const unsigned threads : {1u, 3u}) {
-                settings.threads = threads;
-                EXPECT_EQ(test::RenderNew(filter, source, settings).bytes, want.bytes)
-                    << e.name << " on " << source.width << "x" << source.height << " with "
-                    << threads << " threads";
+    ForEachIsa([&] {
+        for (const test::Example& e : test::Examples()) {
+            const Filter filter(e.file);
+            RenderSettings settings = e.Settings();
+            for (const Picture& source : sources) {
+                settings.threads = 1;
+                const Picture want = test::RenderPerPixelNew(filter, source, settings);
+                for (const unsigned threads : {1u, 3u}) {
+                    settings.threads = threads;
+                    EXPECT_EQ(test::RenderNew(filter, source, settings).bytes, want.bytes)
+                        << e.name << " on " << source.width << "x" << source.height << " with "
+                        << threads << " threads";
+                }
             }
         }
-    }
+    });
 }
 
 // The span engine makes the opaque alpha plane of an RGB image only when a

@@ -120,7 +120,9 @@ TEST(Span, RefusesAStoreOnTheLeftOfASequence) {
 
 // Folding uses the evaluator's rules: the overflowing division wraps, by
 // zero is 0, shifts take the count modulo 32; a fixed condition drops the
-// branch not taken, and the left side of a sequence goes.
+// branch not taken, and the left side of a sequence goes. A repeated
+// subexpression, or one that folds to a constant seen before, is computed
+// once.
 TEST(Span, FoldsWithTheRuntimeRules) {
     const std::pair<const char*, size_t> cases[] = {
         {"(-2147483647 - 1) / -1 + 5 % 0 + 7 / 0 + (1 << 33)", 0},
@@ -129,6 +131,9 @@ TEST(Span, FoldsWithTheRuntimeRules) {
         {"x, 9", 0},
         {"1 ? x + 1 : y", 2},
         {"c - (X - 1) / 2", 5},
+        {"(M - m) * (M - m) / M + m", 6},
+        {"(x + 2) * (x + (3 - 1)) - (x + 2 * 1)", 4},
+        {"x * 2 + z * 2 + (x * 2 + z * 2)", 6},
     };
     Image image;
     for (const auto& [text, steps] : cases) {

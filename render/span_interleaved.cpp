@@ -1,0 +1,91 @@
+// The leaves of interleaved runs. Each element's pixel and channel come from
+// tables, so that the loops stay free of divisions and vectorise.
+#include "render/span_interleaved.h"
+
+#include <array>
+
+#include "eval/pixels.h"
+
+namespace zv {
+namespace {
+
+// Per channel count (1..4): each element's pixel within the run, and its channel.
+struct Element {
+    std::array<std::array<int32_t, kSpanMax>, 5> pixel, channel;
+};
+constexpr Element kElement = [] {
+    Element t{};
+    for (int32_t n = 1; n <= 4; ++n) {
+        for (int32_t e = 0; e < kSpanMax; ++e) t.pixel[n][e] = e / n, t.channel[n][e] = e % n;
+    }
+    return t;
+}();
+
+int32_t* Lane(const SpanState& f, int32_t value) {
+    return f.lanes + f.program->values[value].lane * kSpanMax;
+}
+
+void Column(const SpanStep& s, const SpanState& f) {
+    const int32_t* pixel = kElement.pixel[f.channels].data();
+    int32_t* out = Lane(f, s.out);
+    for (int32_t e = 0, n = f.n, x0 = f.x0; e < n; ++e) out[e] = x0 + pixel[e];
+}
+
+void ChannelNumber(const SpanStep& s, const SpanState& f) {
+    const int32_t* channel = kElement.channel[f.channels].data();
+    int32_t* out = Lane(f, s.out);
+    for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = channel[e];
+}
+
+// Whether the run's elements are the bytes of one row as they lie: pixels
+// inside the image, channel k at offset k of pixels channels wide, none
+// of them in an alpha plane.
+bool Packed(const PixelContext& c, int32_t x0, int32_t n, int32_t channels) {
+    if (x0 < 0 || x0 + (n - 1) / channels > c.maxX || c.pixelStride != channels) return false;
+    if (channels == 4 && c.alphaPlane) return false;
+    for (int32_t k = 0; k < channels; ++k) {
+        if (c.channelOffset[k] != k) return false;
+    }
+    return true;
+}
+
+void Current(const SpanStep& s, const SpanState& f) {
+    const PixelContext& c = *f.context;
+    const int32_t channels = f.channels;
+    int32_t* out = Lane(f, s.out);
+    if (Packed(c, f.x0, f.n, channels)) {
+        const uint8_t* p =
+            c.rows[Clamp(c.y, c.maxY)] + (int64_t{c.pixelBase} + int64_t{f.x0} * channels);
+        for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = p[e];
+    } else {
+        const int32_t* pixel = kElement.pixel[channels].data();
+        const int32_t* channel = kElement.channel[channels].data();
+        for (int32_t e = 0, n = f.n; e < n; ++e) {
+            out[e] = ReadPixel(c, f.x0 + pixel[e], c.y, channel[e]);
+        }
+    }
+}
+
+}  // namespace
+
+const char* NotInterleaved(int32_t kind) {
+    switch (kind) {
+        case 'r':
+        case 'g':
+        case 'b':
+        case 'a':
+        case 'i':
+        case 'u':
+        case 'v': return "reads other channels";
+        case 'd':
+        case 'm':
+        case ZV_CNV: return "computes per pixel";
+        default: return nullptr;
+    }
+}
+
+SpanKernel InterleavedLeaf(int32_t kind) {
+    return kind == 'x' ? &Column : kind == 'z' ? &ChannelNumber : kind == 'c' ? &Current : nullptr;
+}
+
+}  // namespace zv
