@@ -68,24 +68,15 @@ void Current(const SpanStep& s, const SpanState& f) {
 
 }  // namespace
 
-const char* NotInterleaved(int32_t kind) {
-    switch (kind) {
-        case 'r':
-        case 'g':
-        case 'b':
-        case 'a':
-        case 'i':
-        case 'u':
-        case 'v': return "reads other channels";
-        case 'd':
-        case 'm':
-        case ZV_CNV: return "computes per pixel";
-        default: return nullptr;
-    }
-}
-
 SpanKernel InterleavedLeaf(int32_t kind) {
     return kind == 'x' ? &Column : kind == 'z' ? &ChannelNumber : kind == 'c' ? &Current : nullptr;
+}
+
+// Everything that varies along a row but x and c varies per pixel, reading
+// other channels or neighbours: it has no element-wise kernel.
+const char* NotInterleaved(int32_t kind) {
+    return DependsOf(kind).position && !InterleavedLeaf(kind) ? "varies per pixel, not per element"
+                                                              : nullptr;
 }
 
 }  // namespace zv
