@@ -42,14 +42,24 @@ def picture(tmp_path_factory):
     return path
 
 
-@pytest.fixture(scope="module")
-def studio(picture):
-    server = subprocess.Popen([TOOL, "studio", str(picture)], stdout=subprocess.PIPE, text=True)
+def serve(*arguments):
+    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True)
     line = server.stdout.readline()
     assert line.startswith("zorvan studio: http://127.0.0.1:"), line
     yield line.split()[-1]
     server.terminate()
     assert server.wait(10) == -15
+
+
+@pytest.fixture(scope="module")
+def studio(picture):
+    yield from serve(str(picture))
+
+
+@pytest.fixture
+def test_picture_studio():
+    """The studio as it starts with no files: the built-in picture."""
+    yield from serve()
 
 
 @pytest.fixture(scope="module")
@@ -154,10 +164,13 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
     browser.save_screenshot(str(SHOTS / "studio-error.png"))
 
 
-def test_split_hold_share_save_and_open(studio, browser, tmp_path):
-    browser.get(studio)
+def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tmp_path):
+    browser.get(test_picture_studio)
     wait(browser, lambda: drawn(browser) >= 0)
-    set_text(browser, FILTER)
+    before = drawn(browser)
+    browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=ripple]").click()
+    settled(browser, before)
+    assert browser.find_element(By.ID, "source").get_attribute("value").startswith("title: Ripple")
     after = browser.find_element(By.ID, "after")
     clip = lambda: after.value_of_css_property("clip-path")
 
@@ -166,6 +179,7 @@ def test_split_hold_share_save_and_open(studio, browser, tmp_path):
     assert divider.is_displayed() and clip() == "inset(0px 0px 0px 50%)"
     ActionChains(browser).drag_and_drop_by_offset(divider, -100, 0).perform()
     assert clip() != "inset(0px 0px 0px 50%)"
+    browser.execute_script("document.getElementById('side').scrollTop = 0")
     browser.save_screenshot(str(SHOTS / "studio.png"))
 
     hold = browser.find_element(By.ID, "hold")
@@ -174,6 +188,7 @@ def test_split_hold_share_save_and_open(studio, browser, tmp_path):
     ActionChains(browser).release(hold).perform()
     assert after.is_displayed()
 
+    set_text(browser, FILTER)
     browser.find_element(By.ID, "ctl1").send_keys(Keys.END)  # 100
     browser.find_element(By.ID, "share").click()
     link = browser.current_url

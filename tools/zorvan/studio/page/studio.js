@@ -236,7 +236,7 @@ async function fetchPixels(lane, params, body) {
   const mine = nextNumber();
   const response = await api('/api/render', { lane, seq: mine, ...params }, body);
   if (response.status === 409) return null;  // a newer render took its place
-  if (!response.ok) throw await failure(response);
+  if (!response.ok) throw { status: response.status, ...(await failure(response)) };
   const width = Number(response.headers.get('X-Width'));
   const height = Number(response.headers.get('X-Height'));
   const bytes = new Uint8ClampedArray(await response.arrayBuffer());
@@ -282,7 +282,8 @@ async function renderPreview() {
       document.dispatchEvent(new CustomEvent('previewdrawn', { detail: got.mine }));
     }
   } catch (error) {
-    if (error.error) setStatus(error.error);
+    if (error.status === 503) setTimeout(renderPreview, 100);  // the server is busy: ask again
+    else if (error.error) setStatus(error.error);
   } finally {
     inFlight--;
   }
