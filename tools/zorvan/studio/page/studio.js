@@ -142,7 +142,13 @@ function setText(text) {
 // preview stays).
 async function check() {
   const mine = ++checks;
-  const response = await api('/api/check', {}, state.text);
+  let response;
+  try {
+    response = await api('/api/check', {}, state.text);
+  } catch {
+    setStatus('the studio does not answer; is it still running?');
+    return;
+  }
   if (mine !== checks) return;
   if (!response.ok) {
     const error = await failure(response);
@@ -283,7 +289,7 @@ async function renderPreview() {
     }
   } catch (error) {
     if (error.status === 503) setTimeout(renderPreview, 100);  // the server is busy: ask again
-    else if (error.error) setStatus(error.error);
+    else setStatus(error.error || 'the studio does not answer; is it still running?');
   } finally {
     inFlight--;
   }
@@ -305,8 +311,15 @@ async function renderOriginal(v) {
 }
 
 function step() {
+  if (state.total === 0) { play(false); setStatus('give more than one frame to play'); return; }
   setFrames(state.total, state.t >= state.total ? 0 : state.t + 1);
   requestAnimationFrame(renderPreview);
+}
+
+function play(on) {
+  state.playing = on;
+  $('play').textContent = on ? '❚❚' : '▶';
+  if (on) step();
 }
 
 // ---- before and after ------------------------------------------------------
@@ -462,11 +475,7 @@ function wire() {
     setFrames(Math.max(1, Number($('total').value) || 1) - 1, state.t);
     renderPreview();
   });
-  $('play').addEventListener('click', () => {
-    state.playing = !state.playing;
-    $('play').textContent = state.playing ? '❚❚' : '▶';
-    if (state.playing) step();
-  });
+  $('play').addEventListener('click', () => play(!state.playing));
 
   $('actual').addEventListener('change', () => { state.actual = $('actual').checked; $('stage').classList.toggle('actual', state.actual); renderPreview(); });
   $('split').addEventListener('change', placeDivider);
