@@ -234,6 +234,7 @@ def call(url, path, body=None, headers=None):
     ("/api/check", b"r: c\n" + b"#" * (1 << 20), {}, 413, "a filter file may hold at most 1 MiB"),
     ("/api/check", b"colour: c", {}, 422,
      'filter:1: unknown key "colour" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)'),
+    ("/api/check", b"\xff: c", {}, 422, 'filter:1: unknown key "\ufffd"'),
     ("/api/render?lane=preview&w=5000", b"r: c", {}, 400, "the region must lie within the "),
     ("/api/render?lane=preview&step=0", b"r: c", {}, 400, "the region must lie within the "),
     ("/api/render?lane=preview&x=-1", b"r: c", {}, 400, "the region must lie within the "),

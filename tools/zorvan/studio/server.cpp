@@ -39,9 +39,11 @@ void Secure(Response& res) {
     res.set_header("Cache-Control", "no-store");
 }
 
+// Text from requests (a filter's bytes in a message, a file name) may not
+// be UTF-8: such bytes become U+FFFD rather than fail the reply.
 void Reply(Response& res, int status, const json& body) {
     res.status = status;
-    res.set_content(body.dump(), "application/json");
+    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
 }
 
 void Refuse(Response& res, int status, const std::string& message) {
