@@ -481,9 +481,10 @@ function wire() {
   $('split').addEventListener('change', placeDivider);
   const hold = (on) => $('stage').classList.toggle('hold', on);
   $('hold').addEventListener('pointerdown', () => hold(true));
-  for (const type of ['pointerup', 'pointerleave', 'pointercancel']) {
+  for (const type of ['pointerup', 'pointerleave', 'pointercancel', 'keyup', 'blur']) {
     $('hold').addEventListener(type, () => hold(false));
   }
+  $('hold').addEventListener('keydown', (e) => { if (e.key === ' ' || e.key === 'Enter') hold(true); });
 
   const divider = $('divider');
   divider.addEventListener('pointerdown', (e) => { divider.setPointerCapture(e.pointerId); });
