@@ -48,7 +48,7 @@ class Parser {
    private:
     [[noreturn]] void Fail(int line, const std::string& reason) const {
         throw Error(Status::kBadFilter,
-                    name_ + (line ? ":" + std::to_string(line) : "") + ": " + reason);
+                    name_ + (line ? ":" + std::to_string(line) : "") + ": " + reason, {}, line);
     }
 
     void Line(std::string_view line) {

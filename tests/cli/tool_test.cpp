@@ -390,6 +390,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"eval", "x", "--at", "3"}, 2, "--at 3: expected X,Y, two integers"},
         BadRun{{"check"}, 2, "check: give formulas or -f FILE"},
         BadRun{{"demo", "-o", "@/in.png"}, 1, "@/in.png/demo: cannot create the folder: "},
+        BadRun{{"studio", "@/text.png"}, 1, "@/text.png: not a PNG or JPEG image"},
+        BadRun{{"studio", "-f", "@/bad.zvf"}, 2, "@/bad.zvf:2: unknown key \"colour\""},
+        BadRun{{"studio", "-x", "nothing"}, 2, "no example called \"nothing\""},
+        BadRun{{"studio", "--port", "65536"}, 2, "studio: --port: Value 65536 not in range"},
+        BadRun{{"studio", "--address", "256.0.0.1"}, 1, "studio: cannot listen on 256.0.0.1:0"},
         BadRun{{}, 2, "A subcommand is required"}),
     // Named by index and message, so a failure in ctest's list says which.
     [](const testing::TestParamInfo<BadRun>& run) {

@@ -17,6 +17,8 @@ cases=(
   "eval --image p|photo.png pictures"
   "c|check controls"
   "controls -x tw|twirl"
+  "studio -x v|vignette"
+  "st|studio"
   "eval --channel |0 1 2 3"
   "demo -|--help --out --quiet --threads --verbose -o -q -v"
   "apply -x tw|twirl"

@@ -95,6 +95,8 @@ TEST(FilterFile, AKeyWithControlBytesIsQuotedOnOneLine) {
         EXPECT_STREQ(error.what(),
                      "f.zvf:1: unknown key \"r\\x00\\x01\" (title, about, ctl0 to ctl7, r, g, "
                      "b, a, rgb, all)");
+        EXPECT_EQ(error.line(), 1);  // for hosts that mark the line
+        EXPECT_EQ(error.column(), 0);
     }
 }
 

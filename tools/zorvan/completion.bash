@@ -18,7 +18,7 @@ _zorvan() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
     if ((COMP_CWORD == 1)); then
-        _zorvan_reply -W 'apply check eval controls demo examples --help --version' -- "$cur"
+        _zorvan_reply -W 'apply check eval controls studio demo examples --help --version' -- "$cur"
         return
     fi
     local -A options=(
@@ -27,24 +27,25 @@ _zorvan() {
         [check]='-f --filter --help'
         [eval]='--at --channel --ctl --image --help'
         [controls]='-f --filter -x --example --help'
+        [studio]='-f --filter -x --example --port --address --help'
         [demo]='-o --out --threads -q --quiet -v --verbose --help'
         [examples]='--help'
     )
     local command=${COMP_WORDS[1]}
     case $prev in
-        -x | --example) [[ $command == apply || $command == controls ]] && _zorvan_examples; return ;;
+        -x | --example) [[ $command != check ]] && _zorvan_examples; return ;;
         --image) _zorvan_files; return ;;
         -f | --filter) _zorvan_files '*.zvf'; return ;;
         -o | --out) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
         --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
-        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads) return ;;
+        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address) return ;;
     esac
     if [[ $cur == -* ]]; then
         _zorvan_reply -W "${options[$command]}" -- "$cur"
         return
     fi
     case $command in
-        apply) _zorvan_files ;;
+        apply | studio) _zorvan_files ;;
         examples) _zorvan_examples ;;
     esac
 }

@@ -8,11 +8,7 @@
 
 namespace zv::cli {
 
-namespace {
-constexpr size_t kMaxFileBytes = 1 << 20;
-}  // namespace
-
-FilterFile ReadFilterFile(const std::string& path) {
+std::string ReadFilterText(const std::string& path) {
     errno = 0;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) FailIo(path, "cannot open", errno);
@@ -23,7 +19,11 @@ FilterFile ReadFilterFile(const std::string& path) {
     if (error) FailIo(path, "cannot read", error);
     if (got > kMaxFileBytes) FailFile(path, "a filter file may hold at most 1 MiB");
     text.resize(got);
-    return ParseFilterFile(text, path);
+    return text;
+}
+
+FilterFile ReadFilterFile(const std::string& path) {
+    return ParseFilterFile(ReadFilterText(path), path);
 }
 
 std::optional<FilterFile> LoadFilter(const std::optional<std::string>& path,

@@ -2,12 +2,20 @@
 // library's (zorvan/render.hpp).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
+
+// The most a filter file may hold, on disk or sent to the studio.
+constexpr size_t kMaxFileBytes = 1 << 20;
+
+// The text of the file at path: an unreadable or too long file fails with
+// exit 1.
+std::string ReadFilterText(const std::string& path);
 
 // Reads and parses the file at path: an unreadable file fails with exit 1, a
 // malformed one throws the library's Error.

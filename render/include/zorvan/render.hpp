@@ -69,8 +69,9 @@ enum class Status : int {
 // Why a filter cannot be compiled or an image cannot be rendered. what() is
 // one line; detail() holds further lines (a formula's line with a caret
 // under the fault), each ending in a line feed, or nothing. A formula's
-// fault has its line (in the file, or in the text) and column, from 1;
-// other errors have 0 for both.
+// fault has its line (in the file, or in the text) and column, from 1; a
+// filter file's fault has its line and column 0; other errors have 0 for
+// both.
 class ZV_RENDER_API Error : public std::runtime_error {
    public:
     Error(Status status, const std::string& message, std::string detail = {}, int line = 0,

@@ -62,6 +62,14 @@ struct DemoOptions {
     RunSettings run;
 };
 
+struct StudioOptions {
+    std::optional<std::string> image;  // the built-in test picture without
+    std::optional<std::string> filterFile;
+    std::optional<std::string> example;
+    std::string address = "127.0.0.1";
+    int port = 0;  // 0: any free port
+};
+
 int RunApply(const ApplyOptions& options);
 int RunCheck(const CheckOptions& options);
 int RunEval(const EvalOptions& options);
@@ -71,7 +79,10 @@ int RunControls(const ControlsOptions& options);
 // Lists the examples, or prints the text of the one named.
 int RunExamples(const std::optional<std::string>& name);
 
-enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples, kControls };
+// Serves the studio until the process is stopped.
+int RunStudio(const StudioOptions& options);
+
+enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples, kControls, kStudio };
 
 // A parsed command line: the command and its options, or, for --help and
 // --version, the text to print and the exit status.
@@ -82,6 +93,7 @@ struct CommandLine {
     EvalOptions eval;
     DemoOptions demo;
     ControlsOptions controls;
+    StudioOptions studio;
     std::optional<std::string> shownExample;  // examples NAME
     std::string printed;
     int status = 0;

@@ -156,6 +156,22 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             ->add_option("-x,--example", controlsExample, "Built-in example filter by name")
             ->excludes(controlsFileOption);
 
+    StudioOptions& studio = line.studio;
+    std::string studioImage, studioFilter, studioExample;
+    CLI::App* studioCommand =
+        app.add_subcommand("studio", "Design a filter live in the browser: serve the studio page");
+    const CLI::Option* studioImageOption =
+        studioCommand->add_option("IMAGE", studioImage, "PNG or JPEG to start with");
+    CLI::Option* studioFile =
+        studioCommand->add_option("-f,--filter", studioFilter, "Filter file to start with");
+    const CLI::Option* studioExampleOption =
+        studioCommand->add_option("-x,--example", studioExample, "Example to start with")
+            ->excludes(studioFile);
+    studioCommand->add_option("--port", studio.port, "Port to listen on (default: any free one)")
+        ->check(CLI::Range(0, 65535));
+    studioCommand->add_option("--address", studio.address,
+                              "Address to listen on (default 127.0.0.1, this machine only)");
+
     std::string shownExample;
     CLI::App* examplesCommand =
         app.add_subcommand("examples", "List the example filters, or print one's filter file");
@@ -216,6 +232,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         if (!line.controls.filterFile && !line.controls.example)
             FailUsage("controls: give -f FILE or -x EXAMPLE");
         line.command = Command::kControls;
+    } else if (*studioCommand) {
+        studio.image = Given(studioImageOption, studioImage);
+        studio.filterFile = Given(studioFile, studioFilter);
+        studio.example = Given(studioExampleOption, studioExample);
+        line.command = Command::kStudio;
     } else {
         line.shownExample = Given(shown, shownExample);
         line.command = Command::kExamples;
@@ -234,6 +255,7 @@ int RunCommandLine(int argc, char** argv) {
         case Command::kEval: return RunEval(line.eval);
         case Command::kDemo: return RunDemo(line.demo);
         case Command::kControls: return RunControls(line.controls);
+        case Command::kStudio: return RunStudio(line.studio);
         case Command::kExamples: break;
     }
     return RunExamples(line.shownExample);

@@ -1,0 +1,255 @@
+"""The studio in a real browser: headless Chromium driven through Selenium
+against a studio this module starts, on a picture larger than the stage, so
+the preview is a sampled render that must match `zorvan apply` exactly."""
+
+import base64
+import json
+import os
+import subprocess
+import time
+import urllib.error
+import urllib.request
+from pathlib import Path
+
+import numpy as np
+import pytest
+from PIL import Image
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+TOOL = os.environ.get("ZORVAN_TOOL", "zorvan")
+SHOTS = Path(os.environ.get("ZORVAN_SHOTS", "."))
+
+FILTER = """title: Probe
+ctl1: Bias = 10 (0..100)
+r: x ^ y
+g: (c + ctl(1)) % 256
+b: (x * 3 + y * 5) % 256 + ctl(1)
+"""
+
+
+@pytest.fixture(scope="module")
+def picture(tmp_path_factory):
+    # Odd sizes, so a sampled preview's last row and column are checked too.
+    y, x = np.mgrid[0:1333, 0:1999]
+    pixels = np.stack([x % 256, y % 256, (x * y) % 251], axis=-1).astype(np.uint8)
+    path = tmp_path_factory.mktemp("studio") / "picture.png"
+    Image.fromarray(pixels).save(path)
+    return path
+
+
+def serve(*arguments):
+    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True)
+    line = server.stdout.readline()
+    assert line.startswith("zorvan studio: http://127.0.0.1:"), line
+    yield line.split()[-1]
+    server.terminate()
+    assert server.wait(10) == -15
+
+
+@pytest.fixture(scope="module")
+def studio(picture):
+    yield from serve(str(picture))
+
+
+@pytest.fixture
+def test_picture_studio():
+    """The studio as it starts with no files: the built-in picture."""
+    yield from serve()
+
+
+@pytest.fixture(scope="module")
+def browser(tmp_path_factory):
+    downloads = tmp_path_factory.mktemp("downloads")
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ["--headless=new", "--no-sandbox", "--disable-gpu",
+                     "--window-size=1400,900", "--force-device-scale-factor=1"]:
+        options.add_argument(argument)
+    options.add_experimental_option("prefs", {"download.default_directory": str(downloads)})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Page.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": str(downloads)})
+    driver.downloads = downloads
+    yield driver
+    driver.quit()
+
+
+def wait(driver, condition, seconds=20):
+    return WebDriverWait(driver, seconds, 0.05).until(lambda d: condition())
+
+
+def drawn(driver):
+    return int(driver.execute_script("return document.getElementById('after').dataset.seq || -1"))
+
+
+def settled(driver, before):
+    """Waits until a preview newer than before is drawn and nothing is under way."""
+    wait(driver, lambda: drawn(driver) > before and driver.execute_script(
+        "return document.body.dataset.busy") == "0")
+
+
+def set_text(driver, text):
+    """Replaces the editor's text as a paste would, and waits for the render."""
+    wait(driver, lambda: driver.execute_script("return document.body.dataset.busy") == "0")
+    before = drawn(driver)
+    driver.execute_script(
+        "const s = document.getElementById('source'); s.value = arguments[0];"
+        "s.dispatchEvent(new Event('input'));", text)
+    settled(driver, before)
+
+
+def preview(driver):
+    data = driver.execute_script(
+        "const c = document.getElementById('after');"
+        "const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;"
+        "let s = ''; for (let i = 0; i < d.length; i += 8192)"
+        "  s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));"
+        "return [c.width, c.height, btoa(s)];")
+    width, height, encoded = data
+    return np.frombuffer(base64.b64decode(encoded), np.uint8).reshape(height, width, 4)
+
+
+def applied(tmp_path, picture, text, controls):
+    (tmp_path / "f.zvf").write_text(text)
+    out = tmp_path / "out.png"
+    ctl = [f"--ctl={k}={v}" for k, v in controls.items()]
+    subprocess.run([TOOL, "apply", str(picture), str(out), "-q", "-f", str(tmp_path / "f.zvf"),
+                    *ctl], check=True)
+    return np.asarray(Image.open(out).convert("RGBA"))
+
+
+def assert_exact(shown, full):
+    """shown is every k-th pixel of full, for the k that its size gives."""
+    height, width = full.shape[:2]
+    steps = [k for k in range(1, 64)
+             if -(-width // k) == shown.shape[1] and -(-height // k) == shown.shape[0]]
+    assert steps, (shown.shape, full.shape)
+    assert steps[0] > 1, "the stage should be smaller than the picture"
+    np.testing.assert_array_equal(shown, full[::steps[0], ::steps[0]])
+
+
+def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
+        studio, browser, picture, tmp_path):
+    browser.get(studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    set_text(browser, FILTER)
+    label = browser.find_element(By.CSS_SELECTOR, "label[for=ctl1]")
+    slider = browser.find_element(By.ID, "ctl1")
+    assert (label.text, slider.get_attribute("max"), slider.get_attribute("value")) == (
+        "Bias", "100", "10")
+    assert_exact(preview(browser), applied(tmp_path, picture, FILTER, {1: 10}))
+
+    before = drawn(browser)
+    slider.send_keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT)
+    assert browser.find_element(By.ID, "ctl1-value").get_attribute("value") == "12"
+    settled(browser, before)
+    assert_exact(preview(browser), applied(tmp_path, picture, FILTER, {1: 12}))
+
+    # A syntax error typed in is marked at its column; the preview stays.
+    shown = drawn(browser)
+    editor = browser.find_element(By.ID, "source")
+    editor.send_keys(Keys.CONTROL, Keys.END)
+    editor.send_keys("a: x + * 2")
+    problem = browser.find_element(By.ID, "problem")
+    wait(browser, lambda: problem.is_displayed())
+    assert problem.text.startswith("filter:6:8: formula for a does not parse")
+    mark = browser.find_element(By.CSS_SELECTOR, "#highlight .err-line .err")
+    assert mark.text == "*"
+    assert drawn(browser) == shown
+    browser.save_screenshot(str(SHOTS / "studio-error.png"))
+
+
+def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tmp_path):
+    browser.get(test_picture_studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    before = drawn(browser)
+    browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=ripple]").click()
+    settled(browser, before)
+    assert browser.find_element(By.ID, "source").get_attribute("value").startswith("title: Ripple")
+    after = browser.find_element(By.ID, "after")
+    clip = lambda: after.value_of_css_property("clip-path")
+
+    browser.find_element(By.ID, "split").click()
+    divider = browser.find_element(By.ID, "divider")
+    assert divider.is_displayed() and clip() == "inset(0px 0px 0px 50%)"
+    ActionChains(browser).drag_and_drop_by_offset(divider, -100, 0).perform()
+    assert clip() != "inset(0px 0px 0px 50%)"
+    browser.execute_script("document.getElementById('side').scrollTop = 0")
+    browser.save_screenshot(str(SHOTS / "studio.png"))
+
+    hold = browser.find_element(By.ID, "hold")
+    ActionChains(browser).click_and_hold(hold).perform()
+    assert not after.is_displayed()
+    ActionChains(browser).release(hold).perform()
+    assert after.is_displayed()
+
+    set_text(browser, FILTER)
+    browser.find_element(By.ID, "ctl1").send_keys(Keys.END)  # 100
+    browser.find_element(By.ID, "share").click()
+    link = browser.current_url
+    assert "#f=" in link and "token=" in link
+    saved = FILTER.replace("Bias = 10", "Bias = 100")
+    browser.find_element(By.ID, "save-filter").click()
+    probe = browser.downloads / "probe.zvf"
+    wait(browser, probe.exists)
+    assert probe.read_text() == saved
+
+    browser.get("about:blank")
+    browser.get(link)
+    wait(browser, lambda: drawn(browser) >= 0)
+    assert browser.find_element(By.ID, "source").get_attribute("value") == saved
+    assert browser.find_element(By.ID, "ctl1").get_attribute("value") == "100"
+
+    Image.new("RGB", (40, 30), (9, 8, 7)).save(tmp_path / "small.jpg")
+    browser.find_element(By.ID, "open-image").send_keys(str(tmp_path / "small.jpg"))
+    wait(browser, lambda: "small.jpg: 40 × 30" in browser.find_element(By.ID, "status").text)
+    wait(browser, lambda: browser.find_element(By.ID, "after").get_attribute("width") == "40")
+
+
+def call(url, path, body=None, headers=None):
+    """(status, JSON or bytes) of a request to the studio at url."""
+    base, token = url.split("/?token=")
+    request = urllib.request.Request(base + path, data=body, headers={
+        "X-Zorvan-Token": token, "Content-Type": "application/octet-stream", **(headers or {})})
+    try:
+        with urllib.request.urlopen(request) as response:
+            return response.status, response.read()
+    except urllib.error.HTTPError as error:
+        return error.code, json.loads(error.read())["error"]
+
+
+@pytest.mark.parametrize("path, body, headers, status, message", [
+    ("/api/state", None, {"X-Zorvan-Token": "0" * 32}, 403, "a valid token is needed"),
+    ("/api/state", None, {"X-Zorvan-Token": ""}, 403, "a valid token is needed"),
+    ("/api/state", None, {"Host": "rebound.example:80"}, 403, 'unknown Host "rebound.example:80"'),
+    ("/api/state", None, {"Origin": "http://elsewhere.example"}, 403,
+     "requests from another site are refused"),
+    ("/api/state", None, {"Origin": "null"}, 403, "requests from another site are refused"),
+    ("/nothing", None, {}, 404, "no such page"),
+    ("/api/check", b"r: c\n" + b"#" * (1 << 20), {}, 413, "a filter file may hold at most 1 MiB"),
+    ("/api/check", b"colour: c", {}, 422,
+     'filter:1: unknown key "colour" (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)'),
+    ("/api/check", b"\xff: c", {}, 422, 'filter:1: unknown key "\ufffd"'),
+    ("/api/render?lane=preview&w=5000", b"r: c", {}, 400, "the region must lie within the "),
+    ("/api/render?lane=preview&step=0", b"r: c", {}, 400, "the region must lie within the "),
+    ("/api/render?lane=preview&x=-1", b"r: c", {}, 400, "the region must lie within the "),
+    ("/api/check", b"r: c", {"Content-Type": "application/x-www-form-urlencoded"}, 200, None),
+    ("/api/check", b"r: c\n#" + b"#" * 9000, {"Content-Type": "application/x-www-form-urlencoded"},
+     413, "the request is too large: "),
+    ("/api/render?lane=preview&c3=x", b"r: c", {}, 400, "parameter c3 must be a 32-bit integer"),
+    ("/api/render?lane=elsewhere", b"r: c", {}, 400, 'unknown lane "elsewhere"'),
+    ("/api/image?name=a.png", b"\x89PNG\r\n\x1a\nbroken", {}, 422, None),
+    ("/api/image", b"", {}, 400, "no image was sent"),
+])
+def test_requests_that_break_the_rules_are_refused_clearly(
+        studio, path, body, headers, status, message):
+    got_status, got = call(studio, path, body, headers)
+    assert got_status == status
+    if message:
+        assert got.startswith(message)
+    assert call(studio, "/api/state")[0] == 200  # and it goes on serving

@@ -1,0 +1,544 @@
+// The studio's page: an editor for a filter file, eight sliders, and a
+// preview that the server renders exactly (every step-th pixel of the
+// full-resolution result) whenever anything changes.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const token = new URLSearchParams(location.search).get('token') || '';
+
+const FUNCTIONS = new Set(['abs', 'add', 'c2d', 'c2m', 'cnv', 'cos', 'ctl', 'dif', 'get', 'map',
+  'max', 'min', 'mix', 'put', 'r2x', 'r2y', 'rad', 'rnd', 'rst', 'scl', 'sin', 'sqr', 'src', 'sub',
+  'tan', 'val']);
+const FORMULA_KEYS = /^(r|g|b|a|rgb|all):/;
+
+const state = {
+  text: '',
+  controls: new Array(8).fill(0),
+  described: null,   // the last filter the server accepted: names, ranges, defaults
+  t: 0, total: 0,
+  image: { width: 0, height: 0 },
+  actual: false,     // 1:1 instead of fitting the stage
+  pan: { x: 0, y: 0 },
+  split: 0.5,
+  playing: false,
+};
+// Requests are numbered by the microsecond they were made at, so that
+// numbers grow across reloads too: the server runs the newest of a lane.
+function nextNumber() {
+  return Math.floor((performance.timeOrigin + performance.now()) * 1000);
+}
+let checks = 0;
+let drawnPreview = -1;
+let originalKey = '';
+
+// Requests under way, on the page for whoever waits for it to settle.
+let busy = 0;
+function setBusy(change) {
+  busy += change;
+  document.body.dataset.busy = busy;
+}
+
+async function api(path, params = {}, body = undefined) {
+  const query = new URLSearchParams(params).toString();
+  setBusy(1);
+  try {
+    return await fetch(path + (query ? '?' + query : ''), {
+      method: body === undefined ? 'GET' : 'POST',
+      headers: { 'X-Zorvan-Token': token },
+      body,
+    });
+  } finally {
+    setBusy(-1);
+  }
+}
+
+function setStatus(text) { $('status').textContent = text; }
+
+async function failure(response) {
+  try { return await response.json(); } catch { return { error: response.statusText }; }
+}
+
+// ---- editor ----------------------------------------------------------------
+
+function escapeHtml(s) {
+  return s.replace(/[&<>]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;' })[c]);
+}
+
+// One line of a filter file as highlighted HTML; errColumn (from 1) marks
+// the character of a fault.
+function highlightLine(line, errColumn) {
+  const spans = [];  // [start, end, class]
+  let formulaFrom = 0;
+  if (/^\s*#/.test(line)) {
+    spans.push([0, line.length, 'c']);
+  } else {
+    const key = /^([A-Za-z0-9]+):/.exec(line);
+    if (key) {
+      spans.push([0, key[0].length, 'k']);
+      formulaFrom = FORMULA_KEYS.test(line) ? key[0].length : line.length;
+    } else if (!/^[ \t]/.test(line)) {
+      formulaFrom = line.length;
+    }
+    const pattern = /\/\/.*|\d+|[A-Za-z_][A-Za-z0-9_]*|[-+*/%^&|<>=!?:,~]+/g;
+    pattern.lastIndex = formulaFrom;
+    for (let m; (m = pattern.exec(line));) {
+      const w = m[0];
+      const cls = w.startsWith('//') ? 'c' : /^\d/.test(w) ? 'n' : /^[A-Za-z]/.test(w)
+        ? (FUNCTIONS.has(w) ? 'f' : 'v') : 'o';
+      spans.push([m.index, m.index + w.length, cls]);
+    }
+  }
+  let html = '';
+  let at = 0;
+  const piece2 = (text, cls) => (text ? (cls ? `<span class="${cls}">${escapeHtml(text)}</span>`
+    : escapeHtml(text)) : '');
+  const piece = (from, to, cls) => {
+    if (from >= to) return;
+    const text = line.slice(from, to);
+    const errAt = errColumn - 1;
+    if (errColumn > 0 && errAt >= from && errAt < to) {
+      html += piece2(text.slice(0, errAt - from), cls) +
+        `<span class="err">${escapeHtml(text[errAt - from])}</span>` +
+        piece2(text.slice(errAt - from + 1), cls);
+    } else {
+      html += piece2(text, cls);
+    }
+  };
+  for (const [from, to, cls] of spans) {
+    piece(at, from, '');
+    piece(from, to, cls);
+    at = to;
+  }
+  piece(at, line.length, '');
+  if (errColumn > line.length) html += '<span class="err"> </span>';
+  return html;
+}
+
+function highlight(error) {
+  const lines = state.text.split('\n');
+  $('highlight').innerHTML = lines.map((line, i) => {
+    const here = error && error.line === i + 1;
+    const html = highlightLine(line.replace(/\r$/, ''), here ? Math.max(error.column, 0) : 0);
+    return here ? `<span class="err-line">${html || ' '}</span>` : html;
+  }).join('\n') + '\n';
+}
+
+function showProblem(error) {
+  const p = $('problem');
+  p.hidden = !error;
+  if (!error) return;
+  p.textContent = error.error + (error.detail ? '\n' + error.detail.trimEnd() : '');
+}
+
+function setText(text) {
+  state.text = text;
+  $('source').value = text;
+  highlight(null);
+  check();
+}
+
+// Asks the server whether the text is a filter; applies its controls and
+// renders when it is, marks the fault in place when it is not (the old
+// preview stays).
+async function check() {
+  const mine = ++checks;
+  let response;
+  try {
+    response = await api('/api/check', {}, state.text);
+  } catch {
+    setStatus('the studio does not answer; is it still running?');
+    return;
+  }
+  if (mine !== checks) return;
+  if (!response.ok) {
+    const error = await failure(response);
+    highlight(error);
+    showProblem(error);
+    return;
+  }
+  highlight(null);
+  showProblem(null);
+  describe(await response.json());
+  renderPreview();
+}
+
+// ---- controls --------------------------------------------------------------
+
+function describe(filter) {
+  const before = state.described;
+  state.described = filter;
+  filter.controls.forEach((c, k) => {
+    const old = before && before.controls[k];
+    // A changed default in the text moves the slider; otherwise the hand's value stays.
+    if (!old || old.value !== c.value || old.given !== c.given) state.controls[k] = c.value;
+  });
+  buildControls();
+}
+
+function buildControls() {
+  const box = $('controls');
+  box.replaceChildren();
+  state.described.controls.forEach((c, k) => {
+    const label = document.createElement('label');
+    label.textContent = c.name || `ctl(${k})`;
+    label.title = `ctl(${k})`;
+    label.className = c.name ? 'named' : '';
+    label.htmlFor = `ctl${k}`;
+    const slider = document.createElement('input');
+    Object.assign(slider, { type: 'range', id: `ctl${k}`, min: c.low, max: c.high, value: state.controls[k] });
+    const number = document.createElement('input');
+    Object.assign(number, { type: 'number', id: `ctl${k}-value`, value: state.controls[k] });
+    number.setAttribute('aria-label', `${label.textContent} value`);
+    const set = (v, from) => {
+      if (!Number.isFinite(v)) return;
+      state.controls[k] = Math.trunc(v);
+      if (from !== slider) slider.value = state.controls[k];
+      if (from !== number) number.value = state.controls[k];
+      renderPreview();
+    };
+    slider.addEventListener('input', () => set(Number(slider.value), slider));
+    number.addEventListener('input', () => set(Number(number.value), number));
+    box.append(label, slider, number);
+  });
+}
+
+function setFrames(total, t) {
+  state.total = Math.max(0, total);
+  state.t = Math.min(Math.max(0, t), state.total);
+  Object.assign($('t'), { max: state.total, value: state.t });
+  $('t-value').textContent = state.t;
+  $('total').value = state.total + 1;
+}
+
+// ---- rendering -------------------------------------------------------------
+
+function settings() {
+  const s = { t: state.t, total: state.total };
+  state.controls.forEach((v, k) => { s['c' + k] = v; });
+  return s;
+}
+
+// What the stage shows: a region of the image and the step that fits it
+// into the stage's device pixels.
+function view() {
+  const stage = $('stage');
+  const dpr = window.devicePixelRatio || 1;
+  const sw = Math.max(1, Math.floor(stage.clientWidth * dpr));
+  const sh = Math.max(1, Math.floor(stage.clientHeight * dpr));
+  const { width, height } = state.image;
+  if (state.actual) {
+    const w = Math.min(width, sw), h = Math.min(height, sh);
+    state.pan.x = Math.min(Math.max(0, state.pan.x), width - w);
+    state.pan.y = Math.min(Math.max(0, state.pan.y), height - h);
+    return { x: state.pan.x, y: state.pan.y, w, h, step: 1, dpr };
+  }
+  const step = Math.max(1, Math.ceil(Math.max(width / sw, height / sh)));
+  return { x: 0, y: 0, w: width, h: height, step, dpr };
+}
+
+function region(v) { return { x: v.x, y: v.y, w: v.w, h: v.h, step: v.step }; }
+
+async function fetchPixels(lane, params, body) {
+  const mine = nextNumber();
+  const response = await api('/api/render', { lane, seq: mine, ...params }, body);
+  if (response.status === 409) return null;  // a newer render took its place
+  if (!response.ok) throw { status: response.status, ...(await failure(response)) };
+  const width = Number(response.headers.get('X-Width'));
+  const height = Number(response.headers.get('X-Height'));
+  const bytes = new Uint8ClampedArray(await response.arrayBuffer());
+  return { mine, image: new ImageData(bytes, width, height) };
+}
+
+function draw(canvas, image) {
+  if (canvas.width !== image.width || canvas.height !== image.height) {
+    canvas.width = image.width;
+    canvas.height = image.height;
+  }
+  canvas.getContext('2d').putImageData(image, 0, 0);
+}
+
+function placeFrame(v) {
+  const frame = $('frame');
+  frame.style.width = `${Math.ceil(v.w / v.step) / v.dpr}px`;
+  frame.style.height = `${Math.ceil(v.h / v.step) / v.dpr}px`;
+  placeDivider();
+}
+
+let inFlight = 0;
+let pending = false;
+
+async function renderPreview() {
+  if (!state.described || !state.image.width) return;
+  if (inFlight >= 2) { pending = true; return; }  // the newest will follow
+  pending = false;
+  const v = view();
+  renderOriginal(v);
+  const started = performance.now();
+  inFlight++;
+  try {
+    const got = await fetchPixels('preview', { ...region(v), ...settings() }, state.text);
+    if (got && got.mine > drawnPreview) {
+      drawnPreview = got.mine;
+      placeFrame(v);
+      draw($('after'), got.image);
+      $('after').dataset.seq = got.mine;
+      const ms = Math.round(performance.now() - started);
+      $('info').textContent = `${state.image.width} × ${state.image.height}` +
+        (v.step > 1 ? `, 1 pixel in ${v.step} across and down` : ', 1:1') + ` · ${ms} ms`;
+      document.dispatchEvent(new CustomEvent('previewdrawn', { detail: got.mine }));
+    }
+  } catch (error) {
+    if (error.status === 503) setTimeout(renderPreview, 100);  // the server is busy: ask again
+    else setStatus(error.error || 'the studio does not answer; is it still running?');
+  } finally {
+    inFlight--;
+  }
+  if (pending) renderPreview();
+  else if (state.playing) step();
+}
+
+async function renderOriginal(v) {
+  const key = JSON.stringify([region(v), state.image]);
+  if (key === originalKey) return;
+  originalKey = key;
+  try {
+    const got = await fetchPixels('original', { ...region(v), original: 1 }, '');
+    if (got) draw($('before'), got.image);
+  } catch (error) {
+    originalKey = '';
+    setStatus(error.error || 'cannot show the original');
+  }
+}
+
+function step() {
+  if (state.total === 0) { play(false); setStatus('give more than one frame to play'); return; }
+  setFrames(state.total, state.t >= state.total ? 0 : state.t + 1);
+  requestAnimationFrame(renderPreview);
+}
+
+function play(on) {
+  state.playing = on;
+  $('play').textContent = on ? '❚❚' : '▶';
+  if (on) step();
+}
+
+// ---- before and after ------------------------------------------------------
+
+function placeDivider() {
+  const on = $('split').checked;
+  $('divider').hidden = !on;
+  const x = state.split * 100;
+  $('divider').style.left = `${x}%`;
+  $('after').style.clipPath = on ? `inset(0 0 0 ${x}%)` : 'none';
+}
+
+function dragDivider(event) {
+  const box = $('frame').getBoundingClientRect();
+  state.split = Math.min(1, Math.max(0, (event.clientX - box.left) / box.width));
+  placeDivider();
+}
+
+// ---- files -----------------------------------------------------------------
+
+async function openImage(file) {
+  if (!file) return;
+  setStatus(`reading ${file.name}…`);
+  const response = await api('/api/image', { name: file.name }, file);
+  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  const image = await response.json();
+  state.image = { width: image.width, height: image.height };
+  state.pan = { x: 0, y: 0 };
+  setStatus(`${file.name}: ${image.width} × ${image.height}`);
+  renderPreview();
+  renderGallery();
+}
+
+function saveBlob(blob, name) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+}
+
+// The text with each control's value set to the slider's.
+function withControls(text) {
+  let out = text;
+  state.controls.forEach((v, k) => {
+    const line = new RegExp(`^(ctl${k}:[ \\t]*(?:[^=\\n(]*=)?[ \\t]*)-?\\d+`, 'm');
+    if (line.test(out)) out = out.replace(line, `$1${v}`);
+    else if (v !== 0) out = `ctl${k}: ${v}\n` + out;
+  });
+  return out;
+}
+
+function fileName(extension) {
+  const title = (state.described && state.described.title) || 'filter';
+  return title.toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-|-$/g, '') + extension;
+}
+
+async function download() {
+  setStatus('rendering at full resolution…');
+  const response = await api('/api/download', { lane: 'download', seq: nextNumber(), ...settings() },
+    state.text);
+  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  saveBlob(await response.blob(), fileName('.png'));
+  setStatus('downloaded');
+}
+
+// A link that holds the filter: its text and controls in the fragment, so
+// nothing is stored anywhere but in the link.
+function shareLink() {
+  const bytes = new TextEncoder().encode(withControls(state.text));
+  let binary = '';
+  bytes.forEach((b) => { binary += String.fromCharCode(b); });
+  const encoded = btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  const fragment = new URLSearchParams({ f: encoded, t: state.t, total: state.total });
+  history.replaceState(null, '', '#' + fragment.toString());
+  navigator.clipboard?.writeText(location.href).catch(() => {});
+  setStatus('the link in the address bar holds this filter');
+}
+
+function sharedFilter() {
+  const fragment = new URLSearchParams(location.hash.slice(1));
+  const encoded = fragment.get('f');
+  if (!encoded) return null;
+  try {
+    const binary = atob(encoded.replace(/-/g, '+').replace(/_/g, '/'));
+    const text = new TextDecoder().decode(Uint8Array.from(binary, (c) => c.charCodeAt(0)));
+    return { text, t: Number(fragment.get('t')) || 0, total: Number(fragment.get('total')) || 0 };
+  } catch {
+    setStatus('the link holds no readable filter');
+    return null;
+  }
+}
+
+// ---- gallery ---------------------------------------------------------------
+
+let examples = [];
+
+function buildGallery() {
+  const box = $('gallery');
+  box.replaceChildren();
+  for (const e of examples) {
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.title = e.about;
+    button.dataset.example = e.name;
+    const canvas = document.createElement('canvas');
+    const name = document.createElement('span');
+    name.textContent = e.title || e.name;
+    button.append(canvas, name);
+    button.addEventListener('click', () => {
+      state.described = null;
+      setFrames(0, 0);
+      setText(e.text);
+    });
+    box.append(button);
+  }
+}
+
+async function renderGallery() {
+  const { width, height } = state.image;
+  const step = Math.max(1, Math.ceil(Math.max(width / 160, height / 107)));
+  for (const button of $('gallery').children) {
+    const e = examples.find((x) => x.name === button.dataset.example);
+    try {
+      const got = await fetchPixels('thumb', { step, ...defaults(e) }, e.text);
+      if (got) draw(button.querySelector('canvas'), got.image);
+    } catch { /* a thumbnail that fails stays blank */ }
+  }
+}
+
+function defaults(example) {
+  const s = {};
+  for (const line of example.text.split('\n')) {
+    const m = /^ctl([0-7]):[^=\n(]*?=?\s*(-?\d+)/.exec(line);
+    if (m) s['c' + m[1]] = m[2];
+  }
+  return s;
+}
+
+// ---- wiring ----------------------------------------------------------------
+
+function wire() {
+  const source = $('source');
+  source.addEventListener('input', () => {
+    state.text = source.value;
+    highlight(null);
+    check();
+  });
+  source.addEventListener('scroll', () => { $('highlight').scrollTop = source.scrollTop; });
+
+  $('t').addEventListener('input', () => { setFrames(state.total, Number($('t').value)); renderPreview(); });
+  $('total').addEventListener('input', () => {
+    setFrames(Math.max(1, Number($('total').value) || 1) - 1, state.t);
+    renderPreview();
+  });
+  $('play').addEventListener('click', () => play(!state.playing));
+
+  $('actual').addEventListener('change', () => { state.actual = $('actual').checked; $('stage').classList.toggle('actual', state.actual); renderPreview(); });
+  $('split').addEventListener('change', placeDivider);
+  const hold = (on) => $('stage').classList.toggle('hold', on);
+  $('hold').addEventListener('pointerdown', () => hold(true));
+  for (const type of ['pointerup', 'pointerleave', 'pointercancel', 'keyup', 'blur']) {
+    $('hold').addEventListener(type, () => hold(false));
+  }
+  $('hold').addEventListener('keydown', (e) => { if (e.key === ' ' || e.key === 'Enter') hold(true); });
+
+  const divider = $('divider');
+  divider.addEventListener('pointerdown', (e) => { divider.setPointerCapture(e.pointerId); });
+  divider.addEventListener('pointermove', (e) => { if (divider.hasPointerCapture(e.pointerId)) dragDivider(e); });
+
+  // Dragging the image pans it at 1:1.
+  const stage = $('stage');
+  let drag = null;
+  stage.addEventListener('pointerdown', (e) => {
+    if (!state.actual || e.target === divider) return;
+    drag = { x: e.clientX, y: e.clientY, pan: { ...state.pan } };
+    stage.setPointerCapture(e.pointerId);
+  });
+  stage.addEventListener('pointermove', (e) => {
+    if (!drag) return;
+    const dpr = window.devicePixelRatio || 1;
+    state.pan = { x: Math.round(drag.pan.x - (e.clientX - drag.x) * dpr), y: Math.round(drag.pan.y - (e.clientY - drag.y) * dpr) };
+    renderPreview();
+  });
+  stage.addEventListener('pointerup', () => { drag = null; });
+  stage.addEventListener('dragover', (e) => { e.preventDefault(); stage.classList.add('drop'); });
+  stage.addEventListener('dragleave', () => stage.classList.remove('drop'));
+  stage.addEventListener('drop', (e) => {
+    e.preventDefault();
+    stage.classList.remove('drop');
+    openImage(e.dataTransfer.files[0]);
+  });
+  new ResizeObserver(() => renderPreview()).observe(stage);
+
+  $('open-image').addEventListener('change', (e) => openImage(e.target.files[0]));
+  $('open-filter').addEventListener('change', async (e) => {
+    const file = e.target.files[0];
+    if (file) { state.described = null; setText(await file.text()); }
+  });
+  $('save-filter').addEventListener('click', () => {
+    saveBlob(new Blob([withControls(state.text)], { type: 'text/plain' }), fileName('.zvf'));
+  });
+  $('download').addEventListener('click', download);
+  $('share').addEventListener('click', shareLink);
+}
+
+async function start() {
+  wire();
+  const response = await api('/api/state');
+  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  const s = await response.json();
+  state.image = { width: s.width, height: s.height };
+  examples = s.examples;
+  buildGallery();
+  const shared = sharedFilter();
+  setFrames(shared ? shared.total : 0, shared ? shared.t : 0);
+  setText(shared ? shared.text : s.filter);
+  setStatus(`${s.imageName}: ${s.width} × ${s.height}`);
+  renderGallery();
+}
+
+start();

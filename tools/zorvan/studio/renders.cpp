@@ -1,0 +1,29 @@
+#include "tools/zorvan/studio/renders.h"
+
+namespace zv::cli {
+
+Slot::~Slot() {
+    renders_.End(lane_, cancel_.get());
+}
+
+Admission Renders::Begin(const std::string& lane, int64_t seq, std::unique_ptr<Slot>& slot) {
+    const std::lock_guard lock(mutex_);
+    Lane& l = lanes_[lane];
+    if (seq < l.latest) return Admission::kSuperseded;
+    l.latest = seq;
+    if (l.running) l.running->store(true);
+    if (running_ >= limit_) return Admission::kBusy;
+    ++running_;
+    l.running = std::make_shared<std::atomic<bool>>(false);
+    slot = std::make_unique<Slot>(*this, lane, l.running);
+    return Admission::kAdmitted;
+}
+
+void Renders::End(const std::string& lane, const std::atomic<bool>* cancel) {
+    const std::lock_guard lock(mutex_);
+    --running_;
+    Lane& l = lanes_[lane];
+    if (l.running.get() == cancel) l.running.reset();
+}
+
+}  // namespace zv::cli

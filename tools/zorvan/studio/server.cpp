@@ -1,0 +1,319 @@
+#include "tools/zorvan/studio/server.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "examples/examples.h"
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/studio/page.h"
+
+namespace zv::cli {
+
+namespace {
+
+using httplib::Request;
+using httplib::Response;
+using nlohmann::json;
+
+// A request refused for a reason of its own: its HTTP status and why.
+struct Refused {
+    int status;
+    std::string message;
+};
+
+// Everything the page needs comes from this server, and nothing it serves
+// may be framed by another page.
+constexpr const char* kPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' blob: data:; "
+    "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+void Secure(Response& res) {
+    if (res.has_header("Content-Security-Policy")) return;
+    res.set_header("Content-Security-Policy", kPolicy);
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+    res.set_header("Cache-Control", "no-store");
+}
+
+// Text from requests (a filter's bytes in a message, a file name) may not
+// be UTF-8: such bytes become U+FFFD rather than fail the reply.
+void Reply(Response& res, int status, const json& body) {
+    res.status = status;
+    res.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace), "application/json");
+}
+
+void Refuse(Response& res, int status, const std::string& message) {
+    Reply(res, status, {{"error", message}});
+}
+
+// Messages for the refusals the HTTP library makes by itself.
+struct StatusText {
+    int status;
+    const char* message;
+};
+constexpr StatusText kStatusTexts[] = {
+    {400, "malformed request"},
+    {404, "no such page"},
+    {413,
+     "the request is too large: a filter may hold 1 MiB, an image file 256 MiB (sent as "
+     "they are, not form-encoded)"},
+    {414, "the address is too long"},
+};
+
+template <class Int = int32_t>
+Int IntParam(const Request& req, const std::string& name, Int fallback) {
+    if (!req.has_param(name)) return fallback;
+    const std::string text = req.get_param_value(name);
+    Int value = 0;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end) {
+        throw Refused{400, "parameter " + name + " must be a " + std::to_string(sizeof(Int) * 8) +
+                               "-bit integer"};
+    }
+    return value;
+}
+
+RenderSettings Settings(const Request& req, const Image& source) {
+    RenderSettings s;
+    s.t = IntParam(req, "t", 0);
+    s.total = IntParam(req, "total", 0);
+    for (size_t k = 0; k < s.controls.size(); ++k) {
+        s.controls[k] = IntParam(req, "c" + std::to_string(k), 0);
+    }
+    s.region = {IntParam(req, "x", 0), IntParam(req, "y", 0), IntParam(req, "w", source.width),
+                IntParam(req, "h", source.height)};
+    s.step = IntParam(req, "step", 1);
+    const Rect& r = s.region;
+    // Checked before the target is allocated for it.
+    if (r.x < 0 || r.y < 0 || r.width < 1 || r.height < 1 || s.step < 1 ||
+        int64_t{r.x} + r.width > source.width || int64_t{r.y} + r.height > source.height) {
+        throw Refused{400, "the region must lie within the " + std::to_string(source.width) +
+                               " x " + std::to_string(source.height) +
+                               " image and the step be at least 1"};
+    }
+    return s;
+}
+
+FilterFile ParseBody(const Request& req) {
+    if (req.body.size() > kMaxFileBytes) throw Refused{413, "a filter file may hold at most 1 MiB"};
+    return ParseFilterFile(req.body, "filter");
+}
+
+json Describe(const FilterFile& file, const Filter& filter) {
+    json controls = json::array();
+    for (const ControlDefault& c : file.controls) {
+        controls.push_back({{"name", c.name},
+                            {"value", c.value},
+                            {"low", c.low},
+                            {"high", c.high},
+                            {"given", c.given}});
+    }
+    return {{"title", file.title},
+            {"about", file.about},
+            {"controls", controls},
+            {"visitingOrder", filter.VisitingOrder()}};
+}
+
+// The lanes a render may run in, one running render each.
+constexpr std::string_view kLanes[] = {"preview", "original", "thumb", "download"};
+
+Image RenderIn(StudioState& state, const Request& req, const Filter& filter, const Image& source,
+               RenderSettings settings) {
+    const std::string lane = req.get_param_value("lane");
+    if (std::find(std::begin(kLanes), std::end(kLanes), lane) == std::end(kLanes)) {
+        throw Refused{400, "unknown lane \"" + lane.substr(0, 40) + "\""};
+    }
+    std::unique_ptr<Slot> slot;
+    switch (state.renders.Begin(lane, IntParam<int64_t>(req, "seq", 0), slot)) {
+        case Admission::kBusy: throw Refused{503, "too many renders at once; try again"};
+        case Admission::kSuperseded: throw Refused{409, "superseded by a newer render"};
+        case Admission::kAdmitted: break;
+    }
+    settings.cancel = slot->cancel();
+    const Rect& r = settings.region;
+    Image target((r.width + settings.step - 1) / settings.step,
+                 (r.height + settings.step - 1) / settings.step,
+                 filter.TargetChannels(source.channels));
+    if (Render(filter, source.View(), target.Writable(), settings) == Status::kCancelled) {
+        throw Refused{409, "superseded by a newer render"};
+    }
+    return target;
+}
+
+// A part of the result (or of the source, with original=1) as raw RGBA.
+void RenderPart(StudioState& state, const Request& req, Response& res) {
+    const std::shared_ptr<const Image> source = state.Source();
+    const bool original = req.has_param("original");
+    const Filter filter = original ? Filter("c", kAllChannels) : Filter(ParseBody(req));
+    const Image rgba =
+        WithChannels(RenderIn(state, req, filter, *source, Settings(req, *source)), 4);
+    res.set_header("X-Width", std::to_string(rgba.width));
+    res.set_header("X-Height", std::to_string(rgba.height));
+    res.set_content(reinterpret_cast<const char*>(rgba.pixels.data()), rgba.pixels.size(),
+                    "application/octet-stream");
+}
+
+// The whole result as a PNG file.
+void Download(StudioState& state, const Request& req, Response& res) {
+    const std::shared_ptr<const Image> source = state.Source();
+    const Filter filter(ParseBody(req));
+    const Image result = RenderIn(state, req, filter, *source, Settings(req, *source));
+    char* bytes = nullptr;
+    size_t size = 0;
+    std::FILE* file = open_memstream(&bytes, &size);
+    if (!file) throw std::bad_alloc();
+    struct Freed {
+        char*& bytes;
+        ~Freed() { std::free(bytes); }
+    } freed{bytes};
+    try {
+        WritePng(result, file, "result.png");
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    std::fclose(file);
+    res.set_content(bytes, size, "image/png");
+}
+
+// A PNG or JPEG file from the page becomes the source.
+void TakeImage(StudioState& state, const Request& req, Response& res) {
+    if (req.body.empty()) throw Refused{400, "no image was sent"};
+    std::FILE* file = fmemopen(const_cast<char*>(req.body.data()), req.body.size(), "rb");
+    if (!file) throw std::bad_alloc();
+    const File closer(file);
+    const std::string name = req.get_param_value("name").substr(0, 200);
+    auto image = std::make_shared<const Image>(ReadImage(file, name.empty() ? "image" : name));
+    Reply(res, 200, {{"width", image->width}, {"height", image->height}, {"name", name}});
+    const std::lock_guard lock(state.imageMutex);
+    state.image = std::move(image);
+    state.imageName = name;
+}
+
+json State(StudioState& state) {
+    const std::shared_ptr<const Image> image = state.Source();
+    json examples = json::array();
+    for (const Example& e : Examples()) {
+        const RawExample& raw = FindRawExample(e.name);
+        examples.push_back(
+            {{"name", e.name},
+             {"title", e.filter.title},
+             {"about", e.filter.about},
+             {"text", std::string(reinterpret_cast<const char*>(raw.bytes), raw.size)}});
+    }
+    const std::lock_guard lock(state.imageMutex);
+    return {{"width", image->width},         {"height", image->height},
+            {"imageName", state.imageName},  {"filter", state.filterText},
+            {"maxFileBytes", kMaxFileBytes}, {"examples", examples}};
+}
+
+// handler with every refusal and error turned into an HTTP error with a
+// JSON message; a filter that does not compile says where.
+template <class Body>
+httplib::Server::Handler Guarded(Body body) {
+    return [body](const Request& req, Response& res) {
+        try {
+            body(req, res);
+        } catch (const Refused& r) {
+            Refuse(res, r.status, r.message);
+        } catch (const Error& e) {
+            Reply(res, e.status() == Status::kBadArgument ? 400 : 422,
+                  {{"error", e.what()},
+                   {"detail", e.detail()},
+                   {"line", e.line()},
+                   {"column", e.column()}});
+        } catch (const Failure& f) {
+            Refuse(res, 422, f.what());
+        } catch (const std::bad_alloc&) {
+            Refuse(res, 507, "out of memory");
+        }
+    };
+}
+
+struct MediaType {
+    std::string_view extension;
+    const char* type;
+};
+constexpr MediaType kMediaTypes[] = {
+    {".html", "text/html; charset=utf-8"},
+    {".css", "text/css; charset=utf-8"},
+    {".js", "text/javascript; charset=utf-8"},
+};
+
+const char* TypeOf(std::string_view path) {
+    for (const MediaType& m : kMediaTypes) {
+        if (path.ends_with(m.extension)) return m.type;
+    }
+    return "application/octet-stream";
+}
+
+std::string WithToken(std::string_view page, const std::string& token) {
+    std::string out(page);
+    constexpr std::string_view kMark = "%TOKEN%";
+    for (size_t at = out.find(kMark); at != std::string::npos; at = out.find(kMark, at)) {
+        out.replace(at, kMark.size(), token);
+    }
+    return out;
+}
+
+}  // namespace
+
+void Serve(httplib::Server& server, StudioState& state) {
+    server.set_payload_max_length(kMaxUploadBytes);
+    server.set_pre_routing_handler([&state](const Request& req, Response& res) {
+        Secure(res);
+        const std::string token = req.has_param("token") ? req.get_param_value("token")
+                                                         : req.get_header_value("X-Zorvan-Token");
+        const auto refusal =
+            state.access.Check(token, req.get_header_value("Host"), req.get_header_value("Origin"));
+        if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
+        Refuse(res, refusal->status, refusal->message);
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    server.set_error_handler([](const Request&, Response& res) {
+        if (!res.body.empty()) return;
+        Secure(res);
+        for (const StatusText& s : kStatusTexts) {
+            if (s.status == res.status) return Refuse(res, res.status, s.message);
+        }
+        Refuse(res, res.status, "refused");
+    });
+    server.set_exception_handler([](const Request&, Response& res, std::exception_ptr) {
+        Refuse(res, 500, "internal error");
+    });
+
+    for (size_t i = 0; i < kPageAssetCount; ++i) {
+        const PageAsset& asset = kPageAssets[i];
+        const bool page = std::string_view(asset.path) == "/index.html";
+        const char* type = TypeOf(asset.path);
+        server.Get(
+            page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
+                if (page) {
+                    return res.set_content(WithToken(asset.text(), state.access.token()), type);
+                }
+                res.set_content(asset.text().data(), asset.size, type);
+            });
+    }
+    server.Get("/api/state",
+               Guarded([&state](const Request&, Response& res) { Reply(res, 200, State(state)); }));
+    server.Post("/api/check", Guarded([](const Request& req, Response& res) {
+                    const FilterFile file = ParseBody(req);
+                    Reply(res, 200, Describe(file, Filter(file)));
+                }));
+    server.Post("/api/render", Guarded([&state](const Request& req, Response& res) {
+                    RenderPart(state, req, res);
+                }));
+    server.Post("/api/download", Guarded([&state](const Request& req, Response& res) {
+                    Download(state, req, res);
+                }));
+    server.Post("/api/image", Guarded([&state](const Request& req, Response& res) {
+                    TakeImage(state, req, res);
+                }));
+}
+
+}  // namespace zv::cli
