@@ -157,9 +157,10 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
     editor.send_keys("a: x + * 2")
     problem = browser.find_element(By.ID, "problem")
     wait(browser, lambda: problem.is_displayed())
-    assert problem.text.startswith("filter:6:8: formula for a does not parse")
+    assert problem.text.startswith(
+        'filter:6:6: formula for a does not parse: "+" has no right operand')
     mark = browser.find_element(By.CSS_SELECTOR, "#highlight .err-line .err")
-    assert mark.text == "*"
+    assert mark.text == "+"
     assert drawn(browser) == shown
     browser.save_screenshot(str(SHOTS / "studio-error.png"))
 
