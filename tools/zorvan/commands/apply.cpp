@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "tools/zorvan/commands/commands.h"
 #include "examples/examples.h"
+#include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"
@@ -83,12 +83,13 @@ int RunApply(const ApplyOptions& o) {
     settings.threads = o.run.threads;
     if (filter) settings.controls = ControlValues(*filter);
     for (const ControlSetting& c : o.controls) settings.controls[c.index] = c.value;
-    const std::optional<FileFormat> format = FormatForPath(o.output);
-    if (!format) FailFile(o.output, "unsupported output extension (use .png, .jpg or .jpeg)");
-    const WriteSettings write{*format, o.quality};
+    const OutputTarget target =
+        ParseOutput(o.output, o.format ? FormatNamed(*o.format) : std::nullopt);
 
     const Clock::time_point readStart = Clock::now();
-    const Image source = ReadImage(o.input);
+    const Photo photo = ReadPhoto(o.input, !o.keepOrientation);
+    const Image& source = photo.image;
+    WriteSettings write{target.format, o.quality, o.compression, o.lossless, &photo.metadata};
     const int32_t channels = compiled.TargetChannels(source.channels);
     if (o.run.verbose) {
         std::fprintf(stderr, "zorvan: read %s: %dx%d %s in %lld ms\n", o.input.c_str(),

@@ -31,8 +31,12 @@ struct ApplyOptions {
     std::optional<std::string> example;                  // -x
     std::vector<ControlSetting> controls;
     int quality = 90;
-    int frames = 0;      // 0: one image without numbering
-    bool force = false;  // replace read-only outputs too
+    int compression = -1;               // PNG and TIFF deflate level; -1: fast default
+    bool lossless = false;              // WebP
+    std::optional<std::string> format;  // of the output, over its extension
+    bool keepOrientation = false;       // pixels in stored order, EXIF orientation kept
+    int frames = 0;                     // 0: one image without numbering
+    bool force = false;                 // replace read-only outputs too
     RunSettings run;
 };
 

@@ -98,8 +98,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             ->excludes(file);
     applyCommand->add_option("--ctl", applyControls, "Control value N=V, N of 0..7 (repeatable)")
         ->allow_extra_args(false);
-    applyCommand->add_option("--quality", apply.quality, "JPEG quality (default 90)")
+    applyCommand->add_option("--quality", apply.quality, "JPEG and WebP quality (default 90)")
         ->check(CLI::Range(1, 100));
+    applyCommand
+        ->add_option("--compression,--png-level", apply.compression,
+                     "PNG and TIFF deflate level 0..9 (default: fast, near 6 in size)")
+        ->check(CLI::Range(0, 9));
+    applyCommand->add_flag("--lossless", apply.lossless, "Write WebP lossless");
+    applyCommand->add_option("--format", apply.format, "Output format: png, jpg, tiff or webp")
+        ->check(CLI::IsMember({"png", "jpg", "jpeg", "tif", "tiff", "webp"}, CLI::ignore_case));
+    applyCommand->add_flag("--no-auto-orient", apply.keepOrientation,
+                           "Keep the stored pixel order; do not turn by EXIF orientation");
     applyCommand
         ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
         ->check(CLI::Range(1, 100000));

@@ -111,7 +111,7 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     return image;
 }
 
-void WritePng(const Image& image, std::FILE* file, const std::string& path) {
+void WritePng(const Image& image, const WriteSettings&, std::FILE* file, const std::string& path) {
     ErrorText error;
     WriteState state;
     std::vector<png_bytep> rows = RowPointers(image);
