@@ -12,6 +12,7 @@
 
 #include "tests/cli/helpers.h"
 #include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
 namespace {
@@ -245,6 +246,23 @@ TEST(Photos, EachFormatRoundTripsAndRefusesDamage) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.rfind("zorvan: " + dir / "short: ", 0), 0u) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "o.png"));
+    }
+}
+
+// Every level, filter choice, thread count and odd size gives a PNG that
+// libpng reads back pixel for pixel.
+TEST(Photos, PngLevelsAndThreadsRoundTrip) {
+    test::ScratchDir dir;
+    const Image pictures[] = {TestImage(1, 1), TestImage(1, 37), WithChannels(TestImage(97, 5), 4),
+                              TestImage(300, 200)};
+    for (const Image& picture : pictures) {
+        for (const int level : {-1, 0, 1, 9}) {
+            SCOPED_TRACE(std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                         ", level " + std::to_string(level));
+            Write(picture, dir / "a.png", {FileFormat::kPng, 90, level, false, nullptr, 3});
+            EXPECT_EQ(test::PixelHash(ReadPhoto(dir / "a.png", true).image),
+                      test::PixelHash(picture));
+        }
     }
 }
 

@@ -89,7 +89,8 @@ int RunApply(const ApplyOptions& o) {
     const Clock::time_point readStart = Clock::now();
     const Photo photo = ReadPhoto(o.input, !o.keepOrientation);
     const Image& source = photo.image;
-    WriteSettings write{target.format, o.quality, o.compression, o.lossless, &photo.metadata};
+    const WriteSettings write{target.format, o.quality,       o.compression,
+                              o.lossless,    &photo.metadata, o.run.threads};
     const int32_t channels = compiled.TargetChannels(source.channels);
     if (o.run.verbose) {
         std::fprintf(stderr, "zorvan: read %s: %dx%d %s in %lld ms\n", o.input.c_str(),

@@ -102,7 +102,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->check(CLI::Range(1, 100));
     applyCommand
         ->add_option("--compression,--png-level", apply.compression,
-                     "PNG and TIFF deflate level 0..9 (default: fast, near 6 in size)")
+                     "0..9: PNG and TIFF deflate level, lossless WebP effort (default: fast)")
         ->check(CLI::Range(0, 9));
     applyCommand->add_flag("--lossless", apply.lossless, "Write WebP lossless");
     applyCommand->add_option("--format", apply.format, "Output format: png, jpg, tiff or webp")

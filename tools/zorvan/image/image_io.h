@@ -52,10 +52,11 @@ Photo ReadPhoto(const std::string& path, bool orient);
 
 struct WriteSettings {
     FileFormat format = FileFormat::kPng;
-    int quality = 90;                    // JPEG and lossy WebP, 1..100
-    int level = -1;                      // PNG and TIFF deflate, 0..9; -1: fast default
-    bool lossless = false;               // WebP
+    int quality = 90;       // JPEG and lossy WebP, 1..100
+    int level = -1;         // 0..9: PNG, TIFF deflate, lossless WebP effort; -1: fast default
+    bool lossless = false;  // WebP
     const Metadata* metadata = nullptr;  // kept from the input
+    unsigned threads = 1;                // that may share the work
 };
 
 // Writes image to file; path is for messages. Alpha or metadata that the

@@ -71,10 +71,13 @@ void WriteWebp(const Image& image, const WriteSettings& settings, std::FILE* fil
                const std::string& path) {
     WebPConfig config;
     if (!WebPConfigInit(&config)) FailFile(path, "cannot write WebP: library mismatch");
-    config.lossless = settings.lossless;
-    // Lossless, quality is effort: a quarter of the way, for speed.
-    config.quality = config.lossless ? 25.0f : static_cast<float>(settings.quality);
-    config.method = 2;  // of 0..6: speed first, as for PNG
+    // Lossless, the effort follows the deflate level (default: fast, 1 of 0..9).
+    if (settings.lossless &&
+        !WebPConfigLosslessPreset(&config, settings.level < 0 ? 1 : settings.level)) {
+        FailFile(path, "cannot write WebP: library mismatch");
+    }
+    config.quality = settings.lossless ? config.quality : static_cast<float>(settings.quality);
+    config.method = settings.lossless ? config.method : 2;  // of 0..6: speed first, as for PNG
     config.thread_level = 1;
     Picture p;
     p.picture.use_argb = config.lossless;
