@@ -266,5 +266,75 @@ TEST(Photos, PngLevelsAndThreadsRoundTrip) {
     }
 }
 
+// Standard input of any format, standard output in the format asked for.
+TEST(Photos, PipesInAndOut) {
+    test::ScratchDir dir;
+    Write(Quadrants(), dir / "in.png");
+    Write(Quadrants(), dir / "in.jpg");
+    const struct {
+        const char* input;
+        std::vector<std::string> output;
+        std::string magic;
+    } cases[] = {
+        {"in.png", {"png:-"}, "\x89PNG"},
+        {"in.jpg", {"-", "--format", "JPEG"}, "\xff\xd8\xff"},
+        {"in.png", {"tif:-"}, "II*"},
+        {"in.jpg", {"webp:-"}, "RIFF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output.front());
+        std::vector<std::string> args = {"apply", "-q", "-e", "255 - c", "-"};
+        args.insert(args.end(), c.output.begin(), c.output.end());
+        const ToolRun run = test::RunInShell(
+            std::string("exec \"$0\" \"$@\" < \"$D/") + c.input + "\"", args, dir.path().string());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, c.magic.size()), c.magic);
+        test::WriteBytes(dir / "out", run.out);
+        const Image result = ReadPhoto(dir / "out", true).image;
+        EXPECT_EQ(result.width, 32);
+        EXPECT_LT(result.Row(0)[0], 30);  // 255 - c of the red corner
+        EXPECT_GT(result.Row(0)[1], 225);
+    }
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.jpg", "in.png", "out"}));
+}
+
+// Many inputs into a folder: names kept, a bad file reported and the rest
+// written, one summary line, exit 1.
+TEST(Photos, ManyFilesIntoAFolder) {
+    test::ScratchDir dir;
+    std::filesystem::create_directory(dir / "out");
+    Write(Quadrants(), dir / "a.png");
+    Write(Quadrants(), dir / "b.jpg");
+    test::WriteBytes(dir / "c.png", "not a picture");
+    const ToolRun run = RunTool({"apply", "-e", "c", "--threads", "2", dir / "a.png", dir / "b.jpg",
+                                 dir / "c.png", "-o", dir / "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "zorvan: " + dir / "c.png" + ": not a PNG, JPEG, TIFF or WebP image\n" +
+                           "zorvan: 2 of 3 written to " + dir / "out" + ", 1 failed\n");
+    EXPECT_EQ(ReadPhoto(dir / "out/a.png", true).image.width, 32);
+    EXPECT_EQ(ReadPhoto(dir / "out/b.jpg", true).image.width, 32);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/c.png"));
+
+    const ToolRun converted = RunTool({"apply", "-q", "-e", "c", "--format", "webp", dir / "a.png",
+                                       dir / "b.jpg", "-o", dir / "out"});
+    EXPECT_EQ(converted.status, 0) << converted.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/a.webp"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out/b.webp"));
+}
+
+// --frames into a .webp makes one animated file of that many frames.
+TEST(Photos, FramesIntoOneAnimatedWebp) {
+    test::ScratchDir dir;
+    Write(Quadrants(), dir / "in.png");
+    const ToolRun run = RunTool(
+        {"apply", "-q", "-e", "c * t / 2", "--frames", "3", dir / "in.png", dir / "a.webp"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{"a.webp", "in.png"}));
+    const std::string bytes = test::ReadBytes(dir / "a.webp");
+    size_t frames = 0;
+    for (size_t at = 0; (at = bytes.find("ANMF", at)) != std::string::npos; at += 4) ++frames;
+    EXPECT_EQ(frames, 3u);
+}
+
 }  // namespace
 }  // namespace zv::cli

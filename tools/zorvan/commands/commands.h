@@ -23,8 +23,9 @@ struct RunSettings {
 };
 
 struct ApplyOptions {
-    std::string input;
-    std::string output;
+    std::vector<std::string> inputs;
+    std::string output;                                  // without outDir
+    std::optional<std::string> outDir;                   // -o: every input into this folder
     std::array<std::optional<std::string>, 4> channels;  // -r, -g, -b, -a
     std::optional<std::string> every;                    // -e
     std::optional<std::string> filterFile;               // -f

@@ -79,11 +79,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::array<std::string, 4> channelTexts;
     std::string everyText, filterPath, exampleName;
     std::vector<std::string> applyControls;
+    std::string outFolder;
     CLI::App* applyCommand = app.add_subcommand("apply", "Run formulas over an image file");
     applyCommand->footer(kLanguageHint);
-    applyCommand->add_option("INPUT", apply.input, "PNG or JPEG to read")->required();
-    applyCommand->add_option("OUTPUT", apply.output, "PNG or JPEG to write (.png, .jpg, .jpeg)")
+    applyCommand
+        ->add_option("FILES", apply.inputs,
+                     "INPUT OUTPUT, or with -o the inputs; - is standard input or output")
         ->required();
+    const CLI::Option* outDir =
+        applyCommand->add_option("-o,--out-dir", outFolder, "Write each input into this folder");
     const CLI::Option* channelOptions[4] = {
         applyCommand->add_option("-r", channelTexts[0], "Formula for red"),
         applyCommand->add_option("-g", channelTexts[1], "Formula for green"),
@@ -177,6 +181,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         apply.filterFile = Given(file, filterPath);
         apply.example = Given(example, exampleName);
         apply.controls = ParseControls(applyControls);
+        apply.outDir = Given(outDir, outFolder);
+        if (!apply.outDir) {
+            if (apply.inputs.size() != 2) {
+                FailUsage("apply: give INPUT OUTPUT, or inputs and -o FOLDER");
+            }
+            apply.output = apply.inputs.back();
+            apply.inputs.pop_back();
+        }
         line.command = Command::kApply;
     } else if (*checkCommand) {
         if (check.formulas.empty() && check.filterFiles.empty()) {

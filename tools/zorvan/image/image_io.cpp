@@ -179,4 +179,10 @@ void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* fi
     }
 }
 
+void WriteStdout(const Image& image, const WriteSettings& settings) {
+    WriteImage(image, settings, stdout, "-");
+    errno = 0;
+    if (std::fflush(stdout) != 0) FailIo("-", "cannot write", errno ? errno : EIO);
+}
+
 }  // namespace zv::cli

@@ -64,6 +64,9 @@ struct WriteSettings {
 void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* file,
                 const std::string& path);
 
+// Writes image to standard output, flushed.
+void WriteStdout(const Image& image, const WriteSettings& settings);
+
 // The codecs, each reading from the start of an open file.
 Image ReadPng(std::FILE* file, const std::string& path);
 Image ReadJpeg(std::FILE* file, const std::string& path);
