@@ -8,7 +8,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo-dev
           libcli11-dev libgtest-dev libbenchmark-dev libexiv2-dev libtiff-dev libwebp-dev
-          libdeflate-dev
+          libdeflate-dev libstb-dev
           python3-dev pybind11-dev python3-numpy python3-pytest python3-pil python3-dask
           python3-distributed)
 for group in "$@"; do

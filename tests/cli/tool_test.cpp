@@ -296,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/empty.png", "@/o.png"}, 1, "@/empty.png: the file is empty"},
         BadRun{{"apply", "-e", "c", "@/text.png", "@/o.png"},
                1,
-               "@/text.png: not a PNG, JPEG, TIFF or WebP image"},
+               "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
         BadRun{{"apply", "-e", "c", "@/short.png", "@/o.png"},
                1,
                "@/short.png: bad PNG: the file is truncated"},

@@ -27,6 +27,7 @@ constexpr const char* kPngNames[] = {"png", nullptr};
 constexpr const char* kJpegNames[] = {"jpg", "jpeg", nullptr};
 constexpr const char* kTiffNames[] = {"tif", "tiff", nullptr};
 constexpr const char* kWebpNames[] = {"webp", nullptr};
+constexpr const char* kNoNames[] = {nullptr};  // read only
 
 using namespace std::string_view_literals;
 // Big-endian TIFF follows with its own magic.
@@ -36,6 +37,7 @@ const Codec kCodecs[] = {
     {FileFormat::kTiff, "TIFF", kTiffNames, "II*\0"sv, ReadTiff, WriteTiff, true, false},
     {FileFormat::kTiff, "TIFF", kTiffNames, "MM\0*"sv, ReadTiff, WriteTiff, true, false},
     {FileFormat::kWebp, "WebP", kWebpNames, "RIFF????WEBP"sv, ReadWebp, WriteWebp, true, true},
+    {FileFormat::kBmp, "BMP", kNoNames, "BM"sv, ReadBmp, nullptr, false, false},
 };
 
 const Codec& CodecFor(FileFormat format) {
@@ -113,7 +115,7 @@ Image ReadImage(std::FILE* file, const std::string& path) {
         if (Matches(c.magic, head, got)) return c.read(file, path);
     }
     if (got == 0) FailFile(path, "the file is empty");
-    FailFile(path, "not a PNG, JPEG, TIFF or WebP image");
+    FailFile(path, "not a PNG, JPEG, TIFF, WebP or BMP image");
 }
 
 std::string ReadAll(std::FILE* file, const std::string& path) {

@@ -1,4 +1,5 @@
-// Reading and writing image files: PNG, JPEG, TIFF and WebP, told apart by
+// Reading and writing image files: PNG, JPEG, TIFF and WebP (and reading
+// BMP), told apart by
 // their first bytes when reading and by the file name's extension (or a
 // "png:" style prefix) when writing. Every format is read as 8-bit: deeper
 // samples are scaled down.
@@ -14,7 +15,7 @@
 
 namespace zv::cli {
 
-enum class FileFormat { kPng, kJpeg, kTiff, kWebp };
+enum class FileFormat { kPng, kJpeg, kTiff, kWebp, kBmp };  // BMP is read only
 
 // An open stdio file, closed when it goes.
 struct FileCloser {
@@ -72,6 +73,7 @@ Image ReadPng(std::FILE* file, const std::string& path);
 Image ReadJpeg(std::FILE* file, const std::string& path);
 Image ReadTiff(std::FILE* file, const std::string& path);
 Image ReadWebp(std::FILE* file, const std::string& path);
+Image ReadBmp(std::FILE* file, const std::string& path);
 void WritePng(const Image& image, const WriteSettings& settings, std::FILE* file,
               const std::string& path);
 void WriteJpeg(const Image& image, const WriteSettings& settings, std::FILE* file,

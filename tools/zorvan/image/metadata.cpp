@@ -15,6 +15,41 @@ namespace zv::cli {
 namespace {
 
 const Exiv2::ExifKey kOrientation("Exif.Image.Orientation");
+
+// A TIFF's own layout tags, which exiv2 reads as EXIF: they describe the
+// input's pixels, not the output's.
+const char* const kLayoutTags[] = {
+    "ImageWidth",
+    "ImageLength",
+    "BitsPerSample",
+    "Compression",
+    "PhotometricInterpretation",
+    "StripOffsets",
+    "SamplesPerPixel",
+    "RowsPerStrip",
+    "StripByteCounts",
+    "PlanarConfiguration",
+    "Predictor",
+    "ExtraSamples",
+    "SampleFormat",
+    "TileWidth",
+    "TileLength",
+    "TileOffsets",
+    "TileByteCounts",
+    "JPEGTables",
+    "YCbCrSubSampling",
+    "ColorMap",
+    "FillOrder",
+    "NewSubfileType",
+};
+
+void DropLayout(Exiv2::ExifData& exif) {
+    for (const char* tag : kLayoutTags) {
+        const auto it = exif.findKey(Exiv2::ExifKey(std::string("Exif.Image.") + tag));
+        if (it != exif.end()) exif.erase(it);
+    }
+}
+
 const char* const kXmpOrientation = "Xmp.tiff.Orientation";
 
 // exiv2 reports through exceptions; its own log would print on stderr. Its
@@ -74,9 +109,16 @@ constexpr Mapping kMappings[9] = {
 
 Metadata ReadMetadata(const std::string& bytes, const std::string& path) {
     Metadata metadata;
+    const auto* data = reinterpret_cast<const Exiv2::byte*>(bytes.data());
+    // exiv2 knows no metadata of some formats (BMP); they simply have none.
+    if (Exiv2::ImageFactory::getType(data, static_cast<long>(bytes.size())) ==
+        Exiv2::ImageType::none) {
+        return metadata;
+    }
     try {
         auto image = Open(bytes);
         image->readMetadata();
+        DropLayout(image->exifData());
         metadata.exif = Encoded(image->exifData());
         metadata.orientation = OrientationOf(image->exifData());
         metadata.xmp = image->xmpPacket();
