@@ -6,9 +6,9 @@
 #include <memory>
 #include <system_error>
 
-#include "examples/examples.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/contact_sheet.h"
+#include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/image/output_file.h"
