@@ -1,5 +1,6 @@
 // zorvan apply: one formula per channel over every pixel of an image file.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -149,6 +150,8 @@ void ApplyFile(const ApplyRun& run, const std::string& input, const std::string&
             files.back()->Finish();
         } else {
             animation->Finish(stdout);
+            errno = 0;
+            if (std::fflush(stdout) != 0) FailIo("-", "cannot write", errno ? errno : EIO);
         }
     }
     for (const auto& file : files) file->Commit();
