@@ -1,5 +1,6 @@
 // Arbitrary bytes as an image file, as the tool reads it: a decoded image of
-// consistent size, or a refusal that names the file on one line.
+// consistent size, or a refusal that names the file on one line; and its
+// metadata, read without failing, turning the image as it says.
 #include <cstdio>
 
 #include "fuzz/host.h"
@@ -13,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
     Check(file != nullptr, "fmemopen failed");
     try {
-        const zv::cli::Image image = zv::cli::ReadImage(file, "in");
+        const zv::cli::Image stored = zv::cli::ReadImage(file, "in");
+        const zv::cli::Metadata metadata = zv::cli::ReadMetadata(
+            std::string(reinterpret_cast<const char*>(data), size), "in");
+        const zv::cli::Image image = zv::cli::Oriented(stored, metadata.orientation);
         Check(image.width > 0 && image.height > 0, "an empty image was decoded");
         Check(image.channels == 3 || image.channels == 4, "a decoded image is not RGB or RGBA");
         Check(image.pixels.size() == static_cast<size_t>(image.width) * image.height *

@@ -7,7 +7,8 @@
 #   valgrind  valgrind
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo-dev
-          libcli11-dev libgtest-dev libbenchmark-dev
+          libcli11-dev libgtest-dev libbenchmark-dev libexiv2-dev libtiff-dev libwebp-dev
+          libdeflate-dev libstb-dev
           python3-dev pybind11-dev python3-numpy python3-pytest python3-pil python3-dask
           python3-distributed lowdown groff-base
           libcpp-httplib-dev nlohmann-json3-dev chromium chromium-driver python3-selenium)

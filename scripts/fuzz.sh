@@ -4,7 +4,7 @@
 # formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes) and
 # span_fuzzer (the render library's span evaluator against ZvExec) for the
 # seconds given, then for two fifths of that each: filter_file_fuzzer (filter
-# files parsed and compiled), image_fuzzer (the tool's PNG and JPEG readers)
+# files parsed and compiled), image_fuzzer (the tool's image readers)
 # and options_fuzzer (the tool's command line). Any crash, leak, UB report,
 # mismatch or unit slower than 10 s fails the run and leaves its input in
 # build-fuzz/ (crash-*, leak-*, timeout-*); replay one with

@@ -175,7 +175,7 @@ TEST_F(Outputs, AFileSizeLimitIsAFailureLikeAnyOther) {
         test::RunInShell("ulimit -f 16; exec \"$0\" \"$@\"",
                          {"apply", "-q", "-e", "rnd(0, 255)", input, dir / "out.png"}, dir.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "zorvan: " + dir / "out.png" + ": cannot write PNG: File too large\n");
+    EXPECT_EQ(run.err, "zorvan: " + dir / "out.png" + ": cannot write: File too large\n");
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.png", "old"}));
 }
 

@@ -56,7 +56,7 @@ class Tool : public testing::Test {
                   0);
     }
 
-    Image Read(const std::string& name) const { return ReadImage(dir / name); }
+    Image Read(const std::string& name) const { return ReadPhoto(dir / name, true).image; }
 
     test::ScratchDir dir;
     const std::string input = dir / "in.png";
@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/empty.png", "@/o.png"}, 1, "@/empty.png: the file is empty"},
         BadRun{{"apply", "-e", "c", "@/text.png", "@/o.png"},
                1,
-               "@/text.png: not a PNG or JPEG image"},
+               "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
         BadRun{{"apply", "-e", "c", "@/short.png", "@/o.png"},
                1,
                "@/short.png: bad PNG: the file is truncated"},
@@ -330,9 +330,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/huge.jpg", "@/o.png"},
                1,
                "@/huge.jpg: the image is 60000x60000, more than the limit"},
-        BadRun{{"apply", "-e", "c", "@/in.png", "@/o.tif"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/o.bmp"},
                1,
-               "@/o.tif: unsupported output extension (use .png, .jpg or .jpeg)"},
+               "@/o.bmp: unsupported output extension (use .png, .jpg, .jpeg, .tif, .tiff or "
+               ".webp)"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "-"},
+               2,
+               "-: give --format or a prefix such as png:- for standard output"},
         BadRun{{"apply", "-e", "c", "@/in.png", "@/no/o.png"},
                1,
                "@/no: cannot create a file there: No such file or directory"},
@@ -383,7 +387,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "--bogus", "@/in.png", "@/o.png"},
                2,
                "apply: The following argument was not expected: --bogus"},
-        BadRun{{"apply", "-e", "c", "@/in.png"}, 2, "apply: OUTPUT is required"},
+        BadRun{{"apply", "-e", "c", "@/in.png"},
+               2,
+               "apply: give INPUT OUTPUT, or inputs and -o FOLDER"},
+        BadRun{{"apply", "-e", "c", "@/in.png", "@/in.jpg", "-o", "@/in.png"},
+               1,
+               "@/in.png: not a folder (-o takes the folder to write into)"},
+        BadRun{{"apply", "-e", "c", "--frames", "2", "@/in.png", "png:-"},
+               2,
+               "--frames writes numbered files; standard output takes one image or an animated "
+               "WebP"},
         BadRun{{"eval", "x", "--at", "64,0"},
                2,
                "eval: --at 64,0 lies outside the 64x48 built-in image"},

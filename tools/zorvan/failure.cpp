@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 
 namespace zv::cli {
 
@@ -45,6 +47,15 @@ void FailIo(const std::string& path, const std::string& what, int error) {
 
 void FailFile(const std::string& path, const std::string& reason) {
     throw Failure(kExitIo, path + ": " + reason);
+}
+
+void Warn(const std::string& path, const std::string& what) {
+    static std::mutex mutex;
+    static std::set<std::string> said;
+    const std::lock_guard lock(mutex);
+    if (said.insert(what).second) {
+        std::fprintf(stderr, "zorvan: warning: %s\n", OneLine(path + ": " + what).c_str());
+    }
 }
 
 }  // namespace zv::cli

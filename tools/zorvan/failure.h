@@ -50,4 +50,8 @@ Failure AsFailure(const Error& error);
 // "path: reason", the form of every I/O message.
 [[noreturn]] void FailFile(const std::string& path, const std::string& reason);
 
+// Prints "zorvan: warning: path: what" on stderr, once per run for each
+// what, so a run of many frames or files says it once.
+void Warn(const std::string& path, const std::string& what);
+
 }  // namespace zv::cli

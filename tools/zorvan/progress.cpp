@@ -12,8 +12,8 @@ constexpr auto kFirstDraw = std::chrono::milliseconds(300);
 constexpr auto kRedraw = std::chrono::milliseconds(100);
 }  // namespace
 
-Progress::Progress(bool enabled, std::string label, int64_t total)
-    : label_(std::move(label)), total_(total > 0 ? total : 1) {
+Progress::Progress(bool enabled, std::string label, int64_t total, bool counted)
+    : label_(std::move(label)), total_(total > 0 ? total : 1), counted_(counted) {
     if (enabled && isatty(STDERR_FILENO)) ticker_ = std::thread([this] { Tick(); });
 }
 
@@ -32,9 +32,13 @@ void Progress::Tick() {
     std::unique_lock lock(mutex_);
     auto wait = kFirstDraw;
     while (!wake_.wait_for(lock, wait, [this] { return stop_; })) {
-        const int64_t percent = done_.load(std::memory_order_relaxed) * 100 / total_;
-        std::fprintf(stderr, "\rzorvan: %s %3lld%%", label_.c_str(),
-                     static_cast<long long>(percent));
+        const auto done = static_cast<long long>(done_.load(std::memory_order_relaxed));
+        if (counted_) {
+            std::fprintf(stderr, "\rzorvan: %s %lld/%lld", label_.c_str(), done,
+                         static_cast<long long>(total_));
+        } else {
+            std::fprintf(stderr, "\rzorvan: %s %3lld%%", label_.c_str(), done * 100 / total_);
+        }
         std::fflush(stderr);
         drawn_ = true;
         wait = kRedraw;

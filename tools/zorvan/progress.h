@@ -1,4 +1,5 @@
-// A progress line on stderr for long work: "zorvan: applying 42%", redrawn a
+// A progress line on stderr for long work: "zorvan: applying 42%" (or, counted,
+// "zorvan: applying 3/20"), redrawn a
 // few times a second from a thread of its own and erased at the end. Silent
 // unless enabled and stderr is a terminal; short work never shows it.
 #pragma once
@@ -15,7 +16,7 @@ namespace zv::cli {
 
 class Progress {
    public:
-    Progress(bool enabled, std::string label, int64_t total);
+    Progress(bool enabled, std::string label, int64_t total, bool counted = false);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -28,11 +29,15 @@ class Progress {
         };
     }
 
+    // n more units done.
+    void Add(int64_t n) { done_.fetch_add(n, std::memory_order_relaxed); }
+
    private:
     void Tick();
 
     std::string label_;
     int64_t total_;
+    bool counted_;
     std::atomic<int64_t> done_{0};
     std::mutex mutex_;
     std::condition_variable wake_;

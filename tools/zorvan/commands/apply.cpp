@@ -1,14 +1,15 @@
 // zorvan apply: one formula per channel over every pixel of an image file.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
-#include "examples/examples.h"
-#include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/commands/apply_run.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/image/animation.h"
 #include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/image/output_file.h"
 #include "tools/zorvan/progress.h"
@@ -69,27 +70,32 @@ void Describe(const Filter& filter, int32_t channels, unsigned threads) {
 
 }  // namespace
 
-int RunApply(const ApplyOptions& o) {
+void ApplyFile(const ApplyRun& run, const std::string& input, const std::string& output,
+               bool showProgress) {
     const Clock::time_point start = Clock::now();
-    const std::optional<FilterFile> filter = LoadFilter(o.filterFile, o.example);
-    const Filter compiled(Offers(o, filter));
-    Warn(compiled);
-    RenderSettings settings;
-    settings.threads = o.run.threads;
-    settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
-    const std::optional<FileFormat> format = FormatForPath(o.output);
-    if (!format) FailFile(o.output, "unsupported output extension (use .png, .jpg or .jpeg)");
-    const WriteSettings write{*format, o.quality};
+    const ApplyOptions& o = run.options;
+    RenderSettings settings = run.settings;
+    const OutputTarget target =
+        ParseOutput(output, o.format ? FormatNamed(*o.format) : std::nullopt);
+    // Frames go into one file when its format holds an animation.
+    const bool animated = o.frames > 0 && target.format == FileFormat::kWebp;
+    if (target.toStdout() && o.frames > 0 && !animated) {
+        throw Failure(kExitUsage,
+                      "--frames writes numbered files; standard output takes one image "
+                      "or an animated WebP");
+    }
 
     const Clock::time_point readStart = Clock::now();
-    const Image source = ReadImage(o.input);
-    const int32_t channels = compiled.TargetChannels(source.channels);
+    const Photo photo = ReadPhoto(input, !o.keepOrientation);
+    const Image& source = photo.image;
+    const WriteSettings write{target.format, o.quality,       o.compression,
+                              o.lossless,    &photo.metadata, settings.threads};
+    const int32_t channels = run.filter.TargetChannels(source.channels);
     if (o.run.verbose) {
-        std::fprintf(stderr, "zorvan: read %s: %dx%d %s in %lld ms\n", o.input.c_str(),
-                     source.width, source.height, source.channels == 4 ? "RGBA" : "RGB",
-                     Milliseconds(readStart));
+        std::fprintf(stderr, "zorvan: read %s: %dx%d %s in %lld ms\n", input.c_str(), source.width,
+                     source.height, source.channels == 4 ? "RGBA" : "RGB", Milliseconds(readStart));
     }
-    if (o.run.verbose) Describe(compiled, channels, o.run.threads);
+    if (o.run.verbose) Describe(run.filter, channels, settings.threads);
     // rnd's draws run on from one frame to the next.
     uint32_t random = ZV_RANDOM_START;
     settings.random = &random;
@@ -98,33 +104,56 @@ int RunApply(const ApplyOptions& o) {
     // Every frame is complete under its temporary name before the first one
     // replaces anything, so a failed run leaves the files as they were.
     std::vector<std::unique_ptr<OutputFile>> files;
+    std::optional<Animation> animation;
+    if (animated) animation.emplace(source.width, source.height, write, target.path);
     Clock::duration computing{}, writing{};
+    const auto newFile = [&](const std::string& path) -> std::FILE* {
+        if (target.toStdout()) return nullptr;
+        return files.emplace_back(std::make_unique<OutputFile>(path, o.force))->stream();
+    };
     {
-        Progress progress(!o.run.quiet, "applying", int64_t{frames} * source.height);
+        Progress progress(showProgress, "applying", int64_t{frames} * source.height);
         for (int f = 0; f < frames; ++f) {
-            const std::string path = o.frames > 0 ? FramePath(o.output, f + 1, frames) : o.output;
-            OutputFile& file = *files.emplace_back(std::make_unique<OutputFile>(path, o.force));
             settings.t = o.frames > 0 ? f : 0;
             settings.total = o.frames > 0 ? frames - 1 : 0;
             const Clock::time_point renderStart = Clock::now();
             settings.progress = progress.After(int64_t{f} * source.height);
-            const Image result = Rendered(compiled, source, settings);
+            const Image result = Rendered(run.filter, source, settings);
             const Clock::time_point writeStart = Clock::now();
             computing += writeStart - renderStart;
-            WriteImage(result, write, file.stream(), path);
-            file.Finish();
+            if (animation) {
+                animation->Add(result);
+            } else {
+                const std::string path =
+                    o.frames > 0 ? FramePath(target.path, f + 1, frames) : target.path;
+                if (std::FILE* file = newFile(path)) {
+                    WriteImage(result, write, file, path);
+                    files.back()->Finish();
+                } else {
+                    WriteStdout(result, write);
+                }
+            }
             writing += Clock::now() - writeStart;
         }
     }
     const Clock::time_point commitStart = Clock::now();
+    if (animation) {
+        if (std::FILE* file = newFile(target.path)) {
+            animation->Finish(file);
+            files.back()->Finish();
+        } else {
+            animation->Finish(stdout);
+            errno = 0;
+            if (std::fflush(stdout) != 0) FailIo("-", "cannot write", errno ? errno : EIO);
+        }
+    }
     for (const auto& file : files) file->Commit();
     writing += Clock::now() - commitStart;
     if (o.run.verbose) {
         using std::chrono::duration_cast;
         using std::chrono::milliseconds;
-        const std::string what = files.size() == 1
-                                     ? files.front()->path()
-                                     : files.front()->path() + " to " + files.back()->path();
+        const std::string what =
+            files.size() <= 1 ? target.path : files.front()->path() + " to " + files.back()->path();
         std::fprintf(stderr, "zorvan: computed %d frame%s in %lld ms\n", frames,
                      frames == 1 ? "" : "s",
                      static_cast<long long>(duration_cast<milliseconds>(computing).count()));
@@ -132,6 +161,17 @@ int RunApply(const ApplyOptions& o) {
                      static_cast<long long>(duration_cast<milliseconds>(writing).count()),
                      Milliseconds(start));
     }
+}
+
+int RunApply(const ApplyOptions& o) {
+    const std::optional<FilterFile> filter = LoadFilter(o.filterFile, o.example);
+    const Filter compiled(Offers(o, filter));
+    Warn(compiled);
+    ApplyRun run{o, compiled, {}};
+    run.settings.threads = o.run.threads;
+    run.settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
+    if (o.outDir) return ApplyFiles(run, o.inputs, *o.outDir);
+    ApplyFile(run, o.inputs.front(), o.output, !o.run.quiet);
     return kExitOk;
 }
 

@@ -25,16 +25,21 @@ struct RunSettings {
 };
 
 struct ApplyOptions {
-    std::string input;
-    std::string output;
+    std::vector<std::string> inputs;
+    std::string output;                                  // without outDir
+    std::optional<std::string> outDir;                   // -o: every input into this folder
     std::array<std::optional<std::string>, 4> channels;  // -r, -g, -b, -a
     std::optional<std::string> every;                    // -e
     std::optional<std::string> filterFile;               // -f
     std::optional<std::string> example;                  // -x
     std::vector<ControlSetting> controls;
     int quality = 90;
-    int frames = 0;      // 0: one image without numbering
-    bool force = false;  // replace read-only outputs too
+    int compression = -1;               // PNG and TIFF deflate level; -1: fast default
+    bool lossless = false;              // WebP
+    std::optional<std::string> format;  // of the output, over its extension
+    bool keepOrientation = false;       // pixels in stored order, EXIF orientation kept
+    int frames = 0;                     // 0: one image without numbering
+    bool force = false;                 // replace read-only outputs too
     RunSettings run;
 };
 

@@ -86,11 +86,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::array<std::string, 4> channelTexts;
     std::string everyText, filterPath, exampleName;
     std::vector<std::string> applyControls;
+    std::string outFolder;
     CLI::App* applyCommand = app.add_subcommand("apply", "Run formulas over an image file");
     applyCommand->footer(kLanguageHint);
-    applyCommand->add_option("INPUT", apply.input, "PNG or JPEG to read")->required();
-    applyCommand->add_option("OUTPUT", apply.output, "PNG or JPEG to write (.png, .jpg, .jpeg)")
+    applyCommand
+        ->add_option("FILES", apply.inputs,
+                     "INPUT OUTPUT, or with -o the inputs; - is standard input or output")
         ->required();
+    const CLI::Option* outDir =
+        applyCommand->add_option("-o,--out-dir", outFolder, "Write each input into this folder");
     const CLI::Option* channelOptions[4] = {
         applyCommand->add_option("-r", channelTexts[0], "Formula for red"),
         applyCommand->add_option("-g", channelTexts[1], "Formula for green"),
@@ -108,8 +112,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             "--ctl", applyControls,
             "Control value N=V (N of 0..7) or NAME=V by the filter's name for it (repeatable)")
         ->allow_extra_args(false);
-    applyCommand->add_option("--quality", apply.quality, "JPEG quality (default 90)")
+    applyCommand->add_option("--quality", apply.quality, "JPEG and WebP quality (default 90)")
         ->check(CLI::Range(1, 100));
+    applyCommand
+        ->add_option("--compression,--png-level", apply.compression,
+                     "0..9: PNG and TIFF deflate level, lossless WebP effort (default: fast)")
+        ->check(CLI::Range(0, 9));
+    applyCommand->add_flag("--lossless", apply.lossless, "Write WebP lossless");
+    applyCommand->add_option("--format", apply.format, "Output format: png, jpg, tiff or webp")
+        ->check(CLI::IsMember({"png", "jpg", "jpeg", "tif", "tiff", "webp"}, CLI::ignore_case));
+    applyCommand->add_flag("--no-auto-orient", apply.keepOrientation,
+                           "Keep the stored pixel order; do not turn by EXIF orientation");
     applyCommand
         ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
         ->check(CLI::Range(1, 100000));
@@ -213,6 +226,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         apply.filterFile = Given(file, filterPath);
         apply.example = Given(example, exampleName);
         apply.controls = ParseControls(applyControls);
+        apply.outDir = Given(outDir, outFolder);
+        if (!apply.outDir) {
+            if (apply.inputs.size() != 2) {
+                FailUsage("apply: give INPUT OUTPUT, or inputs and -o FOLDER");
+            }
+            apply.output = apply.inputs.back();
+            apply.inputs.pop_back();
+        }
         line.command = Command::kApply;
     } else if (*checkCommand) {
         if (check.formulas.empty() && check.filterFiles.empty()) {

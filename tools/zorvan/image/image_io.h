@@ -1,5 +1,8 @@
-// Reading and writing image files: PNG and JPEG, told apart by their first
-// bytes when reading and by the file name's extension when writing.
+// Reading and writing image files: PNG, JPEG, TIFF and WebP (and reading
+// BMP), told apart by
+// their first bytes when reading and by the file name's extension (or a
+// "png:" style prefix) when writing. Every format is read as 8-bit: deeper
+// samples are scaled down.
 #pragma once
 
 #include <cstdio>
@@ -8,10 +11,11 @@
 #include <string>
 
 #include "tools/zorvan/image/image.h"
+#include "tools/zorvan/image/metadata.h"
 
 namespace zv::cli {
 
-enum class FileFormat { kPng, kJpeg };
+enum class FileFormat { kPng, kJpeg, kTiff, kWebp, kBmp };  // BMP is read only
 
 // An open stdio file, closed when it goes.
 struct FileCloser {
@@ -19,29 +23,67 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The format that the extension of path names (.png, .jpg, .jpeg, any case).
+// The format a name gives (png, jpg, jpeg, tif, tiff, webp, any case).
+std::optional<FileFormat> FormatNamed(const std::string& name);
+// The format that the extension of path names.
 std::optional<FileFormat> FormatForPath(const std::string& path);
 
-// Reads a PNG or JPEG of any bit depth and colour type as 8-bit RGB, or RGBA
-// when it has alpha. Fails with exit 1 naming path for anything else. A
-// pipe or FIFO is read whole first (at most 1 GiB).
-Image ReadImage(const std::string& path);
-// The same from an open file that can seek; path is for messages.
+// Where an output goes: "png:-" and "-" with a format are standard output,
+// "png:NAME" writes PNG whatever NAME's extension. Fails when no format is
+// known: exit 2 for standard output, 1 for a file.
+struct OutputTarget {
+    std::string path;  // "-" for standard output
+    FileFormat format;
+    bool toStdout() const { return path == "-"; }
+};
+OutputTarget ParseOutput(const std::string& text, std::optional<FileFormat> format);
+
+// Reads any supported image as 8-bit RGB, or RGBA when it has alpha. Fails
+// with exit 1 naming path for anything else.
 Image ReadImage(std::FILE* file, const std::string& path);
+
+struct Photo {
+    Image image;
+    Metadata metadata;
+};
+// Reads path ("-": standard input) whole and decodes it with its metadata.
+// With orient, the pixels are turned as EXIF orientation says and the
+// metadata says upright.
+Photo ReadPhoto(const std::string& path, bool orient);
 
 struct WriteSettings {
     FileFormat format = FileFormat::kPng;
-    int quality = 90;  // JPEG only, 1..100
+    int quality = 90;       // JPEG and lossy WebP, 1..100
+    int level = -1;         // 0..9: PNG, TIFF deflate, lossless WebP effort; -1: fast default
+    bool lossless = false;  // WebP
+    const Metadata* metadata = nullptr;  // kept from the input
+    unsigned threads = 1;                // that may share the work
 };
 
-// Writes image to file; path is for messages. JPEG keeps no alpha.
+// Writes image to file; path is for messages. Alpha or metadata that the
+// format cannot keep is dropped with one warning.
 void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* file,
                 const std::string& path);
+
+// Writes image to standard output, flushed.
+void WriteStdout(const Image& image, const WriteSettings& settings);
 
 // The codecs, each reading from the start of an open file.
 Image ReadPng(std::FILE* file, const std::string& path);
 Image ReadJpeg(std::FILE* file, const std::string& path);
-void WritePng(const Image& image, std::FILE* file, const std::string& path);
-void WriteJpeg(const Image& image, int quality, std::FILE* file, const std::string& path);
+Image ReadTiff(std::FILE* file, const std::string& path);
+Image ReadWebp(std::FILE* file, const std::string& path);
+Image ReadBmp(std::FILE* file, const std::string& path);
+void WritePng(const Image& image, const WriteSettings& settings, std::FILE* file,
+              const std::string& path);
+void WriteJpeg(const Image& image, const WriteSettings& settings, std::FILE* file,
+               const std::string& path);
+void WriteTiff(const Image& image, const WriteSettings& settings, std::FILE* file,
+               const std::string& path);
+void WriteWebp(const Image& image, const WriteSettings& settings, std::FILE* file,
+               const std::string& path);
+
+// The whole of file from its current position (at most 1 GiB).
+std::string ReadAll(std::FILE* file, const std::string& path);
 
 }  // namespace zv::cli

@@ -66,12 +66,24 @@ struct Compressor {
     ~Compressor() { jpeg_destroy_compress(&info); }
 };
 
+// One row of CMYK samples as RGB: each colour is what its ink and black
+// leave of white.
+void InkToRgb(const uint8_t* ink, uint8_t* rgb, int32_t width, bool inverted) {
+    const unsigned flip = inverted ? 0 : 255;
+    for (int32_t x = 0; x < width; ++x, ink += 4, rgb += 3) {
+        const unsigned k = ink[3] ^ flip;
+        for (int i = 0; i < 3; ++i)
+            rgb[i] = static_cast<uint8_t>(((ink[i] ^ flip) * k + 127) / 255);
+    }
+}
+
 }  // namespace
 
 Image ReadJpeg(std::FILE* file, const std::string& path) {
     ErrorState error;
     Decompressor d;
     Image image;
+    std::vector<JSAMPLE> ink;
     InitErrors(error);
     d.info.err = &error.manager;
     if (setjmp(error.jump)) FailFile(path, std::string("bad JPEG: ") + error.text);
@@ -80,20 +92,29 @@ Image ReadJpeg(std::FILE* file, const std::string& path) {
     jpeg_stdio_src(&d.info, file);
     jpeg_read_header(&d.info, TRUE);
     CheckImageSize(path, d.info.image_width, d.info.image_height);
-    d.info.out_color_space = JCS_RGB;
+    // CMYK and YCCK come out as CMYK, made RGB here; libjpeg does not.
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
+    d.info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&d.info);
-    if (d.info.output_components != 3) FailFile(path, "unsupported JPEG colour layout");
+    if (d.info.output_components != (cmyk ? 4 : 3)) {
+        FailFile(path, "unsupported JPEG colour layout");
+    }
     image = Image(static_cast<int32_t>(d.info.output_width),
                   static_cast<int32_t>(d.info.output_height), 3);
+    ink.resize(cmyk ? static_cast<size_t>(image.width) * 4 : 0);
     while (d.info.output_scanline < d.info.output_height) {
-        JSAMPROW row = image.Row(static_cast<int32_t>(d.info.output_scanline));
+        uint8_t* rgb = image.Row(static_cast<int32_t>(d.info.output_scanline));
+        JSAMPROW row = cmyk ? ink.data() : rgb;
         jpeg_read_scanlines(&d.info, &row, 1);
+        // Adobe's files store the inks inverted, most others do not.
+        if (cmyk) InkToRgb(ink.data(), rgb, image.width, d.info.saw_Adobe_marker);
     }
     jpeg_finish_decompress(&d.info);
     return image;
 }
 
-void WriteJpeg(const Image& image, int quality, std::FILE* file, const std::string& path) {
+void WriteJpeg(const Image& image, const WriteSettings& settings, std::FILE* file,
+               const std::string& path) {
     ErrorState error;
     Compressor c;
     std::vector<JSAMPLE> rgb(static_cast<size_t>(image.width) * 3);
@@ -108,7 +129,7 @@ void WriteJpeg(const Image& image, int quality, std::FILE* file, const std::stri
     c.info.input_components = 3;
     c.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c.info);
-    jpeg_set_quality(&c.info, quality, TRUE);
+    jpeg_set_quality(&c.info, settings.quality, TRUE);
     jpeg_start_compress(&c.info, TRUE);
     for (int32_t y = 0; y < image.height; ++y) {
         const uint8_t* from = image.Row(y);

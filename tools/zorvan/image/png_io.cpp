@@ -1,4 +1,4 @@
-// PNG through libpng. libpng reports errors by longjmp; every libpng call
+// PNG reading through libpng. libpng reports errors by longjmp; every libpng call
 // stays inside the function that set the jump, whose C++ objects are all
 // made before it, and the failure becomes a Failure only after the jump.
 #include <png.h>
@@ -34,24 +34,10 @@ void ReadData(png_structp png, png_bytep data, size_t size) {
     png_error(png, std::feof(file) ? "the file is truncated" : std::strerror(errno));
 }
 
-void WriteData(png_structp png, png_bytep data, size_t size) {
-    if (std::fwrite(data, 1, size, static_cast<std::FILE*>(png_get_io_ptr(png))) != size) {
-        png_error(png, std::strerror(errno));
-    }
-}
-
-void FlushData(png_structp) {}  // the file is flushed once, when it is complete
-
 struct ReadState {
     png_structp png = nullptr;
     png_infop info = nullptr;
     ~ReadState() { png_destroy_read_struct(&png, &info, nullptr); }
-};
-
-struct WriteState {
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    ~WriteState() { png_destroy_write_struct(&png, &info); }
 };
 
 // libpng refuses more than a million rows or columns by default; the tool's
@@ -109,28 +95,6 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     png_read_image(state.png, rows.data());
     png_read_end(state.png, nullptr);
     return image;
-}
-
-void WritePng(const Image& image, std::FILE* file, const std::string& path) {
-    ErrorText error;
-    WriteState state;
-    std::vector<png_bytep> rows = RowPointers(image);
-    state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
-    if (!state.png) FailFile(path, "out of memory");
-    state.info = png_create_info_struct(state.png);
-    if (!state.info) FailFile(path, "out of memory");
-    if (setjmp(png_jmpbuf(state.png)))
-        FailFile(path, std::string("cannot write PNG: ") + error.text);
-
-    png_set_write_fn(state.png, file, WriteData, FlushData);
-    LiftSizeLimits(state.png);
-    png_set_IHDR(state.png, state.info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8,
-                 image.channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(state.png, state.info);
-    png_write_image(state.png, rows.data());
-    png_write_end(state.png, nullptr);
 }
 
 }  // namespace zv::cli
