@@ -23,6 +23,7 @@ _zorvan() {
     fi
     local -A options=(
         [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force
+                 -o --out-dir --compression --png-level --lossless --format --no-auto-orient
                  --threads -q --quiet -v --verbose --help'
         [check]='-f --filter --help'
         [eval]='--at --channel --ctl --image --help'
@@ -36,9 +37,10 @@ _zorvan() {
         -x | --example) [[ $command != check ]] && _zorvan_examples; return ;;
         --image) _zorvan_files; return ;;
         -f | --filter) _zorvan_files '*.zvf'; return ;;
-        -o | --out) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
+        --format) _zorvan_reply -W 'png jpg tiff webp' -- "$cur"; return ;;
+        -o | --out | --out-dir) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
         --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
-        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address) return ;;
+        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address | --compression | --png-level) return ;;
     esac
     if [[ $cur == -* ]]; then
         _zorvan_reply -W "${options[$command]}" -- "$cur"

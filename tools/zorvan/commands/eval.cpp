@@ -18,7 +18,7 @@ constexpr int32_t kHeight = 48;
 int RunEval(const EvalOptions& o) {
     const Filter filter(o.formula, kAllChannels);
     Warn(filter);
-    const Image image = o.image ? ReadImage(*o.image) : TestImage(kWidth, kHeight);
+    const Image image = o.image ? ReadPhoto(*o.image, true).image : TestImage(kWidth, kHeight);
     if (o.x < 0 || o.x >= image.width || o.y < 0 || o.y >= image.height) {
         const std::string size = std::to_string(image.width) + "x" + std::to_string(image.height);
         throw Failure(kExitUsage, "eval: --at " + std::to_string(o.x) + "," + std::to_string(o.y) +

@@ -150,7 +150,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->allow_extra_args(false);
     std::string evalImage;
     const CLI::Option* evalImageOption = evalCommand->add_option(
-        "--image", evalImage, "PNG or JPEG to use instead of the test image");
+        "--image", evalImage,
+        "Image to use instead of the test image (PNG, JPEG, TIFF, WebP, BMP)");
 
     DemoOptions& demo = line.demo;
     demo.run.threads = cores;
@@ -173,8 +174,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::string studioImage, studioFilter, studioExample;
     CLI::App* studioCommand =
         app.add_subcommand("studio", "Design a filter live in the browser: serve the studio page");
-    const CLI::Option* studioImageOption =
-        studioCommand->add_option("IMAGE", studioImage, "PNG or JPEG to start with");
+    const CLI::Option* studioImageOption = studioCommand->add_option(
+        "IMAGE", studioImage, "Image to start with (PNG, JPEG, TIFF, WebP, BMP)");
     CLI::Option* studioFile =
         studioCommand->add_option("-f,--filter", studioFilter, "Filter file to start with");
     const CLI::Option* studioExampleOption =

@@ -140,8 +140,12 @@ Photo ReadPhoto(const std::string& path, bool orient) {
         if (!file) FailIo(path, "cannot open", errno);
         bytes = ReadAll(file.get(), path);
     }
+    return DecodePhoto(bytes, path, orient);
+}
+
+Photo DecodePhoto(const std::string& bytes, const std::string& path, bool orient) {
     if (bytes.empty()) FailFile(path, "the file is empty");
-    File memory(fmemopen(bytes.data(), bytes.size(), "rb"));
+    File memory(fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb"));
     if (!memory) FailIo(path, "cannot read", errno);
     Photo photo{ReadImage(memory.get(), path), ReadMetadata(bytes, path)};
     if (orient && photo.metadata.orientation != 1) {

@@ -50,6 +50,8 @@ struct Photo {
 // With orient, the pixels are turned as EXIF orientation says and the
 // metadata says upright.
 Photo ReadPhoto(const std::string& path, bool orient);
+// The same from the bytes of a file; path is for messages.
+Photo DecodePhoto(const std::string& bytes, const std::string& path, bool orient);
 
 struct WriteSettings {
     FileFormat format = FileFormat::kPng;

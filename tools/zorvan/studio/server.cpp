@@ -172,7 +172,7 @@ void Download(StudioState& state, const Request& req, Response& res) {
         ~Freed() { std::free(bytes); }
     } freed{bytes};
     try {
-        WritePng(result, file, "result.png");
+        WritePng(result, WriteSettings{}, file, "result.png");
     } catch (...) {
         std::fclose(file);
         throw;
@@ -181,14 +181,12 @@ void Download(StudioState& state, const Request& req, Response& res) {
     res.set_content(bytes, size, "image/png");
 }
 
-// A PNG or JPEG file from the page becomes the source.
+// An image file from the page becomes the source, turned upright.
 void TakeImage(StudioState& state, const Request& req, Response& res) {
     if (req.body.empty()) throw Refused{400, "no image was sent"};
-    std::FILE* file = fmemopen(const_cast<char*>(req.body.data()), req.body.size(), "rb");
-    if (!file) throw std::bad_alloc();
-    const File closer(file);
     const std::string name = req.get_param_value("name").substr(0, 200);
-    auto image = std::make_shared<const Image>(ReadImage(file, name.empty() ? "image" : name));
+    auto image = std::make_shared<const Image>(
+        DecodePhoto(req.body, name.empty() ? "image" : name, true).image);
     Reply(res, 200, {{"width", image->width}, {"height", image->height}, {"name", name}});
     const std::lock_guard lock(state.imageMutex);
     state.image = std::move(image);

@@ -29,7 +29,7 @@ std::string StartingFilter(const StudioOptions& o) {
 int RunStudio(const StudioOptions& o) {
     std::string filterText = StartingFilter(o);
     ParseFilterFile(filterText, o.filterFile.value_or("filter"));
-    auto image = std::make_shared<const Image>(o.image ? ReadImage(*o.image)
+    auto image = std::make_shared<const Image>(o.image ? ReadPhoto(*o.image, true).image
                                                        : TestImage(kTestWidth, kTestHeight));
 
     httplib::Server server;
