@@ -31,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(o.quality >= 1 && o.quality <= 100, "quality out of range");
         Check(o.frames >= 0 && o.frames <= 100000, "frames out of range");
         for (const ControlSetting& c : o.controls) {
-            Check(c.index >= 0 && c.index <= 7, "control out of range");
+            // By number 0..7, or by a name the filter file is asked for.
+            Check(c.index == -1 ? !c.name.empty() : c.index >= 0 && c.index <= 7,
+                  "control out of range");
         }
         Check(line.eval.channel >= 0 && line.eval.channel <= 3, "channel out of range");
     } catch (const Failure& failure) {
