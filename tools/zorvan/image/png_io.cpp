@@ -41,9 +41,14 @@ struct ReadState {
 };
 
 // libpng refuses more than a million rows or columns by default; the tool's
-// own limit is on the pixel count (CheckImageSize).
-void LiftSizeLimits(png_structp png) {
+// own limit is on the pixel count (CheckImageSize). The chunks of text,
+// profiles and palettes of suggestions are skipped unread: the metadata is
+// read apart (metadata.h), and libpng would take a chunk's claimed length
+// at its word, gigabytes for a few bytes of file.
+void SetLimits(png_structp png) {
+    static constexpr png_byte kSkipped[] = "iTXt\0tEXt\0zTXt\0iCCP\0eXIf\0sPLT\0hIST";
     png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, sizeof kSkipped / 5);
 }
 
 std::vector<png_bytep> RowPointers(const Image& image) {
@@ -79,7 +84,7 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     if (setjmp(png_jmpbuf(state.png))) FailFile(path, std::string("bad PNG: ") + error.text);
 
     png_set_read_fn(state.png, file, ReadData);
-    LiftSizeLimits(state.png);
+    SetLimits(state.png);
     png_read_info(state.png, state.info);
     const png_uint_32 width = png_get_image_width(state.png, state.info);
     const png_uint_32 height = png_get_image_height(state.png, state.info);
