@@ -71,6 +71,7 @@ struct SpanState {
     const SpanProgram* program;
     PixelContext* context;
     int32_t x0, n;
+    int32_t dx;        // columns from one pixel of a run of pixels to the next
     int32_t channels;  // of an interleaved run's pixels; 0 on a run of pixels
     int32_t* scalars;
     int32_t* lanes;
@@ -82,8 +83,8 @@ class SpanRun {
     explicit SpanRun(const SpanProgram& program);
 
     // Starts the run of n (1..kSpanMax) pixels from column x0 of row
-    // context.y; context lives until the last Values.
-    void Start(PixelContext& context, int32_t x0, int32_t n);
+    // context.y, dx columns apart; context lives until the last Values.
+    void Start(PixelContext& context, int32_t x0, int32_t n, int32_t dx = 1);
 
     // The formula's raw values on the run for a channel.
     const int32_t* Values(int32_t channel);
@@ -94,7 +95,7 @@ class SpanRun {
     const int32_t* Interleaved(PixelContext& context, int32_t x0, int32_t n, int32_t channels);
 
    private:
-    void Begin(PixelContext& context, int32_t x0, int32_t n, int32_t channels);
+    void Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels);
     void Phase(int which);
     const int32_t* Root() const;
 

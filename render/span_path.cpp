@@ -33,17 +33,12 @@ void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
     for (; i < count; ++i) out[i] = ClampToByte(values[i]);
 }
 
-// Every step-th value of a run, clamped, into every stride-th byte: first
-// into adjacent bytes, which vectorises, then spread out one at a time
-// (GCC's vector code for a strided store of bytes is slower than the scalar
-// loop).
-void Store(const int32_t* values, int32_t count, int32_t step, uint8_t* p, size_t stride) {
+// The values of a run, clamped, into every stride-th byte: first into
+// adjacent bytes, which vectorises, then spread out one at a time (GCC's
+// vector code for a strided store of bytes is slower than the scalar loop).
+void Store(const int32_t* values, int32_t count, uint8_t* p, size_t stride) {
     uint8_t bytes[kPixelRun];
-    if (step == 1) {
-        ClampToBytes(values, count, bytes);
-    } else {
-        for (int32_t i = 0; i < count; ++i) bytes[i] = ClampToByte(values[i * step]);
-    }
+    ClampToBytes(values, count, bytes);
     int32_t i = 0;
     for (; i + 4 < count; i += 4, p += 4 * stride) {  // p stays on a byte of the run
         p[0] = bytes[i], p[stride] = bytes[i + 1], p[2 * stride] = bytes[i + 2],
@@ -105,26 +100,25 @@ void InterleavedRow(const Job& job, SpanRun& r, PixelContext& context, int32_t j
 }
 
 // The compiled channels of target row j, run by run: a run covers `count`
-// target pixels, which lie step apart in the source.
+// target pixels, which lie step apart in the source; only those are
+// computed.
 void SpanRow(const Job& job, const std::vector<GroupPlan>& plans, Worker& w, int32_t j) {
     w.context.y = job.SourceRow(j);
     if (!plans.empty() && plans[0].interleaved) {  // then it computes every channel
         return InterleavedRow(job, w.runs[0], w.context, j);
     }
-    const int32_t perRun = std::max(1, kPixelRun / job.step);
     uint8_t* row = job.TargetRow(j);
-    for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
-        const int32_t count = std::min(perRun, job.target.width - i0);
-        const int32_t n = (count - 1) * job.step + 1;
+    for (int32_t i0 = 0; i0 < job.target.width; i0 += kPixelRun) {
+        const int32_t count = std::min(kPixelRun, job.target.width - i0);
         size_t next = 0;
         for (const GroupPlan& p : plans) {
             if (!p.program) continue;
             SpanRun& r = w.runs[next++];
-            r.Start(w.context, job.SourceColumn(i0), n);
+            r.Start(w.context, job.SourceColumn(i0), count, job.step);
             for (const int32_t k : p.group.channels) {
                 if (k >= job.channels) continue;
                 uint8_t* out = row + static_cast<size_t>(i0) * job.channels + k;
-                Store(r.Values(k), count, job.step, out, static_cast<size_t>(job.channels));
+                Store(r.Values(k), count, out, static_cast<size_t>(job.channels));
             }
         }
     }

@@ -29,10 +29,11 @@ void SpanRun::Phase(int which) {
     for (const SpanStep& s : program_.loops[which]) s.kernel(s, state_);
 }
 
-void SpanRun::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t channels) {
+void SpanRun::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels) {
     state_.context = &context;
     state_.x0 = x0;
     state_.n = n;
+    state_.dx = dx;
     state_.channels = channels;
     Phase(0);
 }
@@ -41,8 +42,8 @@ const int32_t* SpanRun::Root() const {
     return state_.lanes + program_.values[program_.root].lane * kSpanMax;
 }
 
-void SpanRun::Start(PixelContext& context, int32_t x0, int32_t n) {
-    Begin(context, x0, n, 0);
+void SpanRun::Start(PixelContext& context, int32_t x0, int32_t n, int32_t dx) {
+    Begin(context, x0, n, dx, 0);
 }
 
 const int32_t* SpanRun::Values(int32_t channel) {
@@ -53,7 +54,7 @@ const int32_t* SpanRun::Values(int32_t channel) {
 
 const int32_t* SpanRun::Interleaved(PixelContext& context, int32_t x0, int32_t n,
                                     int32_t channels) {
-    Begin(context, x0, n, channels);  // nothing is left for a channel
+    Begin(context, x0, n, 1, channels);  // nothing is left for a channel
     return Root();
 }
 

@@ -132,7 +132,8 @@ void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const 
 }
 
 // Every value of the formula on source through runs of the given lengths,
-// one after the other along each row, against ZvExec at each pixel.
+// one after the other along each row, against ZvExec at each pixel; then
+// runs of every second or third pixel, as a sampled render takes them.
 void ExpectSameValues(const std::string& text, const Picture& source,
                       const RenderSettings& settings, const std::vector<int32_t>& runs) {
     const Tree tree = CompileFormula({text, text, {}, {}});
@@ -143,19 +144,23 @@ void ExpectSameValues(const std::string& text, const Picture& source,
     SpanRun run(*compiled.program);
     for (int32_t y = 0; y < source.height; ++y) {
         spans.y = y;
-        size_t next = 0;
-        for (int32_t x0 = 0; x0 < source.width;) {
-            const int32_t n = std::min(runs[next++ % runs.size()], source.width - x0);
-            run.Start(spans, x0, n);
-            for (int32_t k = 0; k < 4; ++k) {
-                const int32_t* values = run.Values(k);
-                for (int32_t i = 0; i < n; ++i) {
-                    ASSERT_EQ(values[i], ZvExecAt(tree.get(), source, pixels, x0 + i, y, k))
-                        << text << " at " << x0 + i << "," << y << " channel " << k << " of "
-                        << source.width << "x" << source.height;
+        for (const int32_t dx : {1, 2 + y % 2}) {
+            size_t next = 0;
+            for (int32_t x0 = 0; x0 < source.width;) {
+                const int32_t n =
+                    std::min(runs[next++ % runs.size()], (source.width - x0 + dx - 1) / dx);
+                run.Start(spans, x0, n, dx);
+                for (int32_t k = 0; k < 4; ++k) {
+                    const int32_t* values = run.Values(k);
+                    for (int32_t i = 0; i < n; ++i) {
+                        const int32_t x = x0 + i * dx;
+                        ASSERT_EQ(values[i], ZvExecAt(tree.get(), source, pixels, x, y, k))
+                            << text << " at " << x << "," << y << " channel " << k << " of "
+                            << source.width << "x" << source.height << ", every " << dx;
+                    }
                 }
+                x0 += n * dx;
             }
-            x0 += n;
         }
     }
     ExpectSameInterleaved(tree.get(), text, source, render, runs);
