@@ -1,8 +1,10 @@
 // The library's three exports; everything else stays hidden.
 #include <cstring>
 
+#include "api/roots.h"
 #include "api/zorvan.h"
 #include "eval/eval.h"
+#include "eval/program.h"
 #include "front/parse.h"
 #include "front/tree.h"
 
@@ -12,13 +14,22 @@ ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree) {
     const char* t = text ? text : "";
     zv::ParseOutcome out = zv::ParseText(t, std::strlen(t), buildTree != 0);
     if (status) *status = out.status;
+    if (out.root) {
+        std::unique_ptr<zv::Program> program = zv::Compile(*out.root);
+        if (program && zv::Enter(out.root, program.get())) program.release();
+    }
     return out.root;
 }
 
 int32_t ZvExec(const ExprNode* root, PixelContext* context) {
-    return root ? zv::Evaluate(root, *context) : 0;
+    if (!root) return 0;
+    if (const zv::Program* program = zv::Find(root)) return zv::Run(*program, *context);
+    return zv::Evaluate(root, *context);
 }
 
-void ZvFree(ExprNode* root) { zv::ReleaseTree(root); }
+void ZvFree(ExprNode* root) {
+    delete zv::Leave(root);
+    zv::ReleaseTree(root);
+}
 
 }  // extern "C"

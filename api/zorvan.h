@@ -12,6 +12,11 @@
  * changed after the parse and may be evaluated from several threads at once;
  * ZvFree must not run while the tree is evaluated. The random source of rnd()
  * keeps one state per thread.
+ *
+ * Speed: ZvParse also compiles the tree into a form that ZvExec runs, found
+ * by the root's address alone; so a tree from ZvParse must not be changed
+ * by the host either (ZvExec would not see the change). Trees the host
+ * builds itself are evaluated node by node and may be changed between calls.
  */
 #ifndef ZORVAN_H
 #define ZORVAN_H

@@ -1,8 +1,12 @@
 // Arbitrary bytes as a formula: parsed in both modes, and where it parses,
-// evaluated a few times against a small image and then released. The input's
-// layout is described in fuzz/host.h.
+// evaluated a few times against a small image and then released. Each call
+// runs the program ZvParse compiled and the tree walk from the same context
+// and random state: both must agree in value and in every byte they write.
+// The input's layout is described in fuzz/host.h.
 #include <cstring>
 
+#include "eval/builtins.h"
+#include "eval/eval.h"
 #include "fuzz/host.h"
 
 namespace {
@@ -33,7 +37,15 @@ void Evaluate(const ExprNode* root, FuzzedDataProvider& in) {
         context.channel = in.ConsumeIntegralInRange<int32_t>(-2, 5);
         unsigned char before[sizeof(PixelContext)];
         std::memcpy(before, &context, sizeof before);
-        ZvExec(root, &context);
+        PixelContext walked = context;
+        const uint32_t state = zv::RandomState();
+        const int32_t want = zv::Evaluate(root, walked);
+        const uint32_t walkedState = zv::RandomState();
+        zv::RandomState() = state;
+        Check(ZvExec(root, &context) == want, "ZvExec and the tree walk differ");
+        Check(zv::RandomState() == walkedState, "ZvExec and the tree walk drew differently");
+        Check(std::memcmp(&walked, &context, sizeof context) == 0,
+              "ZvExec and the tree walk wrote differently");
         CheckOnlyWritableFieldsChanged(before, context);
     }
 }
