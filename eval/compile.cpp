@@ -15,6 +15,9 @@
 namespace zv {
 namespace {
 
+// Kinds whose values are 0 or 1.
+constexpr std::array<int32_t, 7> kComparisons = {ZV_EQ, ZV_NE, ZV_LT, ZV_GT, ZV_LE, ZV_GE, ZV_NOT};
+
 // Computed while compiling when every operand is a literal.
 bool Foldable(int32_t kind) {
     const Depends d = DependsOf(kind);
@@ -38,8 +41,11 @@ void ForEachRead(Op& op, std::vector<Operand>& pool, F f) {
         operand(Mode(code % kModes), op.b);
     } else if (code < kMoveBase) {
         operand(Mode((code - kUnaryBase) % kModes), op.a);
-    } else if (code < kJumpIfZero) {
+    } else if (code < kSelectBase) {
         operand(Mode((code - kMoveBase) % kModes), op.a);
+    } else if (code < kJumpIfZero) {  // reads its register too, written before
+        f(op.a);
+        operand(Mode(code - kSelectBase), op.b);
     } else if (code == kJumpIfZero || code == kJumpIfNotZero) {
         f(op.a);
     } else if (code >= kCallBase && code < kReturnBase) {
@@ -106,6 +112,12 @@ class Compiler {
     void Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity);
     void Move(int32_t dst, Operand from) { Push({kMoveBase + from.mode, dst, from.v, 0}); }
     void Truth(int32_t dst, Operand from);
+    bool IsBoolean(Operand o) const;
+    Operand Boolean(Operand o);
+    void MarkBoolean(int32_t reg) {
+        if (booleans_.size() <= size_t(reg)) booleans_.resize(size_t(reg) + 1);
+        booleans_[size_t(reg)] = true;
+    }
     void Into(int32_t dst, Operand value, size_t start);
     int32_t NewJoin() {
         joins_.resize(size_t(registers_) + 1);
@@ -143,6 +155,7 @@ class Compiler {
     std::vector<Operand> values_;
     int32_t registers_ = 0;
     std::vector<bool> joins_;                     // by register: written by both ways of a branch
+    std::vector<bool> booleans_;                  // by register: holds 0 or 1
     std::vector<const ExprNode*> terms_, spine_;  // chains' terms, innermost last
     struct Partial {
         Operand value;
@@ -191,6 +204,7 @@ Operand Compiler::Strict(int32_t kind, const Operand* args, int32_t arity) {
     }
     const Operand result{kReg, NewRegister()};
     Emit(result.v, kind, args, arity);
+    if (IndexIn(kComparisons, kind) >= 0) MarkBoolean(result.v);
     if (!key.empty()) {
         values_by_key_.emplace(key, result);
         known_.push_back(std::move(key));
@@ -246,10 +260,39 @@ void Compiler::Forget(size_t mark) {
     known_.resize(mark);
 }
 
+// A way cheap and harmless enough to compute whether it is taken or not:
+// a few steps of the fast kinds, which have no effects, over literals and
+// fields. Computing both ways and picking one spares a jump the processor
+// may mispredict.
+bool Cheap(const ExprNode* n, int32_t& budget) {
+    if (n->kind == ZV_NUMBER || kFields[SlotOf(n->kind)].offset >= 0) return true;
+    if ((IndexIn(kFastBinary, n->kind) < 0 && IndexIn(kFastUnary, n->kind) < 0) || --budget < 0)
+        return false;
+    for (int32_t i = 0; i < RuleOf(n->kind).arity; ++i)
+        if (!Cheap(n->children[i], budget)) return false;
+    return true;
+}
+bool Cheap(const ExprNode* n) {
+    int32_t budget = 4;
+    return Cheap(n, budget);
+}
+
+bool Compiler::IsBoolean(Operand o) const {
+    if (o.mode == kImm) return o.v == 0 || o.v == 1;
+    return o.mode == kReg && size_t(o.v) < booleans_.size() && booleans_[size_t(o.v)];
+}
+
+Operand Compiler::Boolean(Operand o) {
+    if (IsBoolean(o)) return o;
+    const Operand args[2] = {o, {kImm, 0}};
+    return Strict(ZV_NE, args, 2);
+}
+
 // The stages of a lazy node: 0 opens child 0; 1 has its value and opens the
 // child it picks; 2 and 3 finish the ways of a condition; 4 finishes the
 // right side of && and ||; 5 hands on the value of a child picked while
-// compiling, 6 its truth.
+// compiling, 6 its truth. Computing both sides: 7 and 8 finish the ways of
+// a condition, 9 the right side of && and ||.
 void Compiler::Lazy(Visit& v) {
     const ExprNode& n = *v.node;
     const int32_t kind = n.kind;
@@ -263,6 +306,11 @@ void Compiler::Lazy(Visit& v) {
         if (kind == ZV_SEQ || (kind == '?' && known)) {
             v.stage = 5;
             return Open(n.children[kind == '?' && !first.v ? 2 : 1]);
+        }
+        if (kind == '?' && Cheap(n.children[1]) && Cheap(n.children[2])) {
+            v.dst = InRegister(first).v;
+            v.stage = 7;
+            return Open(n.children[1]);
         }
         if (kind == '?') {
             v.jump = Jump(kJumpIfZero, InRegister(first).v);
@@ -278,12 +326,22 @@ void Compiler::Lazy(Visit& v) {
             v.stage = 6;
             return Open(n.children[1]);
         }
+        if (Cheap(n.children[1])) {
+            values_.push_back(Boolean(first));
+            v.stage = 9;
+            return Open(n.children[1]);
+        }
         v.dst = NewJoin();
         Move(v.dst, {kImm, kind == ZV_OR});
         v.jump = Jump(kind == ZV_AND ? kJumpIfZero : kJumpIfNotZero, InRegister(first).v);
         v.mark = known_.size();
+        v.start = Here();
         v.stage = 4;
         return Open(n.children[1]);
+    }
+    if (v.stage == 7) {  // the first way's value waits on the stack
+        v.stage = 8;
+        return Open(n.children[2]);
     }
     const Operand value = Take();
     switch (v.stage) {
@@ -299,18 +357,28 @@ void Compiler::Lazy(Visit& v) {
         }
         case 3:
         case 4:
-            if (v.stage == 3)
+            if (v.stage == 3 || IsBoolean(value))
                 Into(v.dst, value, v.start);
             else
                 Truth(v.dst, value);
             Forget(v.mark);
             Land(v.jump);
+            if (v.stage == 4) MarkBoolean(v.dst);
             return Yield({kReg, v.dst});
         case 5: return Yield(value);
+        case 6: return Yield(Boolean(value));
+        case 8: {
+            const Operand taken = Take();
+            const int32_t dst = NewJoin();
+            Move(dst, value);
+            Push({kSelectBase + taken.mode, dst, v.dst, taken.v});
+            return Yield({kReg, dst});
+        }
         default: {
-            if (value.mode == kImm) return Yield({kImm, value.v != 0});
-            const Operand args[2] = {value, {kImm, 0}};
-            return Yield(Strict(ZV_NE, args, 2));
+            const Operand args[2] = {Take(), Boolean(value)};
+            const Operand both = Strict(kind == ZV_AND ? ZV_BITAND : ZV_BITOR, args, 2);
+            if (both.mode == kReg) MarkBoolean(both.v);
+            return Yield(both);
         }
     }
 }

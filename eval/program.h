@@ -68,13 +68,15 @@ inline constexpr bool kDivisors = false;  // no 128-bit product: the generic ste
 #endif
 
 // Step codes, in this order: fast binary kinds (a mode pair each), fast
-// unary kinds (a mode each), moves, divisions and remainders by a divisor
-// (a mode each), the jumps, one call per called kind, returns (a mode each).
+// unary kinds (a mode each), moves, divisions and remainders by a divisor,
+// selects (a mode each), the jumps, one call per called kind, returns (a
+// mode each).
 inline constexpr int32_t kUnaryBase = int32_t(kFastBinary.size()) * kModes * kModes;
 inline constexpr int32_t kMoveBase = kUnaryBase + int32_t(kFastUnary.size()) * kModes;
 inline constexpr int32_t kDivideBase = kMoveBase + kModes;
 inline constexpr int32_t kRemainderBase = kDivideBase + kModes;
-inline constexpr int32_t kJumpIfZero = kRemainderBase + kModes;
+inline constexpr int32_t kSelectBase = kRemainderBase + kModes;
+inline constexpr int32_t kJumpIfZero = kSelectBase + kModes;
 inline constexpr int32_t kJumpIfNotZero = kJumpIfZero + 1;
 inline constexpr int32_t kJump = kJumpIfNotZero + 1;
 inline constexpr int32_t kCallBase = kJump + 1;
@@ -82,8 +84,9 @@ inline constexpr int32_t kReturnBase = kCallBase + int32_t(kCalled.size());
 inline constexpr int32_t kCodes = kReturnBase + kModes;
 
 // dst is the register written; a and b are operands whose modes the code
-// holds. A division's b indexes the divisors; the jumps read a register a
-// and go b steps on; a call takes its operands from pool[a] on.
+// holds. A division's b indexes the divisors; a select writes b to dst if
+// register a is not 0; the jumps read a register a and go b steps on; a
+// call takes its operands from pool[a] on.
 struct Op {
     int32_t code;
     int32_t dst;

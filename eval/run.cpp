@@ -78,11 +78,14 @@ template <int32_t N>
         regs[op->dst] = Compute(kFastUnary[i / kModes], arg, c);
     } else if constexpr (N < kDivideBase) {
         regs[op->dst] = Read<Mode(N - kMoveBase)>(op->a, regs, c);
-    } else if constexpr (N < kJumpIfZero) {
+    } else if constexpr (N < kSelectBase) {
         const int32_t a = Read<Mode((N - kDivideBase) % kModes)>(op->a, regs, c);
         const Divisor& d = f.divisors[op->b];
         const int32_t q = Quotient(a, d);
         regs[op->dst] = N < kRemainderBase ? q : Sub(a, Mul(q, d.d));
+    } else if constexpr (N < kJumpIfZero) {
+        const int32_t b = Read<Mode(N - kSelectBase)>(op->b, regs, c);
+        regs[op->dst] = regs[op->a] ? b : regs[op->dst];
     } else if constexpr (N == kJumpIfZero || N == kJumpIfNotZero) {
         if ((regs[op->a] == 0) == (N == kJumpIfZero)) return op + op->b;
     } else if constexpr (N == kJump) {
