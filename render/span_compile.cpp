@@ -21,7 +21,8 @@ constexpr int32_t kMaxLanes = 1024;
 
 class Compiler {
    public:
-    Compiler(SpanProgram& p, bool interleaved) : p_(p), interleaved_(interleaved) {}
+    Compiler(SpanProgram& p, bool interleaved, const SpanTaken& taken)
+        : p_(p), interleaved_(interleaved), taken_(taken) {}
 
     const char* reason = nullptr;
 
@@ -33,6 +34,7 @@ class Compiler {
         const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
+        if (const int32_t child = Taken(n)) return Node(Child(*n, child), depth + 1);
         if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
             Pure(Child(*n, 0), depth + 1);
             return Node(Child(*n, 1), depth + 1);
@@ -91,6 +93,13 @@ class Compiler {
         for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
     }
 
+    int32_t Taken(const ExprNode* n) const {
+        for (const auto& [node, child] : taken_) {
+            if (node == n) return child;
+        }
+        return 0;
+    }
+
     int32_t NewValue(SpanValue v, int32_t constant, bool folded) {
         p_.values.push_back(v);
         p_.constants.push_back(constant);
@@ -134,15 +143,16 @@ class Compiler {
 
     SpanProgram& p_;
     bool interleaved_;
+    const SpanTaken& taken_;
     std::vector<bool> folded_;
     SpanMerger merger_;
 };
 
 }  // namespace
 
-SpanCompiled CompileSpans(const ExprNode* root, bool interleaved) {
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved, const SpanTaken& taken) {
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program, interleaved);
+    Compiler compiler(*program, interleaved, taken);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};
