@@ -28,6 +28,11 @@ inline constexpr int32_t kSpanMax = 1024;
 // programs out of the first-level cache.
 inline constexpr int32_t kPixelRun = 256;
 
+// Steps of the compiler's own, outside the kinds: the column and the row
+// that rad reads, centreX + r2x(d, m) and centreY + r2y(d, m), computed once
+// for every channel that reads them through src.
+inline constexpr int32_t kSpanRadColumn = -2, kSpanRadRow = -3;
+
 struct SpanState;
 struct SpanStep;
 using SpanKernel = void (*)(const SpanStep& step, const SpanState& state);

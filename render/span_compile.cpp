@@ -60,16 +60,8 @@ class Compiler {
             PixelContext unused{};
             return Fold(Apply(kind, *n, arg, unused));
         }
-        if (const int32_t same = merger_.Step(s); same >= 0) return same;
-        s.out = NewValue(v, 0, false);
-        merger_.AddStep(s);
-        if (v.varying) {
-            Lay(s);
-            p_.loops[v.channel].push_back(s);
-        } else {
-            p_.once[v.channel].push_back(s);
-        }
-        return s.out;
+        if (kind == ZV_RAD) ReadAtRadius(s);
+        return Emit(s, v);
     }
 
     // The root's values go to a lane even when they are the same throughout.
@@ -91,6 +83,36 @@ class Compiler {
         if (depth > kMaxDepth) return void(Refuse("nested too deeply"));
         if (DependsOf(n->kind).effect) return void(Refuse(EffectOf(n->kind)));
         for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
+    }
+
+    int32_t Emit(SpanStep& s, SpanValue v) {
+        if (const int32_t same = merger_.Step(s); same >= 0) return same;
+        s.out = NewValue(v, 0, false);
+        merger_.AddStep(s);
+        if (v.varying) {
+            Lay(s);
+            p_.loops[v.channel].push_back(s);
+        } else {
+            p_.once[v.channel].push_back(s);
+        }
+        return s.out;
+    }
+
+    // rad(d, m, z) as src(column, row, z), when d and m vary along the run
+    // but not between channels: the column and row once per pixel, the
+    // read per channel. src clamps them as rad does.
+    void ReadAtRadius(SpanStep& s) {
+        const SpanValue& d = p_.values[s.args[0]];
+        const SpanValue& m = p_.values[s.args[1]];
+        if (!(d.varying || m.varying) || d.channel || m.channel) return;
+        const std::array<int32_t, 10> polar = s.args;
+        const auto at = [&](int32_t kind) {
+            SpanStep step{s.node, kind, 0, 2, polar, nullptr};
+            return Emit(step, {true, false, -1});
+        };
+        s.kind = ZV_SRC;
+        s.args[0] = at(kSpanRadColumn);
+        s.args[1] = at(kSpanRadRow);
     }
 
     int32_t Taken(const ExprNode* n) const {
@@ -126,9 +148,9 @@ class Compiler {
         for (int32_t j = 0; j < s.arity; ++j) {
             if (!p_.values[s.args[j]].varying) scalars |= 1u << j;
         }
-        s.kernel = KernelFor(s.kind, scalars);
+        s.kernel = KernelFor(s.kind, scalars, interleaved_);
         if (!s.kernel) {
-            s.kernel = KernelFor(s.kind, 0);
+            s.kernel = KernelFor(s.kind, 0, interleaved_);
             for (int32_t j = 0; j < s.arity; ++j) {
                 if (scalars >> j & 1) Splat(s.args[j]);
             }

@@ -67,11 +67,12 @@ SpanKernel InterleavedLeaf(int32_t kind) {
     return kind == 'x' ? &Column : kind == 'z' ? &ChannelNumber : kind == 'c' ? &Current : nullptr;
 }
 
-// Everything that varies along a row but x and c varies per pixel, reading
-// other channels or neighbours: it has no element-wise kernel.
+// Everything that varies along a row but x, c and cnv varies per pixel,
+// reading other channels: it has no element-wise kernel.
 const char* NotInterleaved(int32_t kind) {
-    return DependsOf(kind).position && !InterleavedLeaf(kind) ? "varies per pixel, not per element"
-                                                              : nullptr;
+    return DependsOf(kind).position && !InterleavedLeaf(kind) && kind != ZV_CNV
+               ? "varies per pixel, not per element"
+               : nullptr;
 }
 
 }  // namespace zv
