@@ -22,7 +22,10 @@ namespace zv::cli {
 namespace {
 
 // The same filters as a user writes them: one function per row, rows split
-// evenly between the threads.
+// evenly between the threads. Sizes and rows are read into locals before the
+// loops: the output's bytes may alias the image's fields, so a loop that
+// read them through the image would read them again after every store and
+// could not be vectorised.
 using RowFunction = void (*)(const Image& in, Image& out, int32_t y);
 
 uint8_t ToByte(int32_t v) {
@@ -32,16 +35,17 @@ uint8_t ToByte(int32_t v) {
 void InvertRow(const Image& in, Image& out, int32_t y) {
     const uint8_t* p = in.Row(y);
     uint8_t* q = out.Row(y);
-    for (size_t i = 0; i < in.RowBytes(); ++i) q[i] = static_cast<uint8_t>(255 - p[i]);
+    for (size_t i = 0, n = in.RowBytes(); i < n; ++i) q[i] = static_cast<uint8_t>(255 - p[i]);
 }
 
 void SplitRow(const Image& in, Image& out, int32_t y) {
     const uint8_t* p = in.Row(y);
     uint8_t* q = out.Row(y);
-    for (int32_t x = 0; x < in.width; ++x) {
+    const int32_t width = in.width;
+    for (int32_t x = 0; x < width; ++x) {
         for (int32_t k = 0; k < 3; ++k) {
             const uint8_t v = p[3 * x + k];
-            q[3 * x + k] = x < in.width / 2 ? v : static_cast<uint8_t>(255 - v);
+            q[3 * x + k] = x < width / 2 ? v : static_cast<uint8_t>(255 - v);
         }
     }
 }
@@ -49,31 +53,34 @@ void SplitRow(const Image& in, Image& out, int32_t y) {
 // Angle and distance from the centre with the same arctangent and square
 // root, computed once per pixel for all three channels.
 void TwirlRow(const Image& in, Image& out, int32_t y) {
-    const int32_t cx = in.width / 2, cy = in.height / 2;
+    const int32_t width = in.width, height = in.height, cx = width / 2, cy = height / 2;
     const auto big = static_cast<int32_t>(std::sqrt(double(cx) * cx + double(cy) * cy));
+    const uint8_t* pixels = in.pixels.data();
     uint8_t* q = out.Row(y);
-    for (int32_t x = 0; x < in.width; ++x) {
+    for (int32_t x = 0; x < width; ++x) {
         const int32_t dx = x - cx, dy = y - cy;
         const int32_t d = Direction(dx, dy);
         const auto m = static_cast<int32_t>(std::sqrt(double(dx * dx + dy * dy)));
         const int32_t a = d + 160 * (big - m) / big * (big - m) / big;
-        const int32_t col = std::clamp(cx + Cosine(a) * m / 512, 0, in.width - 1);
-        const int32_t row = std::clamp(cy + Sine(a) * m / 512, 0, in.height - 1);
-        const uint8_t* p = in.Row(row) + 3 * col;
+        const int32_t col = std::clamp(cx + Cosine(a) * m / 512, 0, width - 1);
+        const int32_t row = std::clamp(cy + Sine(a) * m / 512, 0, height - 1);
+        const uint8_t* p = pixels + (size_t(row) * width + col) * 3;
         for (int32_t k = 0; k < 3; ++k) q[3 * x + k] = p[k];
     }
 }
 
 void BlurRow(const Image& in, Image& out, int32_t y) {
     static const int32_t kWeights[3][3] = {{1, 2, 1}, {2, 4, 2}, {1, 2, 1}};
+    const int32_t width = in.width;
+    const uint8_t* rows[3];
+    for (int32_t j = -1; j <= 1; ++j) rows[j + 1] = in.Row(std::clamp(y + j, 0, in.height - 1));
     uint8_t* q = out.Row(y);
-    for (int32_t x = 0; x < in.width; ++x) {
+    for (int32_t x = 0; x < width; ++x) {
         for (int32_t k = 0; k < 3; ++k) {
             int32_t sum = 0;
-            for (int32_t j = -1; j <= 1; ++j) {
-                const uint8_t* p = in.Row(std::clamp(y + j, 0, in.height - 1));
+            for (int32_t j = 0; j < 3; ++j) {
                 for (int32_t i = -1; i <= 1; ++i) {
-                    sum += kWeights[j + 1][i + 1] * p[3 * std::clamp(x + i, 0, in.width - 1) + k];
+                    sum += kWeights[j][i + 1] * rows[j][3 * std::clamp(x + i, 0, width - 1) + k];
                 }
             }
             q[3 * x + k] = ToByte(sum / 16);

@@ -2,15 +2,19 @@
 // must give, on a run of pixels, the values ZvExec gives pixel by pixel on a
 // context that holds each pixel's position and, as hosts that fill the context
 // from the image do, its bytes in r, g, b and c; and so must a formula that
-// compiles for interleaved runs, element by element. Runs start inside and
+// compiles for interleaved runs, element by element, and clamped to bytes
+// on whole rows of interleaved pixels (render/span_rows.h). Runs start inside and
 // outside the image and reach past it, with the loops of any instruction set
 // this processor runs; the input's layout is described in fuzz/host.h.
 #include <cstdio>
+#include <vector>
 
 #include "eval/pixels.h"
 #include "fuzz/host.h"
+#include "render/context.h"
 #include "render/span.h"
 #include "render/span_isa.h"
+#include "render/span_rows.h"
 
 namespace {
 
@@ -26,9 +30,11 @@ int32_t PixelByPixel(const ExprNode* root, const PixelContext& base, int32_t x, 
     return ZvExec(root, &c);
 }
 
+// got against ZvExec's value, clamped to a byte where the path stores bytes.
 void Expect(int32_t got, const ExprNode* root, const PixelContext& base, int32_t x, int32_t y,
-            int32_t k) {
-    const int32_t want = PixelByPixel(root, base, x, y, k);
+            int32_t k, bool clamped = false) {
+    const int32_t exact = PixelByPixel(root, base, x, y, k);
+    const int32_t want = clamped ? zv::ClampToByte(exact) : exact;
     if (got == want) return;
     std::fprintf(stderr, "spans give %d, ZvExec %d, at %d,%d channel %d with %s\n", got, want, x, y,
                  k, zv::NameOf(zv::CurrentIsa()));
@@ -79,6 +85,26 @@ void CompareInterleaved(const ExprNode* root, const zv::SpanProgram& program,
            });
 }
 
+// The same stretch of up to four rows of one host's image, so that a row
+// may take the last one's split and tables.
+void CompareRows(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
+    zvfuzz::Host host = zvfuzz::MakeHost(in);
+    const PixelContext base = *host.context;
+    zv::InterleavedRows rows(root, program);
+    const int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 4);
+    const int32_t x0 = in.ConsumeIntegralInRange<int32_t>(-40, zvfuzz::kColumns + 2);
+    const int32_t count = in.ConsumeIntegralInRange<int32_t>(1, 300);
+    std::vector<uint8_t> out(static_cast<size_t>(count) * channels);
+    for (int32_t r = in.ConsumeIntegralInRange<int32_t>(1, 4); r > 0; --r) {
+        PixelContext spans = base;
+        spans.y = in.ConsumeIntegralInRange<int32_t>(-3, zvfuzz::kRows + 2);
+        rows.Row(spans, x0, count, channels, out.data());
+        for (int32_t e = 0; e < count * channels; ++e) {
+            Expect(out[e], root, base, x0 + e / channels, spans.y, e % channels, true);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -94,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (zv::SpanCompiled compiled = zv::CompileSpans(root, true); compiled.program) {
         CompareInterleaved(root, *compiled.program, in);
+        CompareRows(root, *compiled.program, in);
     }
     ZvFree(root);
     return 0;

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "api/zorvan.h"
@@ -26,6 +27,11 @@ inline constexpr int32_t kSpanMax = 1024;
 // Pixels per run of the span path: more would spill the lanes of larger
 // programs out of the first-level cache.
 inline constexpr int32_t kPixelRun = 256;
+
+// Steps of the compiler's own, outside the kinds: the column and the row
+// that rad reads, centreX + r2x(d, m) and centreY + r2y(d, m), computed once
+// for every channel that reads them through src.
+inline constexpr int32_t kSpanRadColumn = -2, kSpanRadRow = -3;
 
 struct SpanState;
 struct SpanStep;
@@ -62,9 +68,14 @@ struct SpanCompiled {
     const char* reason;                    // why not: "calls put", ...
 };
 
+// Conditionals known to take one branch: the node and its child, 1 or 2.
+using SpanTaken = std::vector<std::pair<const ExprNode*, int32_t>>;
+
 // Compiles root, which must stay alive and unchanged while the program is
-// used, for runs of pixels or for interleaved runs (span_interleaved.h).
-SpanCompiled CompileSpans(const ExprNode* root, bool interleaved = false);
+// used, for runs of pixels or for interleaved runs (span_interleaved.h),
+// with the conditionals in taken replaced by the branch they take.
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved = false,
+                          const SpanTaken& taken = {});
 
 // What a kernel sees: the context, the run and the values so far.
 struct SpanState {
@@ -94,9 +105,19 @@ class SpanRun {
     // context.y.
     const int32_t* Interleaved(PixelContext& context, int32_t x0, int32_t n, int32_t channels);
 
+    // The values an interleaved program fixes for every run of row
+    // context.y, the constants among them.
+    const int32_t* Scalars(PixelContext& context);
+    // The raw values, for c = 0..255, of an interleaved program whose only
+    // varying leaf is c and whose loops read nothing but their arguments,
+    // with the values of the last Scalars.
+    const int32_t* OverBytes();
+
    private:
     void Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels);
-    void Phase(int which);
+    void Once(int which);
+    void Loops(int which, bool overBytes = false);
+    void Phase(int which) { Once(which), Loops(which); }
     const int32_t* Root() const;
 
     const SpanProgram& program_;

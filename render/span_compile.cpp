@@ -21,7 +21,8 @@ constexpr int32_t kMaxLanes = 1024;
 
 class Compiler {
    public:
-    Compiler(SpanProgram& p, bool interleaved) : p_(p), interleaved_(interleaved) {}
+    Compiler(SpanProgram& p, bool interleaved, const SpanTaken& taken)
+        : p_(p), interleaved_(interleaved), taken_(taken) {}
 
     const char* reason = nullptr;
 
@@ -33,6 +34,7 @@ class Compiler {
         const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
+        if (const int32_t child = Taken(n)) return Node(Child(*n, child), depth + 1);
         if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
             Pure(Child(*n, 0), depth + 1);
             return Node(Child(*n, 1), depth + 1);
@@ -58,16 +60,8 @@ class Compiler {
             PixelContext unused{};
             return Fold(Apply(kind, *n, arg, unused));
         }
-        if (const int32_t same = merger_.Step(s); same >= 0) return same;
-        s.out = NewValue(v, 0, false);
-        merger_.AddStep(s);
-        if (v.varying) {
-            Lay(s);
-            p_.loops[v.channel].push_back(s);
-        } else {
-            p_.once[v.channel].push_back(s);
-        }
-        return s.out;
+        if (kind == ZV_RAD) ReadAtRadius(s);
+        return Emit(s, v);
     }
 
     // The root's values go to a lane even when they are the same throughout.
@@ -89,6 +83,43 @@ class Compiler {
         if (depth > kMaxDepth) return void(Refuse("nested too deeply"));
         if (DependsOf(n->kind).effect) return void(Refuse(EffectOf(n->kind)));
         for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
+    }
+
+    int32_t Emit(SpanStep& s, SpanValue v) {
+        if (const int32_t same = merger_.Step(s); same >= 0) return same;
+        s.out = NewValue(v, 0, false);
+        merger_.AddStep(s);
+        if (v.varying) {
+            Lay(s);
+            p_.loops[v.channel].push_back(s);
+        } else {
+            p_.once[v.channel].push_back(s);
+        }
+        return s.out;
+    }
+
+    // rad(d, m, z) as src(column, row, z), when d and m vary along the run
+    // but not between channels: the column and row once per pixel, the
+    // read per channel. src clamps them as rad does.
+    void ReadAtRadius(SpanStep& s) {
+        const SpanValue& d = p_.values[s.args[0]];
+        const SpanValue& m = p_.values[s.args[1]];
+        if (!(d.varying || m.varying) || d.channel || m.channel) return;
+        const std::array<int32_t, 10> polar = s.args;
+        const auto at = [&](int32_t kind) {
+            SpanStep step{s.node, kind, 0, 2, polar, nullptr};
+            return Emit(step, {true, false, -1});
+        };
+        s.kind = ZV_SRC;
+        s.args[0] = at(kSpanRadColumn);
+        s.args[1] = at(kSpanRadRow);
+    }
+
+    int32_t Taken(const ExprNode* n) const {
+        for (const auto& [node, child] : taken_) {
+            if (node == n) return child;
+        }
+        return 0;
     }
 
     int32_t NewValue(SpanValue v, int32_t constant, bool folded) {
@@ -117,9 +148,9 @@ class Compiler {
         for (int32_t j = 0; j < s.arity; ++j) {
             if (!p_.values[s.args[j]].varying) scalars |= 1u << j;
         }
-        s.kernel = KernelFor(s.kind, scalars);
+        s.kernel = KernelFor(s.kind, scalars, interleaved_);
         if (!s.kernel) {
-            s.kernel = KernelFor(s.kind, 0);
+            s.kernel = KernelFor(s.kind, 0, interleaved_);
             for (int32_t j = 0; j < s.arity; ++j) {
                 if (scalars >> j & 1) Splat(s.args[j]);
             }
@@ -134,15 +165,16 @@ class Compiler {
 
     SpanProgram& p_;
     bool interleaved_;
+    const SpanTaken& taken_;
     std::vector<bool> folded_;
     SpanMerger merger_;
 };
 
 }  // namespace
 
-SpanCompiled CompileSpans(const ExprNode* root, bool interleaved) {
+SpanCompiled CompileSpans(const ExprNode* root, bool interleaved, const SpanTaken& taken) {
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program, interleaved);
+    Compiler compiler(*program, interleaved, taken);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};

@@ -37,25 +37,11 @@ void ChannelNumber(const SpanStep& s, const SpanState& f) {
     for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = channel[e];
 }
 
-// Whether the run's elements are the bytes of one row as they lie: pixels
-// inside the image, channel k at offset k of pixels channels wide, none
-// of them in an alpha plane.
-bool Packed(const PixelContext& c, int32_t x0, int32_t n, int32_t channels) {
-    if (x0 < 0 || x0 + (n - 1) / channels > c.maxX || c.pixelStride != channels) return false;
-    if (channels == 4 && c.alphaPlane) return false;
-    for (int32_t k = 0; k < channels; ++k) {
-        if (c.channelOffset[k] != k) return false;
-    }
-    return true;
-}
-
 void Current(const SpanStep& s, const SpanState& f) {
     const PixelContext& c = *f.context;
     const int32_t channels = f.channels;
     int32_t* out = Lane(f, s.out);
-    if (Packed(c, f.x0, f.n, channels)) {
-        const uint8_t* p =
-            c.rows[Clamp(c.y, c.maxY)] + (int64_t{c.pixelBase} + int64_t{f.x0} * channels);
+    if (const uint8_t* p = PackedBytes(c, f.x0, f.n, channels)) {
         for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = p[e];
     } else {
         const int32_t* pixel = kElement.pixel[channels].data();
@@ -68,15 +54,25 @@ void Current(const SpanStep& s, const SpanState& f) {
 
 }  // namespace
 
+const uint8_t* PackedBytes(const PixelContext& c, int32_t x0, int32_t n, int32_t channels) {
+    if (x0 < 0 || x0 + (n - 1) / channels > c.maxX || c.pixelStride != channels) return nullptr;
+    if (channels == 4 && c.alphaPlane) return nullptr;
+    for (int32_t k = 0; k < channels; ++k) {
+        if (c.channelOffset[k] != k) return nullptr;
+    }
+    return c.rows[Clamp(c.y, c.maxY)] + (int64_t{c.pixelBase} + int64_t{x0} * channels);
+}
+
 SpanKernel InterleavedLeaf(int32_t kind) {
     return kind == 'x' ? &Column : kind == 'z' ? &ChannelNumber : kind == 'c' ? &Current : nullptr;
 }
 
-// Everything that varies along a row but x and c varies per pixel, reading
-// other channels or neighbours: it has no element-wise kernel.
+// Everything that varies along a row but x, c and cnv varies per pixel,
+// reading other channels: it has no element-wise kernel.
 const char* NotInterleaved(int32_t kind) {
-    return DependsOf(kind).position && !InterleavedLeaf(kind) ? "varies per pixel, not per element"
-                                                              : nullptr;
+    return DependsOf(kind).position && !InterleavedLeaf(kind) && kind != ZV_CNV
+               ? "varies per pixel, not per element"
+               : nullptr;
 }
 
 }  // namespace zv

@@ -21,6 +21,11 @@ constexpr Depends Interleave(Depends d) {
     return {d.position || d.channel, false, d.context, d.effect};
 }
 
+// The bytes of n elements from column x0 of row c.y, when they lie in the
+// row as the run takes them: pixels inside the image, channel k at offset k
+// of pixels `channels` wide, none in an alpha plane. Null when they do not.
+const uint8_t* PackedBytes(const PixelContext& c, int32_t x0, int32_t n, int32_t channels);
+
 // The loop of an interleaved leaf: x, z or c.
 SpanKernel InterleavedLeaf(int32_t kind);
 

@@ -9,6 +9,7 @@
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
+#include "render/span_interleaved.h"
 #include "render/span_isa.h"
 
 namespace zv {
@@ -17,6 +18,15 @@ namespace zv {
 // three arguments; indexes 0..7 the masks of up to three.
 constexpr uint32_t kAllScalars = 8;
 using KernelRow = std::array<SpanKernel, 9>;
+
+// One set's loops: per kind, and those that are not a kind's: rad's column
+// and row, and cnv on interleaved runs by its weights, all in lanes or all
+// fixed for the run.
+constexpr uint32_t kAllWeights = (1u << 10) - 1;
+struct SetKernels {
+    std::array<KernelRow, kKindSlots> kinds;
+    std::array<SpanKernel, 2> radAt, interleavedConvolution;
+};
 
 // Apply's arg(j) on a pixel's loaded arguments. One type for every loop, so
 // that Apply is instantiated once and folded to a kind in each loop; outside
@@ -62,20 +72,28 @@ namespace avx512 {
 
 namespace {
 
-const std::array<KernelRow, kKindSlots>& KernelsFor(Isa isa) {
+const SetKernels& KernelsFor(Isa isa) {
 #if ZV_SPAN_WIDE
-    if (isa == Isa::kAvx512) return avx512::kKernels;
-    if (isa == Isa::kAvx2) return avx2::kKernels;
+    if (isa == Isa::kAvx512) return avx512::kSet;
+    if (isa == Isa::kAvx2) return avx2::kSet;
 #endif
     (void)isa;
-    return baseline::kKernels;
+    return baseline::kSet;
 }
 
 }  // namespace
 
-SpanKernel KernelFor(int32_t kind, uint32_t scalarMask) {
+SpanKernel KernelFor(int32_t kind, uint32_t scalarMask, bool interleaved) {
+    if (kind == kSpanRadColumn || kind == kSpanRadRow) {
+        return scalarMask ? nullptr : KernelsFor(CurrentIsa()).radAt[kind == kSpanRadRow];
+    }
+    if (interleaved && kind == ZV_CNV) {
+        return scalarMask == 0 || scalarMask == kAllWeights
+                   ? KernelsFor(CurrentIsa()).interleavedConvolution[scalarMask == kAllWeights]
+                   : nullptr;
+    }
     const int32_t arity = RuleOf(kind).arity;
-    const KernelRow& row = KernelsFor(CurrentIsa())[SlotOf(kind)];
+    const KernelRow& row = KernelsFor(CurrentIsa()).kinds[SlotOf(kind)];
     if (arity > 3 && scalarMask == (1u << arity) - 1) return row[kAllScalars];
     return scalarMask < kAllScalars ? row[scalarMask] : nullptr;
 }

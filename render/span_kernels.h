@@ -10,6 +10,7 @@ namespace zv {
 
 // Null where there is no loop for that combination; every kind that can
 // vary along a run has one for mask 0, which takes every argument in lanes.
-SpanKernel KernelFor(int32_t kind, uint32_t scalarMask);
+// On interleaved runs cnv has loops of its own.
+SpanKernel KernelFor(int32_t kind, uint32_t scalarMask, bool interleaved = false);
 
 }  // namespace zv

@@ -3,35 +3,18 @@
 // with rows spread over threads. Formulas that cannot be compiled are
 // evaluated per pixel in the same rows.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "render/context.h"
 #include "render/job.h"
+#include "render/span_bytes.h"
+#include "render/span_rows.h"
 
 namespace zv {
 
 namespace {
-
-// Values clamped to 0..255 into adjacent bytes. SSE2's two saturating packs
-// clamp exactly so, int32 to int16 keeping the sign, then int16 to unsigned
-// bytes; GCC's own vector code compares and blends instead.
-void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
-    int32_t i = 0;
-#if defined(__SSE2__)
-    for (; i + 16 <= count; i += 16) {
-        const auto at = [&](int32_t j) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i + j));
-        };
-        const __m128i low = _mm_packs_epi32(at(0), at(4)), high = _mm_packs_epi32(at(8), at(12));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
-    }
-#endif
-    for (; i < count; ++i) out[i] = ClampToByte(values[i]);
-}
 
 // The values of a run, clamped, into every stride-th byte: first into
 // adjacent bytes, which vectorises, then spread out one at a time (GCC's
@@ -74,12 +57,18 @@ std::vector<GroupPlan> Plan(const Job& job) {
     return plans;
 }
 
-// One thread's context and workspaces, one per compiled group.
+// One thread's context and workspaces: the rows of an interleaved group,
+// or one run per compiled group.
 struct Worker {
     PixelContext context;
+    std::optional<InterleavedRows> rows;
     std::vector<SpanRun> runs;
 
     Worker(const PixelContext& fresh, const std::vector<GroupPlan>& plans) : context(fresh) {
+        if (!plans.empty() && plans[0].interleaved) {  // then the only group
+            rows.emplace(plans[0].group.tree, *plans[0].program);
+            return;
+        }
         runs.reserve(plans.size());
         for (const GroupPlan& p : plans) {
             if (p.program) runs.emplace_back(*p.program);
@@ -87,25 +76,14 @@ struct Worker {
     }
 };
 
-// Target row j of an interleaved group, whole pixels a run, stored as they
-// come; runs of a multiple of 16 elements leave no loop a scalar tail.
-void InterleavedRow(const Job& job, SpanRun& r, PixelContext& context, int32_t j) {
-    const int32_t channels = job.channels, perRun = kSpanMax / (16 * channels) * 16;
-    uint8_t* row = job.TargetRow(j);
-    for (int32_t i0 = 0; i0 < job.target.width; i0 += perRun) {
-        const int32_t n = std::min(perRun, job.target.width - i0) * channels;
-        const int32_t* values = r.Interleaved(context, job.SourceColumn(i0), n, channels);
-        ClampToBytes(values, n, row + static_cast<size_t>(i0) * channels);
-    }
-}
-
 // The compiled channels of target row j, run by run: a run covers `count`
 // target pixels, which lie step apart in the source; only those are
 // computed.
 void SpanRow(const Job& job, const std::vector<GroupPlan>& plans, Worker& w, int32_t j) {
     w.context.y = job.SourceRow(j);
-    if (!plans.empty() && plans[0].interleaved) {  // then it computes every channel
-        return InterleavedRow(job, w.runs[0], w.context, j);
+    if (w.rows) {
+        return w.rows->Row(w.context, job.SourceColumn(0), job.target.width, job.channels,
+                           job.TargetRow(j));
     }
     uint8_t* row = job.TargetRow(j);
     for (int32_t i0 = 0; i0 < job.target.width; i0 += kPixelRun) {

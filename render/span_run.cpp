@@ -1,6 +1,7 @@
 // Running a span program: each phase computes its scalars, copies those that
 // loops read as lanes, then runs its loops.
 #include <algorithm>
+#include <numeric>
 
 #include "eval/apply.h"
 #include "render/span.h"
@@ -16,17 +17,27 @@ SpanRun::SpanRun(const SpanProgram& program)
     state_.lanes = lanes_.data();
 }
 
-void SpanRun::Phase(int which) {
+void SpanRun::Once(int which) {
     PixelContext& c = *state_.context;
     for (const SpanStep& s : program_.once[which]) {
         auto arg = [&](int32_t j) { return scalars_[s.args[j]]; };
         scalars_[s.out] = Apply(s.kind, *s.node, arg, c);
     }
+}
+
+void SpanRun::Loops(int which, bool overBytes) {
     for (const int32_t v : program_.splats[which]) {
         int32_t* lane = state_.lanes + program_.values[v].lane * kSpanMax;
         std::fill_n(lane, state_.n, scalars_[v]);
     }
-    for (const SpanStep& s : program_.loops[which]) s.kernel(s, state_);
+    for (const SpanStep& s : program_.loops[which]) {
+        if (overBytes && s.kind == 'c') {
+            int32_t* lane = state_.lanes + program_.values[s.out].lane * kSpanMax;
+            std::iota(lane, lane + state_.n, 0);
+        } else {
+            s.kernel(s, state_);
+        }
+    }
 }
 
 void SpanRun::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels) {
@@ -55,6 +66,18 @@ const int32_t* SpanRun::Values(int32_t channel) {
 const int32_t* SpanRun::Interleaved(PixelContext& context, int32_t x0, int32_t n,
                                     int32_t channels) {
     Begin(context, x0, n, 1, channels);  // nothing is left for a channel
+    return Root();
+}
+
+const int32_t* SpanRun::Scalars(PixelContext& context) {
+    state_.context = &context;
+    Once(0);
+    return scalars_.data();
+}
+
+const int32_t* SpanRun::OverBytes() {
+    state_.x0 = 0, state_.n = 256, state_.dx = 1, state_.channels = 1;
+    Loops(0, true);
     return Root();
 }
 

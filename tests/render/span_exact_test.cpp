@@ -13,6 +13,7 @@
 #include "render/formula.h"
 #include "render/span.h"
 #include "render/span_isa.h"
+#include "render/span_rows.h"
 #include "tests/render/fixture.h"
 
 namespace zv {
@@ -104,8 +105,31 @@ int32_t ZvExecAt(const ExprNode* tree, const Picture& source, PixelContext& cont
     return EvaluateChannel(tree, context, pixel, source.channels, k);
 }
 
+// Whole rows through the interleaved program, into bytes, twice over, so that
+// rows split as the row before did come back: against ZvExec's values,
+// clamped.
+void ExpectSameRows(const ExprNode* tree, const SpanProgram& program, const std::string& text,
+                    const Picture& source, const RenderContext& render) {
+    PixelContext spans = render.Fresh(), pixels = render.Fresh();
+    InterleavedRows rows(tree, program);
+    const int32_t channels = source.channels;
+    std::vector<uint8_t> got(static_cast<size_t>(source.width) * channels);
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        for (int32_t y = 0; y < source.height; ++y) {
+            spans.y = y;
+            rows.Row(spans, 0, source.width, channels, got.data());
+            for (size_t e = 0; e < got.size(); ++e) {
+                const int32_t x = static_cast<int32_t>(e) / channels;
+                const int32_t k = static_cast<int32_t>(e) % channels;
+                ASSERT_EQ(got[e], ClampToByte(ZvExecAt(tree, source, pixels, x, y, k)))
+                    << text << " row at " << x << "," << y << " channel " << k;
+            }
+        }
+    }
+}
+
 // The interleaved program of the formula, when it has one, on runs of whole
-// pixels of the given lengths.
+// pixels of the given lengths, and on whole rows.
 void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const Picture& source,
                            const RenderContext& render, const std::vector<int32_t>& runs) {
     const SpanCompiled compiled = CompileSpans(tree, true);
@@ -129,6 +153,7 @@ void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const 
             x0 += n / channels;
         }
     }
+    ExpectSameRows(tree, *compiled.program, text, source, render);
 }
 
 // Every value of the formula on source through runs of the given lengths,
@@ -198,6 +223,40 @@ TEST(SpanExact, RunsOfEveryLength) {
              {"cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)", "cnv(r, 0, -1, x, 3, y, 0, 5, b, z)",
               "255 - c + a", "x < X / 2 ? c : 255 - c", "i + u * v", "(c * 3 - z * 40) / 2"}) {
             ExpectSameValues(text, wide, {}, {1, 2, 3, kSpanMax, 7, 64, 255});
+        }
+    });
+}
+
+// Conditionals that take one branch along stretches of a row, by x, y, z
+// and values fixed for the row, on pictures wide enough for stretches of
+// many runs and narrow ones around each change.
+TEST(SpanExact, BranchesKnownAlongARow) {
+    const Picture sources[] = {Pattern(kSpanMax + 77, 5, 3), Pattern(301, 4, 4, 3)};
+    const char* const texts[] = {
+        "x < X / 2 ? c : 255 - c",
+        "y < 2 ? c : 255 - c",
+        "x > 40 ? c * 2 : x < 20 ? 255 - c : c / 3",
+        "(x - 100) * (x - 100) < 900 ? c : 0",
+        "-x >= -30 ? c + y : 3 * c - x",
+        "x == 57 || x != 58 ? (z ? c : 9) : 255 - c",
+        "min(x, 50) <= 49 ? c : max(c, 99)",
+        "!(x - 7) ? 1 : x + 1 > 200 ? c % 5 * 60 : y * 40 + c",
+        "x * 1000000 > 0 ? c : 0",
+        "(x < X / 3 ? c : 200) + (x > 2 * X / 3 ? 50 - c : 1)",
+        "x < ctl(0) ? sqr(c * 255) : c >> 1",
+    };
+    RenderSettings settings;
+    settings.controls = {150};
+    ForEachIsa([&] {
+        for (const char* text : texts) {
+            for (const Picture& source : sources) {
+                ExpectSameValues(text, source, settings, {kSpanMax});
+                const Filter filter(text, kColourChannels);
+                EXPECT_EQ(test::RenderNew(filter, source, settings).bytes,
+                          test::RenderPerPixelNew(filter, source, settings).bytes)
+                    << text;
+            }
+            if (HasFatalFailure()) return;
         }
     });
 }
