@@ -32,12 +32,19 @@ int32_t ReadAny(Operand o, const int32_t* regs, const PixelContext& c) {
     }
 }
 
-// The node Apply is given: only its kind matters here, since literals are
-// operands and every kind of a parsed tree has a rule.
-template <class Arg>
-[[gnu::always_inline]] inline int32_t Compute(int32_t kind, Arg& arg, PixelContext& c) {
-    const ExprNode node{kind, 0, 0, nullptr};
-    return Apply(kind, node, arg, c);
+// Apply's arguments, already read; the node only tells the kind, since
+// literals are operands and every kind of a parsed tree has a rule.
+struct Values {
+    const int32_t* v;
+    int32_t operator()(int32_t i) const { return v[i]; }
+};
+// Kind K on values already read: Apply folded to K's case, made once per
+// kind rather than once per step.
+template <int32_t K>
+int32_t Compute(const int32_t* v, PixelContext& c) {
+    const ExprNode node{K, 0, 0, nullptr};
+    Values arg{v};
+    return Apply(K, node, arg, c);
 }
 
 #if defined(__SIZEOF_INT128__)
@@ -68,14 +75,12 @@ template <int32_t N>
     int32_t* regs = f.regs;
     if constexpr (N < kUnaryBase) {
         constexpr Mode ma = Mode(N / kModes % kModes), mb = Mode(N % kModes);
-        const int32_t a = Read<ma>(op->a, regs, c), b = Read<mb>(op->b, regs, c);
-        auto arg = [a, b](int32_t i) { return i == 0 ? a : b; };
-        regs[op->dst] = Compute(kFastBinary[N / (kModes * kModes)], arg, c);
+        const int32_t v[2] = {Read<ma>(op->a, regs, c), Read<mb>(op->b, regs, c)};
+        regs[op->dst] = Compute<kFastBinary[N / (kModes * kModes)]>(v, c);
     } else if constexpr (N < kMoveBase) {
         constexpr int32_t i = N - kUnaryBase;
-        const int32_t a = Read<Mode(i % kModes)>(op->a, regs, c);
-        auto arg = [a](int32_t) { return a; };
-        regs[op->dst] = Compute(kFastUnary[i / kModes], arg, c);
+        const int32_t v[1] = {Read<Mode(i % kModes)>(op->a, regs, c)};
+        regs[op->dst] = Compute<kFastUnary[i / kModes]>(v, c);
     } else if constexpr (N < kDivideBase) {
         regs[op->dst] = Read<Mode(N - kMoveBase)>(op->a, regs, c);
     } else if constexpr (N < kSelectBase) {
@@ -91,9 +96,10 @@ template <int32_t N>
     } else if constexpr (N == kJump) {
         return op + op->b;
     } else if constexpr (N < kReturnBase) {
-        const Operand* args = f.pool + op->a;
-        auto arg = [args, regs, &c](int32_t i) { return ReadAny(args[i], regs, c); };
-        regs[op->dst] = Compute(kCalled[N - kCallBase], arg, c);
+        constexpr int32_t kind = kCalled[N - kCallBase];
+        int32_t v[RuleOf(kind).arity + 1];
+        for (int32_t i = 0; i < RuleOf(kind).arity; ++i) v[i] = ReadAny(f.pool[op->a + i], regs, c);
+        regs[op->dst] = Compute<kind>(v, c);
     }
     return op + 1;
 }
