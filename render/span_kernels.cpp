@@ -9,6 +9,7 @@
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
+#include "render/span_direction.h"
 #include "render/span_interleaved.h"
 #include "render/span_isa.h"
 
