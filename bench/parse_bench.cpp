@@ -1,4 +1,5 @@
-// Parse time against text length: a long chain of additions and a text of
+// ZvParse time (parse and compile) against text length: a long chain of
+// additions and a text of
 // deeply parenthesised blocks, from 64 KiB to 1 MiB.
 #include <benchmark/benchmark.h>
 
