@@ -1,6 +1,5 @@
 // ZvParse time (parse and compile) against text length: a long chain of
-// additions and a text of
-// deeply parenthesised blocks, from 64 KiB to 1 MiB.
+// additions and a text of deeply parenthesised blocks, from 64 KiB to 1 MiB.
 #include <benchmark/benchmark.h>
 
 #include <string>
