@@ -50,15 +50,21 @@ extern "C" void __wrap_free(void* p) {
     __real_free(p);
 }
 
-// The C++ runtime's own allocations do not pass through the wrap; these do.
-void* operator new(size_t size) {
+// The C++ runtime's own allocations do not pass through the wrap; these do,
+// unless a tool such as valgrind puts its own in their place (then none of
+// ours runs). Kept whole (no inlining, no specialised copies), so that
+// every call goes to the tool's in that case and no block made by one side
+// is freed by the other.
+long ourNews = 0;
+[[gnu::noipa]] void* operator new(size_t size) {
+    ++ourNews;
     if (void* p = __wrap_malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+[[gnu::noipa]] void operator delete(void* p) noexcept {
     __wrap_free(p);
 }
-void operator delete(void* p, size_t) noexcept {
+[[gnu::noipa]] void operator delete(void* p, size_t) noexcept {
     __wrap_free(p);
 }
 
@@ -108,7 +114,9 @@ TEST(AllocFailure, EveryFailedNodeGivesStatusTwoAndLeaksNothing) {
         EXPECT_EQ(liveBlocks, before) << allocation;
     }
     EXPECT_GT(allocation, kScannerBlocks + 20);  // every node's two blocks were tried
-    EXPECT_GT(compiled, 3);                      // and the compile's blocks
+    if (ourNews > 0) {
+        EXPECT_GT(compiled, 3);  // and the compile's blocks
+    }
 }
 
 TEST(AllocFailure, ScannerStateGivesStatusTwo) {
