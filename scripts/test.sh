@@ -2,9 +2,8 @@
 # Builds everything and runs the whole test suite, then the robustness
 # checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
 # under valgrind, 45 seconds of fuzzing for each formula target (18 for the
-# others), the 32-bit
-# build under qemu-i386, and Zorvan.dll for 32- and 64-bit Windows under
-# wine. Each check is also a script of its own (see the README's
+# others), the 32-bit build under qemu-i386, and Zorvan.dll for 32- and
+# 64-bit Windows under wine. Each check is also a script of its own (see the README's
 # "Robustness checks").
 set -euo pipefail
 cd "$(dirname "$0")/.."
