@@ -127,6 +127,12 @@ ZvStatus ZvFilterControlRange(const ZvFilter* filter, int32_t k, int32_t* low, i
     });
 }
 
+uint32_t ZvFilterInputs(const ZvFilter* filter) {
+    if (!filter) return 0;
+    const zv::FilterInputs in = filter->filter.Inputs();
+    return in.controls | (in.t ? ZV_INPUT_T : 0) | (in.total ? ZV_INPUT_TOTAL : 0);
+}
+
 ZvStatus ZvRender(const ZvFilter* filter, const ZvImage* source, const ZvImage* target,
                   const ZvRenderOptions* options) {
     if (!filter) return Null("filter");

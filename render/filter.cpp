@@ -58,6 +58,7 @@ std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
         if (k == 3) f->addsAlpha = best->channels == kAlpha;
         f->visitingOrder = f->visitingOrder || DependsOnVisitingOrder(f->trees[k]);
         f->readsAlpha = f->readsAlpha || ReadsAlpha(f->trees[k]);
+        AddInputs(f->trees[k], f->inputs);
     }
     if (!f->visitingOrder) Group(*f);
     return f;
@@ -100,6 +101,10 @@ const ControlDefault& Filter::Control(int k) const {
 
 std::string Filter::Origin(int channel) const {
     return Computes(channel) ? data_->origins[channel] : std::string();
+}
+
+FilterInputs Filter::Inputs() const {
+    return data_->inputs;
 }
 
 bool Filter::VisitingOrder() const {

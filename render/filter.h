@@ -28,6 +28,7 @@ struct FilterData {
     bool visitingOrder = false;              // a used formula calls put or rnd
     bool addsAlpha = false;                  // alpha has a formula of its own
     bool readsAlpha = false;                 // a formula has a, src or rad
+    FilterInputs inputs;                     // what the used formulas read
     std::vector<SpanGroup> groups;           // empty when visitingOrder
     std::array<ControlDefault, 8> controls;  // from a filter file
     std::vector<Tree> owned;

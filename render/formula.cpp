@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "eval/eval.h"
 #include "front/explain.h"
 #include "front/parse.h"
 #include "front/tree.h"
@@ -148,6 +149,47 @@ bool DependsOnVisitingOrder(const ExprNode* root) {
 
 bool ReadsAlpha(const ExprNode* root) {
     return HasKind(root, [](const KindInfo& k) { return k.readsAlpha; });
+}
+
+namespace {
+
+// Whether a subtree has the same value everywhere: none of its kinds reads
+// the context or has an effect.
+bool Constant(const ExprNode* node) {
+    return !HasKind(node, [](const KindInfo& k) {
+        const Depends d = k.depends;
+        return d.position || d.channel || d.context || d.effect;
+    });
+}
+
+// The controls a call reads through its first argument i: ctl and val read
+// control i, map the pair 2i and 2i + 1; out of range they read none.
+unsigned ControlsRead(const ExprNode* node) {
+    const int32_t kind = node->kind;
+    if (kind != ZV_CTL && kind != ZV_VAL && kind != ZV_MAP) return 0;
+    const ExprNode* index = node->children[0];
+    if (!index || !Constant(index)) return 0xFFu;
+    PixelContext none{};
+    const uint32_t i = uint32_t(Evaluate(index, none));
+    if (kind == ZV_MAP) return i < 4 ? 3u << (2 * i) : 0;
+    return i < 8 ? 1u << i : 0;
+}
+
+}  // namespace
+
+void AddInputs(const ExprNode* root, FilterInputs& inputs) {
+    std::vector<const ExprNode*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        const ExprNode* node = pending.back();
+        pending.pop_back();
+        inputs.controls |= ControlsRead(node);
+        inputs.t = inputs.t || node->kind == 't';
+        inputs.total = inputs.total || node->kind == ZV_TOTAL;
+        for (int32_t i = 0; i < node->childCount; ++i) {
+            if (node->children[i]) pending.push_back(node->children[i]);
+        }
+    }
 }
 
 }  // namespace zv

@@ -33,4 +33,7 @@ bool DependsOnVisitingOrder(const ExprNode* root);
 // Whether the tree may read channel 3 of some pixel.
 bool ReadsAlpha(const ExprNode* root);
 
+// What the tree reads of the render's settings, added to inputs.
+void AddInputs(const ExprNode* root, FilterInputs& inputs);
+
 }  // namespace zv

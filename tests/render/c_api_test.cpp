@@ -28,6 +28,32 @@ ZvImage ImageOf(test::Picture& p) {
     return {p.bytes.data(), p.width, p.height, p.channels, p.stride};
 }
 
+// The sliders a host shows: only what the computed channels' formulas read,
+// every control where the number is computed.
+TEST(CApi, InputsAreWhatTheChosenFormulasRead) {
+    const struct {
+        const char* formula;
+        uint32_t channels, inputs;
+    } cases[] = {
+        {"255 - c", 15, 0},
+        {"ctl(2) + val(5, 0, 9) + ctl(8) + val(-1, 0, 1) + ctl(1 + 2 * 3)", 15, 0b10100100},
+        {"map(1, c) + map(3, c) + map(4, c)", 15, 0b11001100},
+        {"ctl(x & 7)", 1, 0xFF},
+        {"x < 9 ? t : total", 4, ZV_INPUT_T | ZV_INPUT_TOTAL},
+        {"r ? 1 : map(t, 0)", 2, 0xFF | ZV_INPUT_T},
+    };
+    for (const auto& k : cases) {
+        FilterHandle f(k.formula, k.channels);
+        EXPECT_EQ(ZvFilterInputs(f.filter), k.inputs) << k.formula;
+    }
+    const std::string file = "ctl0: A = 1\nr: ctl(0)\nrgb: ctl(1) + t\n";
+    ZvFilter* filter = nullptr;
+    ASSERT_EQ(ZvFilterFromFile(file.data(), file.size(), "f.zvf", &filter), ZV_OK);
+    EXPECT_EQ(ZvFilterInputs(filter), 0b11 | ZV_INPUT_T);  // r's own formula wins for red
+    ZvFilterFree(filter);
+    EXPECT_EQ(ZvFilterInputs(nullptr), 0u);
+}
+
 TEST(CApi, FormulasAndFilterFilesThatDoNotCompileSayWhy) {
     ZvFilter* filter = reinterpret_cast<ZvFilter*>(&filter);
     EXPECT_EQ(ZvFilterFromFormula("x + * 2", 15, &filter), ZV_BAD_FORMULA);

@@ -103,6 +103,14 @@ ZV_RENDER_API const char* ZvFilterControlName(const ZvFilter* filter, int32_t k)
 ZV_RENDER_API ZvStatus ZvFilterControlRange(const ZvFilter* filter, int32_t k, int32_t* low,
                                             int32_t* high);
 
+/* What the filter's formulas read of the options: bit k (0..7) for control
+ * k (a control whose number is computed sets all eight), ZV_INPUT_T for t,
+ * ZV_INPUT_TOTAL for total; 0 for a null filter. A host shows the sliders
+ * of these. */
+#define ZV_INPUT_T (1u << 8)
+#define ZV_INPUT_TOTAL (1u << 9)
+ZV_RENDER_API uint32_t ZvFilterInputs(const ZvFilter* filter);
+
 /* Renders filter over source into target; options may be null. */
 ZV_RENDER_API ZvStatus ZvRender(const ZvFilter* filter, const ZvImage* source,
                                 const ZvImage* target, const ZvRenderOptions* options);

@@ -147,6 +147,15 @@ ZV_RENDER_API FilterFile ParseFilterFile(std::string_view text, const std::strin
 // The file's control values, 0 for those it does not give.
 ZV_RENDER_API std::array<int32_t, 8> ControlValues(const FilterFile& file);
 
+// What a filter's formulas read of a render's settings, so that a host
+// shows only the sliders that matter: bit k of controls for control k (a
+// control whose number is computed counts as all eight), and whether t or
+// total appear.
+struct FilterInputs {
+    unsigned controls = 0;
+    bool t = false, total = false;
+};
+
 struct FilterData;
 
 // Compiled formulas, one chosen per channel. Immutable and cheap to copy;
@@ -167,6 +176,8 @@ class ZV_RENDER_API Filter {
     const ControlDefault& Control(int k) const;
     // Where channel k's formula came from: "formula for r in f.zvf".
     std::string Origin(int channel) const;
+    // The settings the formulas of the channels computed read.
+    FilterInputs Inputs() const;
     // Whether put or rnd make the visiting order matter.
     bool VisitingOrder() const;
     // What in the formulas may not mean what it says, in the order written.
