@@ -119,6 +119,16 @@ py::array Render(const PyFilter& f, py::array image, py::handle controls, py::ha
     return *out;
 }
 
+// Which controls, and whether t and total, the formulas read.
+py::object Inputs(const py::object& type, const PyFilter& f) {
+    const zv::FilterInputs in = f.filter.Inputs();
+    py::list controls;
+    for (int k = 0; k < 8; ++k) {
+        if (in.controls & (1u << k)) controls.append(k);
+    }
+    return type(py::tuple(controls), in.t, in.total);
+}
+
 void TranslateErrors(py::module_& m) {
     static py::exception<zv::Error> formulaError(m, "FormulaError", PyExc_ValueError);
     py::register_exception_translator([](std::exception_ptr p) {
@@ -146,6 +156,9 @@ PYBIND11_MODULE(_zorvan, m) {
     m.doc() = "Zorvan's per-pixel image-filter formulas on NumPy arrays.";
     TranslateErrors(m);
     m.attr("__version__") = ZV_RENDER_VERSION;
+    m.attr("Inputs") = py::module_::import("collections")
+                           .attr("namedtuple")("Inputs", py::make_tuple("controls", "t", "total"),
+                                               py::arg("module") = "zorvan");
 
     py::class_<PyFilter>(m, "Filter", R"(A compiled filter: a formula per channel.
 
@@ -183,6 +196,10 @@ Calling a filter renders it over an image.)")
                 return PyFilter(Recipe{{}, std::pair{text, "examples/" + name + ".zvf"}});
             },
             py::arg("name"), "One of the built-in examples (zorvan.examples() lists them).")
+        .def_property_readonly(
+            "inputs", [inputs = m.attr("Inputs")](const PyFilter& f) { return Inputs(inputs, f); },
+            "What the formulas read: Inputs(controls, t, total), the numbers of the controls\n"
+            "(all eight where a control's number is computed) and whether t and total appear.")
         .def_property_readonly("title", [](const PyFilter& f) { return f.file.title; })
         .def_property_readonly(
             "visiting_order", [](const PyFilter& f) { return f.filter.VisitingOrder(); },

@@ -124,6 +124,17 @@ def test_every_setting_out_of_range_is_refused_by_name(picture, settings, error,
         zorvan.Filter.example("twirl")(picture, **settings)
 
 
+def test_inputs_say_what_the_formulas_read():
+    cases = {
+        "c": ((), False, False),
+        "ctl(3) + val(1, 0, 9) + t": ((1, 3), True, False),
+        "ctl(x) * total": (tuple(range(8)), False, True),
+    }
+    for formula, want in cases.items():
+        assert zorvan.Filter(formula).inputs == want, formula
+    assert zorvan.Filter.example("twirl").inputs.controls == (0,)
+
+
 UNMADE = [
     zorvan.Filter.__new__(zorvan.Filter),
     pickle.loads(b"\x80\x02czorvan._zorvan\nFilter\n)\x81."),  # no state
