@@ -5,52 +5,19 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "examples/examples.h"
+#include "python/arguments.h"
+#include "python/filter.h"
 #include "zorvan/render.hpp"
 
 namespace py = pybind11;
 
 namespace {
-
-// What a filter was made from, kept so that it pickles (Dask sends filters
-// to its workers) and compiles again on the other side.
-struct Recipe {
-    std::vector<std::pair<std::string, std::string>> formulas;  // key ("r", "all", ...), text
-    std::optional<std::pair<std::string, std::string>> file;    // text, name
-};
-
-const std::pair<const char*, zv::ChannelSet> kKeys[] = {
-    {"all", zv::kAllChannels}, {"rgb", zv::kColourChannels},
-    {"r", zv::kRed},           {"g", zv::kGreen},
-    {"b", zv::kBlue},          {"a", zv::kAlpha},
-};
-
-zv::FilterFile Compose(const Recipe& s) {
-    if (s.file) return zv::ParseFilterFile(s.file->first, s.file->second);
-    zv::FilterFile file;
-    for (const auto& [key, text] : s.formulas) {
-        for (const auto& [name, channels] : kKeys) {
-            if (key != name) continue;
-            const std::string label = key == "all" ? "formula" : "formula for " + key;
-            file.formulas.push_back({channels, {text, label, {}, {}}, 0});
-        }
-    }
-    if (file.formulas.empty()) throw py::value_error("a filter needs at least one formula");
-    return file;
-}
-
-struct PyFilter {
-    Recipe source;
-    zv::FilterFile file;
-    zv::Filter filter;
-
-    explicit PyFilter(Recipe s) : source(std::move(s)), file(Compose(source)), filter(file) {}
-};
 
 // A source array as a view, copied once when its pixels are not packed
 // (each row's channels interleaved, rows any distance apart).
@@ -104,55 +71,36 @@ zv::MutableImageView Target(py::array& out) {
             static_cast<size_t>(out.strides(0))};
 }
 
-using Controls = std::variant<std::vector<int32_t>, py::dict>;
-
-zv::RenderSettings Settings(const PyFilter& f, const std::optional<Controls>& controls, int32_t t,
-                            int32_t total, unsigned threads) {
+zv::RenderSettings Settings(const PyFilter& f, py::handle controls, py::handle t,
+                            py::handle total) {
     zv::RenderSettings s;
-    s.controls = zv::ControlValues(f.file);
-    s.t = t;
-    s.total = total;
-    s.threads = threads;
-    if (!controls) return s;
-    if (const auto* list = std::get_if<std::vector<int32_t>>(&*controls)) {
-        if (list->size() > 8) throw py::value_error("controls: at most 8 values");
-        for (size_t k = 0; k < list->size(); ++k) s.controls[k] = (*list)[k];
-        return s;
-    }
-    for (const auto& [key, value] : std::get<py::dict>(*controls)) {
-        int index = -1;
-        if (py::isinstance<py::int_>(key)) {
-            index = key.cast<int>();
-        } else {
-            const auto name = key.cast<std::string>();
-            for (int k = 0; k < 8; ++k) {
-                if (!name.empty() && f.file.controls[k].name == name) index = k;
-            }
-            if (index < 0)
-                throw py::value_error("controls: the filter has no control called " + name);
-        }
-        if (index < 0 || index > 7) throw py::value_error("controls: indices are 0 to 7");
-        s.controls[index] = value.cast<int32_t>();
-    }
+    s.controls = Controls(f.file, controls);
+    s.t = Whole<int32_t>(t, "t");
+    s.total = Whole<int32_t>(total, "total");
     return s;
 }
 
-py::array Render(const PyFilter& f, py::array image, const std::optional<Controls>& controls,
-                 int32_t t, int32_t total, unsigned threads,
-                 const std::optional<std::tuple<int32_t, int32_t, int32_t, int32_t>>& region,
-                 int32_t step, std::optional<py::array> out) {
+// Sized for the part of the region inside the image: a region outside it
+// is the render's to refuse, with its message, before it looks at the
+// target.
+int32_t Sampled(int32_t length, int32_t size, int32_t step) {
+    return (std::clamp(length, 1, size) - 1) / step + 1;
+}
+
+py::array Render(const PyFilter& f, py::array image, py::handle controls, py::handle t,
+                 py::handle total, py::handle threads, py::handle region, py::handle step,
+                 std::optional<py::array> out) {
     const SourceArray source = Input(std::move(image));
-    zv::RenderSettings settings = Settings(f, controls, t, total, threads);
-    settings.step = step;
-    zv::Rect r{0, 0, source.view.width, source.view.height};
-    if (region) {
-        const auto [x, y, w, h] = *region;
-        r = settings.region = {x, y, w, h};
-    }
+    zv::RenderSettings settings = Settings(f, controls, t, total);
+    settings.threads = Whole<unsigned>(threads, "threads");
+    settings.step = static_cast<int32_t>(WholeNumber(step, "step", 1, INT32_MAX));
+    settings.region = Region(region);
     if (!out) {
-        const int32_t width = step > 0 && r.width > 0 ? (r.width - 1) / step + 1 : r.width;
-        const int32_t height = step > 0 && r.height > 0 ? (r.height - 1) / step + 1 : r.height;
-        out = py::array_t<uint8_t>({std::max(height, 0), std::max(width, 0),
+        const zv::Rect r = settings.region;
+        const bool whole = r.x == 0 && r.y == 0 && r.width == 0 && r.height == 0;
+        const int32_t w = source.view.width, h = source.view.height;
+        out = py::array_t<uint8_t>({Sampled(whole ? h : r.height, h, settings.step),
+                                    Sampled(whole ? w : r.width, w, settings.step),
                                     f.filter.TargetChannels(source.view.channels)});
     }
     const zv::MutableImageView target = Target(*out);
@@ -169,6 +117,16 @@ py::array Render(const PyFilter& f, py::array image, const std::optional<Control
     }
     if (status == zv::Status::kCancelled) throw py::error_already_set();
     return *out;
+}
+
+// Which controls, and whether t and total, the formulas read.
+py::object Inputs(const py::object& type, const PyFilter& f) {
+    const zv::FilterInputs in = f.filter.Inputs();
+    py::list controls;
+    for (int k = 0; k < 8; ++k) {
+        if (in.controls & (1u << k)) controls.append(k);
+    }
+    return type(py::tuple(controls), in.t, in.total);
 }
 
 void TranslateErrors(py::module_& m) {
@@ -198,6 +156,9 @@ PYBIND11_MODULE(_zorvan, m) {
     m.doc() = "Zorvan's per-pixel image-filter formulas on NumPy arrays.";
     TranslateErrors(m);
     m.attr("__version__") = ZV_RENDER_VERSION;
+    m.attr("Inputs") = py::module_::import("collections")
+                           .attr("namedtuple")("Inputs", py::make_tuple("controls", "t", "total"),
+                                               py::arg("module") = "zorvan");
 
     py::class_<PyFilter>(m, "Filter", R"(A compiled filter: a formula per channel.
 
@@ -235,6 +196,10 @@ Calling a filter renders it over an image.)")
                 return PyFilter(Recipe{{}, std::pair{text, "examples/" + name + ".zvf"}});
             },
             py::arg("name"), "One of the built-in examples (zorvan.examples() lists them).")
+        .def_property_readonly(
+            "inputs", [inputs = m.attr("Inputs")](const PyFilter& f) { return Inputs(inputs, f); },
+            "What the formulas read: Inputs(controls, t, total), the numbers of the controls\n"
+            "(all eight where a control's number is computed) and whether t and total appear.")
         .def_property_readonly("title", [](const PyFilter& f) { return f.file.title; })
         .def_property_readonly(
             "visiting_order", [](const PyFilter& f) { return f.filter.VisitingOrder(); },
@@ -261,7 +226,10 @@ Calling a filter renders it over an image.)")
             "The controls the filter file gives: (index, name, default) each.")
         .def(
             "target_channels",
-            [](const PyFilter& f, int32_t channels) { return f.filter.TargetChannels(channels); },
+            [](const PyFilter& f, py::handle channels) {
+                return f.filter.TargetChannels(
+                    static_cast<int32_t>(WholeNumber(channels, "source_channels", 3, 4)));
+            },
             py::arg("source_channels"),
             "The channels of a result for a source with 3 or 4 channels.")
         .def("__call__", &Render, py::arg("image"), py::kw_only(), py::arg("controls") = py::none(),
@@ -269,27 +237,25 @@ Calling a filter renders it over an image.)")
              py::arg("region") = py::none(), py::arg("step") = 1, py::arg("out") = py::none(),
              R"(Renders the filter over image, a uint8 array (height, width, 3 or 4).
 
-controls: up to 8 values, or a dict by index or by the filter file's names;
-unset ones keep the file's defaults. t, total: the frame and the number of
+controls: up to 8 values, or a dict by index or by the filter file's names
+in any case; unset ones keep the file's defaults. Numbers are whole (2.0
+is taken, 2.5 raises ValueError). t, total: the frame and the number of
 frames less one. threads: 0 for every core. region: (x, y, width, height),
-render only that part of the full result; step: every step-th pixel of it,
-an exact preview. out: an array to render into (it must not share memory
+render only that part of the full result (None or all zero: the whole
+image); step: every step-th pixel of it, an exact preview. out: an array to render into (it must not share memory
 with image). Returns the result; the GIL is released while rendering.)")
-        .def(py::pickle(
-            [](const PyFilter& f) { return py::make_tuple(f.source.formulas, f.source.file); },
-            [](const py::tuple& state) {
-                using Formulas = std::vector<std::pair<std::string, std::string>>;
-                using File = std::optional<std::pair<std::string, std::string>>;
-                return PyFilter(Recipe{state[0].cast<Formulas>(), state[1].cast<File>()});
-            }));
+        .def(py::pickle(&StateOf, &FromState));
 
     m.def(
         "evaluate",
-        [](const PyFilter& f, py::array image, int32_t x, int32_t y, int32_t channel,
-           const std::optional<Controls>& controls, int32_t t, int32_t total) {
+        [](const PyFilter& f, py::array image, py::handle x, py::handle y, py::handle channel,
+           py::handle controls, py::handle t, py::handle total) {
             const SourceArray source = Input(std::move(image));
-            return zv::Evaluate(f.filter, source.view, x, y, channel,
-                                Settings(f, controls, t, total, 1));
+            zv::RenderSettings settings = Settings(f, controls, t, total);
+            settings.threads = 1;
+            return zv::Evaluate(f.filter, source.view, Whole<int32_t>(x, "x"),
+                                Whole<int32_t>(y, "y"), Whole<int32_t>(channel, "channel"),
+                                settings);
         },
         py::arg("filter"), py::arg("image"), py::arg("x"), py::arg("y"), py::arg("channel"),
         py::arg("controls"), py::arg("t"), py::arg("total"));

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 bash scripts/deps.sh valgrind
-cmake -S . -B "$build" -G Ninja
+cmake -S . -B "$build" -G Ninja -DZORVAN_WERROR=ON
 cmake --build "$build"
 find "$build/tests" -type f -executable -name '*_test' -print0 | sort -z |
   xargs -0 -P2 -I{} valgrind -q --error-exitcode=1 \

@@ -69,8 +69,10 @@ def test_regions_and_steps_are_parts_of_the_full_result(picture):
     assert np.array_equal(twirl(picture, region=(10, 5, 20, 30)), whole[5:35, 10:30])
     assert np.array_equal(twirl(picture, step=4), whole[::4, ::4])
     assert np.array_equal(twirl(picture, region=(3, 2, 40, 30), step=3), whole[2:32:3, 3:43:3])
-    with pytest.raises(ValueError, match="does not lie within the 53x37 image"):
-        twirl(picture, region=(50, 0, 10, 10))
+    assert np.array_equal(twirl(picture, region=(0, 0, 0, 0)), whole)
+    for region in [(50, 0, 10, 10), (0, 0, -1, 5), (0, 0, 2**31 - 1, 2**31 - 1)]:
+        with pytest.raises(ValueError, match="does not lie within the 53x37 image"):
+            twirl(picture, region=region)
 
 
 def test_controls_by_index_name_and_default(picture):
@@ -83,6 +85,83 @@ def test_controls_by_index_name_and_default(picture):
         twirl(picture, controls={"Spin": 1})
     assert zorvan.eval("ctl(3) + t * 10 + total", picture, controls=[0, 0, 0, 5], t=2, total=4) == 29
     assert zorvan.eval("src(x, y, 2) - b + x * 1000", picture, x=7, y=3) == 7000
+
+
+def test_controls_take_whole_floats_and_names_in_any_case(picture):
+    twirl = zorvan.Filter.example("twirl")
+    want = twirl(picture, controls={0: 200})
+    for controls in [{"Twist": 200.0}, {"tWIST": 200}, {np.int64(0): np.float32(200)}, [200.0], np.array([200])]:
+        assert np.array_equal(twirl(picture, controls=controls), want), controls
+
+
+WHOLE = "must be a whole number from"
+
+
+@pytest.mark.parametrize(
+    "settings, error, message",
+    [
+        ({"controls": {2**40: 1}}, ValueError, f"controls: an index {WHOLE} 0 to 7, not 1099511627776"),
+        ({"controls": {-1: 1}}, ValueError, "controls: an index"),
+        ({"controls": {"Twist": 200.5}}, ValueError, f"controls\['Twist'\] {WHOLE} -2147483648 to 2147483647, not 200.5"),
+        ({"controls": [0, 2**31]}, ValueError, f"controls\[1\] {WHOLE}"),
+        ({"controls": [float("nan")]}, ValueError, f"controls\[0\] {WHOLE}"),
+        ({"controls": {0: "1"}}, TypeError, f"controls\[0\] {WHOLE}"),
+        ({"controls": [0] * 9}, ValueError, "controls: at most 8 values"),
+        ({"controls": "12"}, TypeError, "controls: up to 8 values or a dict"),
+        ({"controls": {"Spin": 1}}, ValueError, "no control called Spin; its controls are Twist"),
+        ({"t": 2**31}, ValueError, f"t {WHOLE}"),
+        ({"total": -(2**31) - 1}, ValueError, f"total {WHOLE}"),
+        ({"threads": -1}, ValueError, f"threads {WHOLE} 0 to 4294967295"),
+        ({"step": 0}, ValueError, f"step {WHOLE} 1 to"),
+        ({"step": 2**40}, ValueError, f"step {WHOLE}"),
+        ({"region": (0, 0, 2**32, 1)}, ValueError, f"region width {WHOLE}"),
+        ({"region": (0, 0.5, 1, 1)}, ValueError, f"region y {WHOLE}"),
+        ({"region": (0, 0, 1)}, TypeError, "region: \(x, y, width, height\)"),
+    ],
+)
+def test_every_setting_out_of_range_is_refused_by_name(picture, settings, error, message):
+    with pytest.raises(error, match=message):
+        zorvan.Filter.example("twirl")(picture, **settings)
+
+
+def test_inputs_say_what_the_formulas_read():
+    cases = {
+        "c": ((), False, False),
+        "ctl(3) + val(1, 0, 9) + t": ((1, 3), True, False),
+        "ctl(x) * total": (tuple(range(8)), False, True),
+    }
+    for formula, want in cases.items():
+        assert zorvan.Filter(formula).inputs == want, formula
+    assert zorvan.Filter.example("twirl").inputs.controls == (0,)
+
+
+UNMADE = [
+    zorvan.Filter.__new__(zorvan.Filter),
+    pickle.loads(b"\x80\x02czorvan._zorvan\nFilter\n)\x81."),  # no state
+]
+
+
+@pytest.mark.parametrize("unmade", UNMADE)
+def test_an_unmade_filter_raises_type_error_everywhere(unmade, picture):
+    uses = [lambda f: f(picture), lambda f: f.target_channels(3), pickle.dumps,
+            lambda f: zorvan.eval(f, picture)]
+    uses += [lambda f, name=name: getattr(f, name)
+             for name, member in vars(zorvan.Filter).items() if isinstance(member, property)]
+    assert len(uses) > 8
+    for use in uses:
+        with pytest.raises(TypeError, match="this Filter was never made"):
+            use(unmade)
+
+
+@pytest.mark.parametrize(
+    "state, error, message",
+    [((), TypeError, "a Filter's state is"), (([(1, 2)], None), TypeError, "a Filter's state is"),
+     (([("all", "c")], 5), TypeError, "a Filter's state is"),
+     (([("q", "c")], None), ValueError, "no channels called q")],
+)
+def test_a_malformed_pickle_state_is_refused(state, error, message):
+    with pytest.raises(error, match=message):
+        zorvan.Filter.__new__(zorvan.Filter).__setstate__(state)
 
 
 def test_numbers_past_32_bits_warn():

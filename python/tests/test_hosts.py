@@ -54,3 +54,28 @@ def test_filters_with_effects_are_one_tile(picture):
     assert grain.visiting_order
     assert np.array_equal(batch.render_tiles(grain, picture, rows_per_task=4).compute(scheduler="sync"),
                           grain(picture))
+
+
+@pytest.mark.parametrize("name", ["twirl", "grain"])
+def test_tiles_are_the_full_render_for_any_band_step_and_region(picture, name):
+    f = zorvan.Filter.example(name)
+    for rows in (1, 7, 64):
+        for step in (1, 2, 3, 50):
+            for region in (None, (5, 11, 40, 20)):
+                tiled = batch.render_tiles(f, picture, rows, step=step, region=region)
+                assert np.array_equal(tiled.compute(scheduler="sync"), f(picture, step=step, region=region)), (rows, step, region)
+
+
+@pytest.mark.parametrize(
+    "settings, error, message",
+    [
+        ({"rows_per_task": 0}, ValueError, "rows_per_task must be 1 or more"),
+        ({"step": 0}, ValueError, "step must be a whole number"),
+        ({"region": (0, 0, 60, 10)}, ValueError, "does not lie within the 53x37 image"),
+        ({"controls": {"Twist": 0.5}}, ValueError, "must be a whole number"),
+        ({"out": None}, TypeError, "out= is not taken"),
+    ],
+)
+def test_tiles_refuse_bad_settings_before_any_task(picture, settings, error, message):
+    with pytest.raises(error, match=message):
+        batch.render_tiles(zorvan.Filter.example("twirl"), picture, **settings)

@@ -13,14 +13,16 @@ Each worker renders with every core it has (``threads=0``); give
 ``threads=1`` when a worker process per core is started instead.
 
 One large image: ``render_tiles`` splits the result into bands of rows, one
-task each, through the region of interest. Every formula may read any
-pixel (``src``, ``rad``) and sees the whole image's size and centre, so
-every task gets the whole source (Dask sends it to each worker once) and
-renders only its band: exact for every formula. Filters that call ``put``
+task each, through the region of interest; with a step, each band is a
+multiple of it, so the bands together are exactly the full render. Every
+formula may read any pixel (``src``, ``rad``) and sees the whole image's
+size and centre, so every task gets the whole source (Dask sends it to
+each worker once) and renders only its band: exact for every formula. Filters that call ``put``
 or ``rnd`` depend on the visiting order from the first row, so they are
 rendered whole in one task.
 """
 
+import operator
 import os
 
 import numpy as np
@@ -50,22 +52,40 @@ def filter_files(paths, filter_, out_dir, **settings):
     return bag.map(_render_file, filter_, out_dir, settings)
 
 
-def _band(filter_, image, top, rows, settings):
-    width = image.shape[1]
-    return filter_(image, region=(0, top, width, rows), **settings)
+def _band(filter_, image, region, settings):
+    return filter_(image, region=region, **settings)
 
 
-def render_tiles(filter_, image, rows_per_task=512, **settings):
-    """A dask.delayed array: filter_ over image, one task per band of
-    rows_per_task rows (one task for filters with put or rnd)."""
+def _check(filter_, image, region, step, settings):
+    """One pixel of the same render (a step past both sides): a bad image,
+    region, step or setting raises here, with the render's message, not
+    later in a worker."""
+    probe = max([step, *np.shape(image)[:2]]) if step >= 1 else step
+    filter_(image, region=region, step=probe, **settings)
+
+
+def render_tiles(filter_, image, rows_per_task=512, *, region=None, step=1, **settings):
+    """A dask.delayed array, exactly filter_(image, region=region,
+    step=step, **settings): one task per band of about rows_per_task rows,
+    each a multiple of step so that every band samples the full result's
+    rows (one task for filters with put or rnd)."""
     import dask
 
-    height = image.shape[0]
+    if "out" in settings:
+        raise TypeError("render_tiles: out= is not taken; the result is a new array")
+    rows_per_task = operator.index(rows_per_task)
+    if rows_per_task < 1:
+        raise ValueError(f"rows_per_task must be 1 or more, not {rows_per_task}")
+    _check(filter_, image, region, step, settings)
+    step = int(step)
+    height, width = np.shape(image)[:2]
+    whole = region is None or not any(region)
+    x, y, w, h = (0, 0, width, height) if whole else (int(v) for v in region)
+    band = h if filter_.visiting_order else -(-rows_per_task // step) * step
     source = dask.delayed(image, pure=True)
-    if filter_.visiting_order:
-        rows_per_task = height
+    settings = {**settings, "step": step}
     bands = [
-        dask.delayed(_band, pure=True)(filter_, source, top, min(rows_per_task, height - top), settings)
-        for top in range(0, height, rows_per_task)
+        dask.delayed(_band, pure=True)(filter_, source, (x, top, w, min(band, y + h - top)), settings)
+        for top in range(y, y + h, band)
     ]
     return dask.delayed(np.concatenate, pure=True)(bands, axis=0)
