@@ -16,9 +16,9 @@ One large image: ``render_tiles`` splits the result into bands of rows, one
 task each, through the region of interest. Every formula may read any
 pixel (``src``, ``rad``) and sees the whole image's size and centre, so
 every task gets the whole source (Dask sends it to each worker once) and
-renders only its band: exact for every formula. Filters that call ``put``
-or ``rnd`` depend on the visiting order from the first row, so they are
-rendered whole in one task.
+renders only its band: exact for every formula. Filters that call ``rnd``
+or share cells between pixels depend on the visiting order from the first
+row, so they are rendered whole in one task.
 """
 
 import os
@@ -57,7 +57,7 @@ def _band(filter_, image, top, rows, settings):
 
 def render_tiles(filter_, image, rows_per_task=512, **settings):
     """A dask.delayed array: filter_ over image, one task per band of
-    rows_per_task rows (one task for filters with put or rnd)."""
+    rows_per_task rows (one task for filters in visiting order)."""
     import dask
 
     height = image.shape[0]
