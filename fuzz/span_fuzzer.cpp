@@ -6,6 +6,8 @@
 // on whole rows of interleaved pixels (render/span_rows.h). Runs start inside and
 // outside the image and reach past it, with the loops of any instruction set
 // this processor runs; the input's layout is described in fuzz/host.h.
+// Formulas whose cells are local (render/cells.h) compile too: whatever the
+// host's cells hold, their values must not show.
 #include <cstdio>
 #include <vector>
 

@@ -7,6 +7,7 @@
 #include "api/zorvan.h"
 #include "eval/builtins.h"
 #include "eval/eval.h"
+#include "eval/program.h"
 #include "zorvan/render.hpp"
 
 namespace zv {
@@ -40,13 +41,14 @@ inline void MoveTo(PixelContext& context, const uint8_t* pixel, int32_t x, int32
     context.blue = pixel[2];
 }
 
-// The raw value of tree for channel k of the pixel the context is at; the
-// source pixel has sourceChannels channels (alpha is 255 when it has none).
-inline int32_t EvaluateChannel(const ExprNode* tree, PixelContext& context, const uint8_t* pixel,
-                               int32_t sourceChannels, int32_t k) {
+// The raw value of tree for channel k of the pixel the context is at, by
+// its program where it has one (the same value and writes); the source
+// pixel has sourceChannels channels (alpha is 255 when it has none).
+inline int32_t EvaluateChannel(const ExprNode* tree, const Program* program, PixelContext& context,
+                               const uint8_t* pixel, int32_t sourceChannels, int32_t k) {
     context.channel = k;
     context.current = k < sourceChannels ? pixel[k] : 255;
-    return Evaluate(tree, context);
+    return program ? Run(*program, context) : Evaluate(tree, context);
 }
 
 inline uint8_t ClampToByte(int32_t value) {

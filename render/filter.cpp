@@ -46,20 +46,26 @@ void Group(FilterData& f) {
 
 std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
     auto f = std::make_shared<FilterData>();
-    for (const FormulaOffer& offer : offers)
+    for (const FormulaOffer& offer : offers) {
         f->owned.push_back(CompileFormula(offer.formula, &f->warnings));
+        f->compiled.push_back(zv::Compile(*f->owned.back()));
+    }
     for (int k = 0; k < 4; ++k) {
         size_t index = 0;
         const FormulaOffer* best = Choose(offers, k, index);
         if (!best) continue;
         f->trees[k] = f->owned[index].get();
+        f->programs[k] = f->compiled[index].get();
         const FormulaText& text = best->formula;
         f->origins[k] = text.file.empty() ? text.label : text.label + " in " + text.file;
         if (k == 3) f->addsAlpha = best->channels == kAlpha;
-        f->visitingOrder = f->visitingOrder || DependsOnVisitingOrder(f->trees[k]);
         f->readsAlpha = f->readsAlpha || ReadsAlpha(f->trees[k]);
         AddInputs(f->trees[k], f->inputs);
     }
+    std::vector<const ExprNode*> used;
+    for (const ExprNode* tree : f->trees)
+        if (tree) used.push_back(tree);
+    f->visitingOrder = DependsOnVisitingOrder(used);
     if (!f->visitingOrder) Group(*f);
     return f;
 }
@@ -122,7 +128,7 @@ int32_t Filter::TargetChannels(int32_t sourceChannels) const {
 std::string Filter::Path(int channel, int32_t channels, unsigned threads) const {
     if (channel >= channels) return "none";
     if (!Computes(channel)) return "kept";
-    if (data_->visitingOrder) return "per-pixel, 1 thread in visiting order (put/rnd)";
+    if (data_->visitingOrder) return "per-pixel, 1 thread in visiting order (rnd, cells)";
     for (const SpanGroup& g : data_->groups) {
         if (std::find(g.channels.begin(), g.channels.end(), channel) == g.channels.end()) continue;
         if (g.program) return "span, " + Threads(threads);

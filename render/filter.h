@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/program.h"
 #include "render/formula.h"
 #include "render/span.h"
 #include "zorvan/render.hpp"
@@ -24,14 +25,16 @@ struct SpanGroup {
 
 struct FilterData {
     std::array<const ExprNode*, 4> trees{};  // per channel; null keeps the channel
+    std::array<const Program*, 4> programs{};  // per channel; null takes the tree walk
     std::array<std::string, 4> origins;      // where each channel's formula came from
-    bool visitingOrder = false;              // a used formula calls put or rnd
+    bool visitingOrder = false;              // a used formula calls rnd or shares cells
     bool addsAlpha = false;                  // alpha has a formula of its own
     bool readsAlpha = false;                 // a formula has a, src or rad
     FilterInputs inputs;                     // what the used formulas read
     std::vector<SpanGroup> groups;           // empty when visitingOrder
     std::array<ControlDefault, 8> controls;  // from a filter file
     std::vector<Tree> owned;
+    std::vector<std::unique_ptr<Program>> compiled;  // of each owned tree
     std::vector<Warning> warnings;  // about every formula offered
 
     bool Computes(int channel) const { return trees[channel] != nullptr; }

@@ -7,6 +7,7 @@
 #include "front/explain.h"
 #include "front/parse.h"
 #include "front/tree.h"
+#include "render/cells.h"
 
 namespace zv {
 
@@ -143,8 +144,21 @@ bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&)) {
     return false;
 }
 
-bool DependsOnVisitingOrder(const ExprNode* root) {
-    return HasKind(root, [](const KindInfo& k) { return k.depends.effect; });
+bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees) {
+    bool puts = false, shares = false;
+    for (const ExprNode* root : trees) {
+        const bool draws = HasKind(root, [](const KindInfo& k) {
+            return k.depends.effect && k.code != ZV_PUT;  // rnd, and kinds without a row
+        });
+        if (draws) return true;
+        puts = puts || Puts(root);
+        shares = shares || !CellsAreLocal(root);
+    }
+    return puts && shares;
+}
+
+bool Puts(const ExprNode* root) {
+    return HasKind(root, [](const KindInfo& k) { return k.code == ZV_PUT; });
 }
 
 bool ReadsAlpha(const ExprNode* root) {

@@ -38,7 +38,8 @@ void CopyKeptChannels(const Job& job, int32_t j);
 void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelContext& context,
                     int32_t j);
 
-// The paths. Filters whose formulas call put or rnd take RenderOrdered; the
+// The paths. Filters whose formulas call rnd or read cells that other
+// evaluations wrote (render/cells.h) take RenderOrdered; the
 // others RenderSpans, in which formulas that cannot be compiled run per
 // pixel. RenderPerPixel evaluates every channel per pixel for any filter
 // without effects: what the span path must equal byte for byte.
@@ -46,8 +47,9 @@ Status RenderOrdered(const Job& job);
 Status RenderSpans(const Job& job);
 Status RenderPerPixel(const Job& job);
 
-// Render with its arguments checked, by the path it chooses or per pixel.
-enum class Path { kChosen, kPerPixel };
+// Render with its arguments checked, by the path it chooses, per pixel, or
+// per pixel in visiting order on one thread (what every path must equal).
+enum class Path { kChosen, kPerPixel, kOrdered };
 Status RenderBy(Path path, const Filter& filter, const ImageView& source,
                 const MutableImageView& target, const RenderSettings& settings);
 

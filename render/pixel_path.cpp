@@ -43,7 +43,7 @@ void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelC
         MoveTo(context, pixel, x, y);
         for (const int32_t k : computed) {
             target[k] = ClampToByte(
-                EvaluateChannel(job.filter.trees[k], context, pixel, job.source.channels, k));
+                EvaluateChannel(job.filter.trees[k], job.filter.programs[k], context, pixel, job.source.channels, k));
         }
     }
 }
@@ -69,7 +69,7 @@ Status RenderOrdered(const Job& job) {
             uint8_t* out = row.data() + static_cast<size_t>(x) * job.channels;
             for (const int32_t k : computed) {
                 out[k] = ClampToByte(
-                    EvaluateChannel(job.filter.trees[k], context, pixel, job.source.channels, k));
+                    EvaluateChannel(job.filter.trees[k], job.filter.programs[k], context, pixel, job.source.channels, k));
             }
         }
         if (kept) {

@@ -91,7 +91,7 @@ Status RenderBy(Path path, const Filter& filter, const ImageView& source,
     const Job job{
         f, source, target, settings, region, settings.step, Threads(settings.threads), channels};
     if (path == Path::kPerPixel) return RenderPerPixel(job);
-    if (f.visitingOrder) return RenderOrdered(job);
+    if (path == Path::kOrdered || f.visitingOrder) return RenderOrdered(job);
     return RenderSpans(job);
 }
 
@@ -115,7 +115,7 @@ int32_t Evaluate(const Filter& filter, const ImageView& source, int32_t x, int32
     const uint8_t* pixel = source.pixels + source.stride * y + size_t(x) * source.channels;
     MoveTo(context, pixel, x, y);
     const RandomScope random(settings.random);
-    return EvaluateChannel(f.trees[channel], context, pixel, source.channels, channel);
+    return EvaluateChannel(f.trees[channel], f.programs[channel], context, pixel, source.channels, channel);
 }
 
 }  // namespace zv

@@ -1,10 +1,14 @@
 // From a tree to a span program: one step per node that is not folded, in
 // post-order, so that every step comes after the steps it reads.
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
+#include "render/cells.h"
+#include "render/formula.h"
 #include "render/span.h"
 #include "render/span_interleaved.h"
 #include "render/span_kernels.h"
@@ -21,8 +25,8 @@ constexpr int32_t kMaxLanes = 1024;
 
 class Compiler {
    public:
-    Compiler(SpanProgram& p, bool interleaved, const SpanTaken& taken)
-        : p_(p), interleaved_(interleaved), taken_(taken) {}
+    Compiler(SpanProgram& p, bool interleaved, const SpanTaken& taken, bool cells)
+        : p_(p), interleaved_(interleaved), taken_(taken), cells_(cells) {}
 
     const char* reason = nullptr;
 
@@ -30,20 +34,27 @@ class Compiler {
         if (!n) return Fold(0);
         if (depth > kMaxDepth) return Refuse("nested too deeply");
         const int32_t kind = n->kind;
+        if (cells_ && (kind == ZV_PUT || kind == ZV_GET)) return Cell(*n, depth);
         if (const char* why = interleaved_ ? NotInterleaved(kind) : nullptr) return Refuse(why);
         const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (d.effect) return Refuse(EffectOf(kind));
         if (kind == ZV_NUMBER) return Fold(n->value);
         if (const int32_t child = Taken(n)) return Node(Child(*n, child), depth + 1);
-        if (kind == ZV_SEQ) {  // the left value goes, so only its effects would count
-            Pure(Child(*n, 0), depth + 1);
+        if (kind == ZV_SEQ) {  // the left value goes, so only its effects count
+            if (cells_) Node(Child(*n, 0), depth + 1);
+            else Pure(Child(*n, 0), depth + 1);
             return Node(Child(*n, 1), depth + 1);
         }
 
         SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
         SpanValue v{d.position, d.channel, -1};
         bool folds = !d.position && !d.channel && !d.context;
-        for (int32_t j = 0; j < s.arity; ++j) {
+        const bool lazy = RuleOf(kind).lazy;
+        Cells chosen, first;  // the cells after child 0, and after the first branch
+        for (int32_t i = 0; i < s.arity; ++i) {
+            const int32_t j = lazy ? i : s.arity - 1 - i;  // evaluation order, for the cells
+            if (lazy && j == 1) chosen = values_;
+            if (lazy && j == 2) first = std::exchange(values_, chosen);
             const int32_t a = Node(Child(*n, j), depth + 1);
             if (reason) return 0;
             // Pure, so the branch not taken may go; a fixed condition picks one.
@@ -55,6 +66,7 @@ class Compiler {
             v.varying = v.varying || p_.values[a].varying;
             v.channel = v.channel || p_.values[a].channel;
         }
+        if (lazy) Meet(kind == '?' ? first : chosen);
         if (folds) {
             auto arg = [&](int32_t j) { return p_.constants[s.args[j]]; };
             PixelContext unused{};
@@ -72,6 +84,30 @@ class Compiler {
     }
 
    private:
+    using Cells = std::map<int32_t, int32_t>;  // cell to the value last put there
+
+    // With local cells (render/cells.h) a cell is a name for a value: put
+    // yields its value and names it, get is the value named.
+    int32_t Cell(const ExprNode& n, int32_t depth) {
+        const int32_t k = CellOf(n);
+        if (k == kComputedCell) return Refuse("numbers a cell by a computed value");
+        if (n.kind == ZV_GET) {
+            if (k == kNoCell) return Fold(0);
+            const auto it = values_.find(k);
+            return it != values_.end() ? it->second : Refuse("reads a cell its branches set apart");
+        }
+        const int32_t v = Node(Child(n, 0), depth + 1);
+        if (reason || k == kNoCell) return Fold(0);
+        return values_[k] = v;
+    }
+    // After a conditional, a cell names what every path left in it.
+    void Meet(const Cells& other) {
+        std::erase_if(values_, [&](const auto& cell) {
+            const auto it = other.find(cell.first);
+            return it == other.end() || it->second != cell.second;
+        });
+    }
+
     static const char* EffectOf(int32_t kind) {
         return kind == ZV_PUT   ? "calls put"
                : kind == ZV_RND ? "calls rnd"
@@ -166,6 +202,8 @@ class Compiler {
     SpanProgram& p_;
     bool interleaved_;
     const SpanTaken& taken_;
+    bool cells_;
+    Cells values_;
     std::vector<bool> folded_;
     SpanMerger merger_;
 };
@@ -173,8 +211,10 @@ class Compiler {
 }  // namespace
 
 SpanCompiled CompileSpans(const ExprNode* root, bool interleaved, const SpanTaken& taken) {
+    const bool cells = Puts(root);
+    if (cells && !CellsAreLocal(root)) return {nullptr, "reads a cell before writing it"};
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program, interleaved, taken);
+    Compiler compiler(*program, interleaved, taken, cells);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};

@@ -17,9 +17,9 @@ task each, through the region of interest; with a step, each band is a
 multiple of it, so the bands together are exactly the full render. Every
 formula may read any pixel (``src``, ``rad``) and sees the whole image's
 size and centre, so every task gets the whole source (Dask sends it to
-each worker once) and renders only its band: exact for every formula. Filters that call ``put``
-or ``rnd`` depend on the visiting order from the first row, so they are
-rendered whole in one task.
+each worker once) and renders only its band: exact for every formula. Filters that call ``rnd``
+or share cells between pixels depend on the visiting order from the first
+row, so they are rendered whole in one task.
 """
 
 import operator
@@ -68,7 +68,7 @@ def render_tiles(filter_, image, rows_per_task=512, *, region=None, step=1, **se
     """A dask.delayed array, exactly filter_(image, region=region,
     step=step, **settings): one task per band of about rows_per_task rows,
     each a multiple of step so that every band samples the full result's
-    rows (one task for filters with put or rnd)."""
+    rows (one task for filters in visiting order)."""
     import dask
 
     if "out" in settings:

@@ -43,6 +43,11 @@ Picture RenderNewBy(Path path, const Filter& filter, const Picture& source,
 
 }  // namespace
 
+Picture RenderOrderedNew(const Filter& filter, const Picture& source,
+                         const RenderSettings& settings) {
+    return RenderNewBy(Path::kOrdered, filter, source, settings, 0);
+}
+
 Picture RenderNew(const Filter& filter, const Picture& source, const RenderSettings& settings,
                   size_t pad) {
     return RenderNewBy(Path::kChosen, filter, source, settings, pad);

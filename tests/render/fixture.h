@@ -39,6 +39,9 @@ Picture Pattern(int32_t width, int32_t height, int32_t channels, size_t pad = 0)
 // after each row.
 Picture RenderNew(const Filter& filter, const Picture& source, const RenderSettings& settings = {},
                   size_t pad = 0);
+// The same per pixel in visiting order on one thread, whatever the filter.
+Picture RenderOrderedNew(const Filter& filter, const Picture& source,
+                         const RenderSettings& settings = {});
 // The same through the per-pixel path for every channel.
 Picture RenderPerPixelNew(const Filter& filter, const Picture& source,
                           const RenderSettings& settings = {});

@@ -190,15 +190,28 @@ TEST(Formula, DeepNestingIsAParseFailure) {
     }
 }
 
-TEST(Formula, VisitingOrderMattersOnlyForPutAndRnd) {
-    const std::pair<const char*, bool> cases[] = {
-        {"255 - c", false},        {"get(3) + cnv(1,1,1,1,1,1,1,1,1,9)", false},
-        {"put(c, 0)", true},       {"x ? 1 : max(2, rnd(0, 9))", true},
-        {"r, put(1, 2), g", true}, {"src(x, y, z) * sin(d)", false},
+// Formulas of one filter; cells shared between them order it, cells each
+// keeps to itself do not (the cases of render/cells.h are in span_exact_test).
+TEST(Formula, VisitingOrderMattersForRndAndSharedCells) {
+    const std::pair<std::vector<const char*>, bool> cases[] = {
+        {{"255 - c"}, false},
+        {{"get(3) + cnv(1,1,1,1,1,1,1,1,1,9)"}, false},  // every cell stays 0
+        {{"put(c, 0)"}, false},
+        {{"x ? 1 : max(2, rnd(0, 9))"}, true},
+        {{"r, put(1, 2), g"}, false},
+        {{"put(c, 0) + get(0)"}, true},
+        {{"put(5, 1)", "get(1)"}, true},  // green reads what red wrote
+        {{"put(5, 1), get(1)", "put(6, 1), get(1) + g"}, false},
+        {{"src(x, y, z) * sin(d)"}, false},
     };
-    for (const auto& [text, ordered] : cases) {
-        const Tree tree = CompileFormula(Text(text));
-        EXPECT_EQ(DependsOnVisitingOrder(tree.get()), ordered) << text;
+    for (const auto& [texts, ordered] : cases) {
+        std::vector<Tree> trees;
+        std::vector<const ExprNode*> roots;
+        for (const char* text : texts) {
+            trees.push_back(CompileFormula(Text(text)));
+            roots.push_back(trees.back().get());
+        }
+        EXPECT_EQ(DependsOnVisitingOrder(roots), ordered) << texts[0];
     }
 }
 
@@ -219,12 +232,13 @@ TEST(Filter, ChoosesTheFormulaOfEachChannel) {
     EXPECT_FALSE(p.visitingOrder);
 
     // Within one source the formula for fewer channels wins; a formula for
-    // alpha alone adds alpha; a put anywhere orders the whole filter.
-    const Filter chosen(
-        std::vector<FormulaOffer>{offer(0b1000, "put(1, 0)", 0), offer(kAllChannels, "4", 0)});
+    // alpha alone adds alpha; cells read before written anywhere order the
+    // whole filter.
+    const Filter chosen(std::vector<FormulaOffer>{offer(0b1000, "put(1, 0) + get(0)", 0),
+                                                  offer(kAllChannels, "4", 0)});
     const FilterData& q = chosen.data();
     EXPECT_EQ(q.origins[0], "4");
-    EXPECT_EQ(q.origins[3], "put(1, 0)");
+    EXPECT_EQ(q.origins[3], "put(1, 0) + get(0)");
     EXPECT_TRUE(q.addsAlpha);
     EXPECT_TRUE(q.visitingOrder);
 

@@ -19,14 +19,16 @@
 namespace zv {
 namespace {
 
-// Texts of random pure formulas; leaves lean on edge values.
+// Texts of random pure formulas; leaves lean on edge values. With cells,
+// puts and gets of a few cells too, which may or may not keep the cells
+// local.
 class Generator {
    public:
-    explicit Generator(uint32_t seed) : random_(seed) {}
+    explicit Generator(uint32_t seed, bool cells = false) : random_(seed), cells_(cells) {}
 
     std::string Formula() {
         std::string f = Expression(5);
-        return Pick(8) == 0 ? Expression(3) + ", " + f : f;  // a sequence
+        return Pick(cells_ ? 2 : 8) == 0 ? Expression(3) + ", " + f : f;  // a sequence
     }
 
    private:
@@ -51,9 +53,16 @@ class Generator {
         return From(kLeaves);
     }
 
+    std::string Cell() {
+        static const char* const kCells[] = {"0", "1", "0", "300"};  // 300: no cell
+        return From(kCells);
+    }
+
     std::string Expression(int depth) {
+        if (cells_ && Pick(6) == 0) return "get(" + Cell() + ")";
         if (depth == 0 || Pick(5) == 0) return Leaf();
         const auto e = [&] { return Expression(depth - 1); };
+        if (cells_ && Pick(4) == 0) return "put(" + e() + ", " + Cell() + ")";
         const zv::KindInfo& kind = Kind();
         const std::string name(zv::NameOf(kind));
         switch (kind.form) {
@@ -83,6 +92,7 @@ class Generator {
     }
 
     std::mt19937 random_;
+    bool cells_;
 };
 
 using test::Pattern;
@@ -102,7 +112,7 @@ int32_t ZvExecAt(const ExprNode* tree, const Picture& source, PixelContext& cont
                  int32_t y, int32_t k) {
     const uint8_t* pixel = source.Pixel(x, y);
     MoveTo(context, pixel, x, y);
-    return EvaluateChannel(tree, context, pixel, source.channels, k);
+    return EvaluateChannel(tree, nullptr, context, pixel, source.channels, k);
 }
 
 // Whole rows through the interleaved program, into bytes, twice over, so that
@@ -292,6 +302,67 @@ TEST(SpanExact, AlphaOfAnRgbImageReadsOpaque) {
                   test::RenderPerPixelNew(filter, source).bytes)
             << text;
     }
+}
+
+// Cells as locals: a formula that reads only cells it wrote itself in the
+// same evaluation runs by spans or on threads, with the bytes of the visiting
+// order; one that just misses (a get before its put on some path) keeps the
+// visiting order. Path: how the render takes red ("ordered", "span" or
+// "per-pixel" on threads).
+TEST(SpanExact, LocalCellsGiveTheBytesOfTheVisitingOrder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"put(256 - val(0, 0, 256) * max(0, m - M/3) / max(1, M - M/3), 0), c * get(0) / 256",
+         "span"},
+        {"put(c, 0)", "span"},
+        {"put(r, 1), put(g, 2), get(1) - get(2) + c", "span"},
+        {"get(0) + put(c, 0)", "span"},           // right operand first
+        {"put(c, 0) + get(0)", "ordered"},        // the get comes first
+        {"max(get(3), put(r, 3))", "span"},       // arguments last to first
+        {"max(put(r, 3), get(3))", "ordered"},
+        {"put(x, 0) && get(0)", "span"},
+        {"x && put(r, 0), get(0)", "ordered"},    // && may skip the put
+        {"x < 5 ? put(r, 0) : 0, get(0)", "ordered"},
+        {"x < 5 ? put(r, 0) : put(r, 0), get(0)", "span"},
+        {"x < 5 ? put(r, 0) : put(g, 0), get(0)", "per-pixel"},
+        {"put(r, 0), 1, get(0) + c", "span"},
+        {"put(get(0) + 1, 0)", "ordered"},        // a counter over the pixels
+        {"put(1, 0), get(x)", "ordered"},
+        {"put(1, 0), put(5, x), get(0)", "per-pixel"},
+        {"put(7, 300), get(300) + c", "span"},
+        {"put(c, 0), rnd(0, get(0))", "ordered"},
+    };
+    const Picture source = Pattern(37, 11, 3);
+    RenderSettings settings;
+    settings.controls[0] = 200;
+    settings.threads = 2;
+    for (const auto& [text, path] : cases) {
+        const Filter filter(text, kAllChannels);
+        EXPECT_EQ(filter.VisitingOrder(), std::string(path) == "ordered") << text;
+        EXPECT_TRUE(filter.Path(0, 3, 2).starts_with(path) || filter.VisitingOrder())
+            << text << ": " << filter.Path(0, 3, 2);
+        EXPECT_EQ(test::RenderNew(filter, source, settings).bytes,
+                  test::RenderOrderedNew(filter, source, settings).bytes)
+            << text;
+    }
+}
+
+TEST(SpanExact, GeneratedCellFormulasGiveTheBytesOfTheVisitingOrder) {
+    const Picture source = Pattern(13, 7, 3, 2);
+    const RenderContext render(source.View(), 4, {}, true);
+    Generator generate(24, true);
+    int32_t spans = 0;
+    for (int f = 0; f < 1500; ++f) {
+        const std::string text = generate.Formula();
+        const Filter filter(text, kAllChannels);
+        ASSERT_EQ(test::RenderNew(filter, source).bytes, test::RenderOrderedNew(filter, source).bytes)
+            << text;
+        const Tree tree = CompileFormula({text, text, {}, {}});
+        if (!Puts(tree.get()) || !CompileSpans(tree.get()).program) continue;
+        ++spans;
+        ExpectSameValues(text, source, {}, {5, 1, 7});
+        if (HasFatalFailure()) return;
+    }
+    EXPECT_GT(spans, 100);  // the generator reaches the new path
 }
 
 // apply -v names each channel's path; a formula too deep to compile runs

@@ -27,8 +27,9 @@
 // always read the unfiltered source; channels without a formula keep the
 // source's value.
 //
-// Visiting order: a filter whose formulas call put or rnd is computed on the
-// calling thread, rows from the top, each from the left, channels red,
+// Visiting order: a filter whose formulas call rnd, or read a cell that the
+// same evaluation may not have written first, is computed on the calling
+// thread, rows from the top, each from the left, channels red,
 // green, blue, alpha, with one context for the whole render, from the
 // image's first row to the region's last sampled row (every pixel on the
 // way, since its cells and draws lead up to the ones kept); every other
@@ -178,7 +179,8 @@ class ZV_RENDER_API Filter {
     std::string Origin(int channel) const;
     // The settings the formulas of the channels computed read.
     FilterInputs Inputs() const;
-    // Whether put or rnd make the visiting order matter.
+    // Whether rnd or cells shared between evaluations make the visiting
+    // order matter.
     bool VisitingOrder() const;
     // What in the formulas may not mean what it says, in the order written.
     const std::vector<Warning>& Warnings() const;
@@ -187,7 +189,7 @@ class ZV_RENDER_API Filter {
     // How channel k of a target with `channels` channels is computed with
     // `threads` threads: "kept", "none", "span, 2 threads", "per-pixel, 2
     // threads: nested too deeply", "per-pixel, 1 thread in visiting order
-    // (put/rnd)".
+    // (rnd, cells)".
     std::string Path(int channel, int32_t channels, unsigned threads) const;
 
     const FilterData& data() const { return *data_; }
