@@ -5,7 +5,8 @@
 # span_fuzzer (the render library's span evaluator against ZvExec) for the
 # seconds given, then for two fifths of that each: filter_file_fuzzer (filter
 # files parsed and compiled), image_fuzzer (the tool's image readers)
-# and options_fuzzer (the tool's command line). Any crash, leak, UB report,
+# options_fuzzer (the tool's command line) and studio_fuzzer (requests to
+# the studio's server). Any crash, leak, UB report,
 # mismatch or unit slower than 10 s fails the run and leaves its input in
 # build-fuzz/ (crash-*, leak-*, timeout-*); replay one with
 #   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or another target)
@@ -53,3 +54,4 @@ fuzz span_fuzzer "$seconds" fuzz/formula.dict "$seeds"
 fuzz filter_file_fuzzer "$short" fuzz/formula.dict fuzz/seeds/filter_file examples
 fuzz image_fuzzer "$short" fuzz/image.dict fuzz/seeds/image
 fuzz options_fuzzer "$short" fuzz/options.dict fuzz/seeds/options
+fuzz studio_fuzzer "$short" fuzz/studio.dict fuzz/seeds/studio

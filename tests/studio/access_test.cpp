@@ -1,6 +1,10 @@
 #include "tools/zorvan/studio/access.h"
 
+#include "tools/zorvan/studio/address.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace zv::cli {
 namespace {
@@ -21,7 +25,8 @@ struct Request {
 
 TEST(StudioAccess, OnlyThisServerWithItsTokenIsServed) {
     const std::string token(32, 'a');
-    const Access loopback(token, "127.0.0.1", 8123), other(token, "192.168.1.5", 80);
+    const Access loopback(token, ReachableNames("127.0.0.1"), 8123),
+        other(token, ReachableNames("192.168.1.5"), 80);
     const Request requests[] = {
         {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "127.0.0.1:8123", "", ""},
         {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "localhost:8123", "http://localhost:8123", ""},
@@ -50,6 +55,35 @@ TEST(StudioAccess, OnlyThisServerWithItsTokenIsServed) {
     // An address given explicitly answers to itself only.
     EXPECT_FALSE(other.Check(token, "192.168.1.5:80", ""));
     EXPECT_TRUE(other.Check(token, "127.0.0.1:80", ""));
+}
+
+struct Bound {
+    const char* address;
+    const char* url;        // the host of the printed address
+    bool loopback;
+    const char* reachable;  // one name it answers to
+    const char* stranger;   // one it does not
+};
+
+TEST(StudioAccess, EachAddressAnswersToTheNamesItIsReachedBy) {
+    const Bound bound[] = {
+        {"127.0.0.1", "127.0.0.1", true, "[::1]", "0.0.0.0"},
+        {"::1", "[::1]", true, "[::1]", "::1"},
+        {"192.168.1.5", "192.168.1.5", false, "192.168.1.5", "localhost"},
+        {"fe80::1", "[fe80::1]", false, "[fe80::1]", "[::1]"},
+        {"0.0.0.0", "127.0.0.1", false, "localhost", "evil.example"},
+        {"::", "[::1]", false, "127.0.0.1", "[::]x"},
+    };
+    for (const Bound& b : bound) {
+        const std::vector<std::string> names = ReachableNames(b.address);
+        const auto has = [&](const char* n) {
+            return std::find(names.begin(), names.end(), n) != names.end();
+        };
+        EXPECT_EQ(LocalUrlHost(b.address), b.url);
+        EXPECT_EQ(IsLoopback(b.address), b.loopback) << b.address;
+        EXPECT_TRUE(has(b.reachable)) << b.address;
+        EXPECT_FALSE(has(b.stranger)) << b.address;
+    }
 }
 
 }  // namespace

@@ -27,5 +27,13 @@ TEST(StudioRenders, ANewerRequestCancelsItsLaneAndTheLimitHolds) {
     EXPECT_EQ(renders.Begin("preview", 3, again), Admission::kAdmitted);  // same number: a retry
 }
 
+TEST(StudioRenders, NoNumberLocksALane) {
+    Renders renders(1);
+    std::unique_ptr<Slot> slot;
+    ASSERT_EQ(renders.Begin("preview", INT64_MAX, slot), Admission::kAdmitted);
+    slot.reset();
+    EXPECT_EQ(renders.Begin("preview", 1, slot), Admission::kAdmitted);
+}
+
 }  // namespace
 }  // namespace zv::cli

@@ -6,7 +6,6 @@ import base64
 import json
 import os
 import subprocess
-import time
 import urllib.error
 import urllib.request
 from pathlib import Path
@@ -79,8 +78,27 @@ def browser(tmp_path_factory):
     driver.quit()
 
 
-def wait(driver, condition, seconds=20):
+def wait(driver, condition, seconds=60):
+    """Waits for condition; the time is only how long a broken page gets."""
     return WebDriverWait(driver, seconds, 0.05).until(lambda d: condition())
+
+
+def idle(driver):
+    return driver.execute_script("return document.body.dataset.busy") == "0"
+
+
+def downloaded(path, size):
+    """Whether Chromium has finished writing path: it has its size and no
+    partial file is left beside it."""
+    return (path.exists() and path.stat().st_size == size
+            and not list(path.parent.glob("*.crdownload")))
+
+
+def type_in(driver, text):
+    """Adds text at the end of the editor as one input, as a paste does."""
+    driver.execute_script(
+        "const s = document.getElementById('source'); s.value += arguments[0];"
+        "s.dispatchEvent(new Event('input'));", text)
 
 
 def drawn(driver):
@@ -89,13 +107,12 @@ def drawn(driver):
 
 def settled(driver, before):
     """Waits until a preview newer than before is drawn and nothing is under way."""
-    wait(driver, lambda: drawn(driver) > before and driver.execute_script(
-        "return document.body.dataset.busy") == "0")
+    wait(driver, lambda: drawn(driver) > before and idle(driver))
 
 
 def set_text(driver, text):
     """Replaces the editor's text as a paste would, and waits for the render."""
-    wait(driver, lambda: driver.execute_script("return document.body.dataset.busy") == "0")
+    wait(driver, lambda: idle(driver))
     before = drawn(driver)
     driver.execute_script(
         "const s = document.getElementById('source'); s.value = arguments[0];"
@@ -150,19 +167,69 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
     settled(browser, before)
     assert_exact(preview(browser), applied(tmp_path, picture, FILTER, {1: 12}))
 
-    # A syntax error typed in is marked at its column; the preview stays.
+    # Only the slider the filter reads shows; the rest on request.
+    more = browser.find_element(By.ID, "more")
+    frames = browser.find_element(By.ID, "frames")
+    assert browser.find_elements(By.ID, "ctl0") == [] and not frames.is_displayed()
+    assert more.text == "Show 8 unused controls"
+    more.click()
+    assert len(browser.find_elements(By.CSS_SELECTOR, "#controls input[type=range]")) == 8
+    assert frames.is_displayed()
+    more.click()
+    assert browser.find_elements(By.ID, "ctl0") == []
+
+    # A syntax error pasted in is marked at its column; the preview stays.
     shown = drawn(browser)
-    editor = browser.find_element(By.ID, "source")
-    editor.send_keys(Keys.CONTROL, Keys.END)
-    editor.send_keys("a: x + * 2")
+    type_in(browser, "a: x + * 2")
     problem = browser.find_element(By.ID, "problem")
-    wait(browser, lambda: problem.is_displayed())
+    wait(browser, lambda: problem.is_displayed() and idle(browser))
     assert problem.text.startswith(
         'filter:6:6: formula for a does not parse: "+" has no right operand')
     mark = browser.find_element(By.CSS_SELECTOR, "#highlight .err-line .err")
     assert mark.text == "+"
     assert drawn(browser) == shown
     browser.save_screenshot(str(SHOTS / "studio-error.png"))
+
+    # The slider still moves the preview, with the last text that worked,
+    # and no error is left behind once the text is fixed.
+    browser.find_element(By.ID, "ctl1").send_keys(Keys.ARROW_RIGHT)
+    settled(browser, shown)
+    assert_exact(preview(browser), applied(tmp_path, picture, FILTER, {1: 13}))
+    set_text(browser, FILTER + "a: 255\n")
+    assert not problem.is_displayed()
+    assert browser.find_element(By.ID, "status").text.endswith(": 1999 × 1333")
+
+
+def caret_offset(driver):
+    """How far across the caret stands from the character above it, in pixels."""
+    return driver.execute_script("""
+        const pre = document.getElementById('problem-excerpt').firstChild;
+        const [line, carets] = pre.textContent.split('\\n');
+        const at = carets.indexOf('^');
+        const x = (offset) => { const r = document.createRange();
+          r.setStart(pre, offset); r.setEnd(pre, offset + 1);
+          return r.getBoundingClientRect().left; };
+        return x(line.length + 1 + at) - x(at);""")
+
+
+def test_errors_stay_in_their_place(studio, browser, tmp_path):
+    browser.get(studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    # A fault past the side panel's width: its excerpt must not wrap.
+    set_text(browser, FILTER)
+    type_in(browser, "a: " + " + ".join(["x"] * 60) + " +\n")
+    wait(browser, lambda: browser.find_element(By.ID, "problem").is_displayed())
+    assert caret_offset(browser) == 0
+
+    # A long message keeps the header's buttons on one line.
+    broken = tmp_path / ("a-long-name-" * 15 + ".png")
+    broken.write_bytes(b"\x89PNG\r\n\x1a\nbroken")
+    browser.find_element(By.ID, "open-image").send_keys(str(broken))
+    status = browser.find_element(By.ID, "status")
+    wait(browser, lambda: "a-long-name" in status.get_attribute("title") and idle(browser))
+    tops = {b.location["y"] for b in browser.find_elements(By.CSS_SELECTOR, "header .button, header button")}
+    assert len(tops) == 1, tops
+    browser.save_screenshot(str(SHOTS / "studio-long-status.png"))
 
 
 def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tmp_path):
@@ -197,7 +264,7 @@ def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tm
     saved = FILTER.replace("Bias = 10", "Bias = 100")
     browser.find_element(By.ID, "save-filter").click()
     probe = browser.downloads / "probe.zvf"
-    wait(browser, probe.exists)
+    wait(browser, lambda: downloaded(probe, len(saved.encode())))
     assert probe.read_text() == saved
 
     browser.get("about:blank")
@@ -206,10 +273,13 @@ def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tm
     assert browser.find_element(By.ID, "source").get_attribute("value") == saved
     assert browser.find_element(By.ID, "ctl1").get_attribute("value") == "100"
 
+    # A 4:3 picture: the 3:2 thumbnails show its middle, without bars.
     Image.new("RGB", (40, 30), (9, 8, 7)).save(tmp_path / "small.jpg")
     browser.find_element(By.ID, "open-image").send_keys(str(tmp_path / "small.jpg"))
     wait(browser, lambda: "small.jpg: 40 × 30" in browser.find_element(By.ID, "status").text)
     wait(browser, lambda: browser.find_element(By.ID, "after").get_attribute("width") == "40")
+    thumb = browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=ripple] canvas")
+    wait(browser, lambda: (thumb.get_attribute("width"), thumb.get_attribute("height")) == ("40", "27"))
 
 
 def call(url, path, body=None, headers=None):
@@ -241,7 +311,10 @@ def call(url, path, body=None, headers=None):
     ("/api/render?lane=preview&x=-1", b"r: c", {}, 400, "the region must lie within the "),
     ("/api/check", b"r: c", {"Content-Type": "application/x-www-form-urlencoded"}, 200, None),
     ("/api/check", b"r: c\n#" + b"#" * 9000, {"Content-Type": "application/x-www-form-urlencoded"},
-     413, "the request is too large: "),
+     200, None),
+    ("/api/check", b"--x\r\n", {"Content-Type": "multipart/form-data; boundary=x"}, 415,
+     "send the file as it is, not as a form"),
+    ("/api/render?lane=preview&step=2147483647", b"r: c", {}, 200, None),
     ("/api/render?lane=preview&c3=x", b"r: c", {}, 400, "parameter c3 must be a 32-bit integer"),
     ("/api/render?lane=elsewhere", b"r: c", {}, 400, 'unknown lane "elsewhere"'),
     ("/api/image?name=a.png", b"\x89PNG\r\n\x1a\nbroken", {}, 422, None),

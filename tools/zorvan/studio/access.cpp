@@ -16,8 +16,6 @@ bool SameSecret(const std::string& a, const std::string& b) {
     return diff == 0;
 }
 
-constexpr const char* kLoopbackNames[] = {"127.0.0.1", "localhost", "[::1]"};
-
 }  // namespace
 
 std::string NewToken() {
@@ -28,12 +26,9 @@ std::string NewToken() {
     return token;
 }
 
-Access::Access(std::string token, const std::string& host, int port) : token_(std::move(token)) {
-    const std::string suffix = ":" + std::to_string(port);
-    hosts_.push_back(host + suffix);
-    if (host == kLoopbackNames[0]) {
-        for (const char* name : kLoopbackNames) hosts_.push_back(name + suffix);
-    }
+Access::Access(std::string token, const std::vector<std::string>& names, int port)
+    : token_(std::move(token)) {
+    for (const std::string& name : names) hosts_.push_back(name + ":" + std::to_string(port));
 }
 
 std::optional<Refusal> Access::Check(const std::string& token, const std::string& host,

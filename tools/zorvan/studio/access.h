@@ -20,9 +20,9 @@ struct Refusal {
 
 class Access {
    public:
-    // The names this server answers to: host (as bound) and, for loopback,
-    // 127.0.0.1, localhost and [::1], each with :port.
-    Access(std::string token, const std::string& host, int port);
+    // The names this server answers to: each of names (URL hosts, as
+    // ReachableNames gives them) with :port.
+    Access(std::string token, const std::vector<std::string>& names, int port);
 
     // Why a request with these fields is refused, or nothing. token is the
     // query's or the X-Zorvan-Token header's; origin may be empty.

@@ -23,7 +23,9 @@ void Renders::End(const std::string& lane, const std::atomic<bool>* cancel) {
     const std::lock_guard lock(mutex_);
     --running_;
     Lane& l = lanes_[lane];
-    if (l.running.get() == cancel) l.running.reset();
+    // An idle lane forgets its numbers, so that none, however large, locks
+    // it: they only order the requests that overlap.
+    if (l.running.get() == cancel) l = Lane{};
 }
 
 }  // namespace zv::cli

@@ -38,7 +38,8 @@ class Renders {
     explicit Renders(int limit) : limit_(limit) {}
 
     // Admits request number seq of lane unless `limit` renders run or the
-    // lane has seen a later one; cancels the lane's earlier render.
+    // lane has seen a later one since it was last idle; cancels the lane's
+    // earlier render.
     Admission Begin(const std::string& lane, int64_t seq, std::unique_ptr<Slot>& slot);
 
    private:

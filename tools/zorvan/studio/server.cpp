@@ -1,14 +1,17 @@
 #include "tools/zorvan/studio/server.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 
 #include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/page.h"
 
 namespace zv::cli {
@@ -50,6 +53,9 @@ void Refuse(Response& res, int status, const std::string& message) {
     Reply(res, status, {{"error", message}});
 }
 
+constexpr const char* kTooLarge =
+    "the request is too large: a filter may hold 1 MiB, an image file 256 MiB";
+
 // Messages for the refusals the HTTP library makes by itself.
 struct StatusText {
     int status;
@@ -58,9 +64,7 @@ struct StatusText {
 constexpr StatusText kStatusTexts[] = {
     {400, "malformed request"},
     {404, "no such page"},
-    {413,
-     "the request is too large: a filter may hold 1 MiB, an image file 256 MiB (sent as "
-     "they are, not form-encoded)"},
+    {413, kTooLarge},
     {414, "the address is too long"},
 };
 
@@ -99,9 +103,25 @@ RenderSettings Settings(const Request& req, const Image& source) {
     return s;
 }
 
-FilterFile ParseBody(const Request& req) {
-    if (req.body.size() > kMaxFileBytes) throw Refused{413, "a filter file may hold at most 1 MiB"};
-    return ParseFilterFile(req.body, "filter");
+FilterFile ParseBody(const std::string& body) {
+    if (body.size() > kMaxFileBytes) throw Refused{413, "a filter file may hold at most 1 MiB"};
+    return ParseFilterFile(body, "filter");
+}
+
+// The request's body, however it is sent (with a length or in chunks), up
+// to limit bytes: reading stops as soon as it would hold more. The library
+// refuses a longer Content-Length itself, with 413 in res.
+std::string ReadBody(const httplib::ContentReader& read, size_t limit, const Response& res) {
+    std::string body;
+    bool tooLarge = false;
+    const bool read_whole = read([&](const char* data, size_t size) {
+        tooLarge = size > limit - body.size();
+        if (!tooLarge) body.append(data, size);
+        return !tooLarge;
+    });
+    if (tooLarge || res.status == 413) throw Refused{413, kTooLarge};
+    if (!read_whole) throw Refused{400, "the request's body could not be read"};
+    return body;
 }
 
 json Describe(const FilterFile& file, const Filter& filter) {
@@ -113,9 +133,11 @@ json Describe(const FilterFile& file, const Filter& filter) {
                             {"high", c.high},
                             {"given", c.given}});
     }
+    const FilterInputs inputs = filter.Inputs();
     return {{"title", file.title},
             {"about", file.about},
             {"controls", controls},
+            {"inputs", {{"controls", inputs.controls}, {"t", inputs.t}, {"total", inputs.total}}},
             {"visitingOrder", filter.VisitingOrder()}};
 }
 
@@ -136,8 +158,8 @@ Image RenderIn(StudioState& state, const Request& req, const Filter& filter, con
     }
     settings.cancel = slot->cancel();
     const Rect& r = settings.region;
-    Image target((r.width + settings.step - 1) / settings.step,
-                 (r.height + settings.step - 1) / settings.step,
+    // Rounded up without passing through width + step, which may not fit.
+    Image target((r.width - 1) / settings.step + 1, (r.height - 1) / settings.step + 1,
                  filter.TargetChannels(source.channels));
     if (Render(filter, source.View(), target.Writable(), settings) == Status::kCancelled) {
         throw Refused{409, "superseded by a newer render"};
@@ -146,10 +168,10 @@ Image RenderIn(StudioState& state, const Request& req, const Filter& filter, con
 }
 
 // A part of the result (or of the source, with original=1) as raw RGBA.
-void RenderPart(StudioState& state, const Request& req, Response& res) {
+void RenderPart(StudioState& state, const Request& req, const std::string& body, Response& res) {
     const std::shared_ptr<const Image> source = state.Source();
     const bool original = req.has_param("original");
-    const Filter filter = original ? Filter("c", kAllChannels) : Filter(ParseBody(req));
+    const Filter filter = original ? Filter("c", kAllChannels) : Filter(ParseBody(body));
     const Image rgba =
         WithChannels(RenderIn(state, req, filter, *source, Settings(req, *source)), 4);
     res.set_header("X-Width", std::to_string(rgba.width));
@@ -159,9 +181,9 @@ void RenderPart(StudioState& state, const Request& req, Response& res) {
 }
 
 // The whole result as a PNG file.
-void Download(StudioState& state, const Request& req, Response& res) {
+void Download(StudioState& state, const Request& req, const std::string& body, Response& res) {
     const std::shared_ptr<const Image> source = state.Source();
-    const Filter filter(ParseBody(req));
+    const Filter filter(ParseBody(body));
     const Image result = RenderIn(state, req, filter, *source, Settings(req, *source));
     char* bytes = nullptr;
     size_t size = 0;
@@ -182,11 +204,11 @@ void Download(StudioState& state, const Request& req, Response& res) {
 }
 
 // An image file from the page becomes the source, turned upright.
-void TakeImage(StudioState& state, const Request& req, Response& res) {
-    if (req.body.empty()) throw Refused{400, "no image was sent"};
+void TakeImage(StudioState& state, const Request& req, const std::string& body, Response& res) {
+    if (body.empty()) throw Refused{400, "no image was sent"};
     const std::string name = req.get_param_value("name").substr(0, 200);
     auto image = std::make_shared<const Image>(
-        DecodePhoto(req.body, name.empty() ? "image" : name, true).image);
+        DecodePhoto(body, name.empty() ? "image" : name, true).image);
     Reply(res, 200, {{"width", image->width}, {"height", image->height}, {"name", name}});
     const std::lock_guard lock(state.imageMutex);
     state.image = std::move(image);
@@ -210,26 +232,32 @@ json State(StudioState& state) {
             {"maxFileBytes", kMaxFileBytes}, {"examples", examples}};
 }
 
-// handler with every refusal and error turned into an HTTP error with a
+// Runs body with every refusal and error turned into an HTTP error with a
 // JSON message; a filter that does not compile says where.
 template <class Body>
-httplib::Server::Handler Guarded(Body body) {
-    return [body](const Request& req, Response& res) {
-        try {
-            body(req, res);
-        } catch (const Refused& r) {
-            Refuse(res, r.status, r.message);
-        } catch (const Error& e) {
-            Reply(res, e.status() == Status::kBadArgument ? 400 : 422,
-                  {{"error", e.what()},
-                   {"detail", e.detail()},
-                   {"line", e.line()},
-                   {"column", e.column()}});
-        } catch (const Failure& f) {
-            Refuse(res, 422, f.what());
-        } catch (const std::bad_alloc&) {
-            Refuse(res, 507, "out of memory");
-        }
+void Guarded(Response& res, Body body) {
+    try {
+        body();
+    } catch (const Refused& r) {
+        Refuse(res, r.status, r.message);
+    } catch (const Error& e) {
+        Reply(res, e.status() == Status::kBadArgument ? 400 : 422,
+              {{"error", e.what()},
+               {"detail", e.detail()},
+               {"line", e.line()},
+               {"column", e.column()}});
+    } catch (const Failure& f) {
+        Refuse(res, 422, f.what());
+    } catch (const std::bad_alloc&) {
+        Refuse(res, 507, "out of memory");
+    }
+}
+
+// A route that reads the request's body within the state's limit first.
+template <class Body>
+httplib::Server::HandlerWithContentReader Posted(StudioState& state, Body body) {
+    return [&state, body](const Request& req, Response& res, const httplib::ContentReader& read) {
+        Guarded(res, [&] { body(req, ReadBody(read, state.maxUploadBytes, res), res); });
     };
 }
 
@@ -262,9 +290,15 @@ std::string WithToken(std::string_view page, const std::string& token) {
 }  // namespace
 
 void Serve(httplib::Server& server, StudioState& state) {
-    server.set_payload_max_length(kMaxUploadBytes);
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    server.set_payload_max_length(state.maxUploadBytes);
     server.set_pre_routing_handler([&state](const Request& req, Response& res) {
         Secure(res);
+        // The library's form parser would want a receiver of parts.
+        if (req.is_multipart_form_data()) {
+            Refuse(res, 415, "send the file as it is, not as a form");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         const std::string token = req.has_param("token") ? req.get_param_value("token")
                                                          : req.get_header_value("X-Zorvan-Token");
         const auto refusal =
@@ -297,21 +331,44 @@ void Serve(httplib::Server& server, StudioState& state) {
                 res.set_content(asset.text().data(), asset.size, type);
             });
     }
-    server.Get("/api/state",
-               Guarded([&state](const Request&, Response& res) { Reply(res, 200, State(state)); }));
-    server.Post("/api/check", Guarded([](const Request& req, Response& res) {
-                    const FilterFile file = ParseBody(req);
+    server.Get("/api/state", [&state](const Request&, Response& res) {
+        Guarded(res, [&] { Reply(res, 200, State(state)); });
+    });
+    server.Post("/api/check",
+                Posted(state, [](const Request&, const std::string& body, Response& res) {
+                    const FilterFile file = ParseBody(body);
                     Reply(res, 200, Describe(file, Filter(file)));
                 }));
-    server.Post("/api/render", Guarded([&state](const Request& req, Response& res) {
-                    RenderPart(state, req, res);
-                }));
-    server.Post("/api/download", Guarded([&state](const Request& req, Response& res) {
-                    Download(state, req, res);
-                }));
-    server.Post("/api/image", Guarded([&state](const Request& req, Response& res) {
-                    TakeImage(state, req, res);
-                }));
+    const auto route = [&](const char* path, auto handler) {
+        server.Post(path, Posted(state, [&state, handler](const Request& req,
+                                                          const std::string& body, Response& res) {
+                        handler(state, req, body, res);
+                    }));
+    };
+    route("/api/render", RenderPart);
+    route("/api/download", Download);
+    route("/api/image", TakeImage);
+}
+
+int Bind(httplib::Server& server, const std::string& address, int port) {
+    // Not SO_REUSEPORT, the library's default, under which a second server
+    // on the port would share its connections.
+    server.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    errno = 0;
+    const int bound = port == 0 ? server.bind_to_any_port(address)
+                                : (server.bind_to_port(address, port) ? port : -1);
+    if (bound >= 0) return bound;
+    const std::string where = UrlHost(address) + ":" + std::to_string(port);
+    if (errno == EADDRINUSE) {
+        throw Failure(kExitIo, "studio: port " + std::to_string(port) +
+                                   " is in use (by another studio or program); choose another "
+                                   "with --port, or leave it out for a free one");
+    }
+    throw Failure(kExitIo, "studio: cannot listen on " + where + ": " +
+                               (errno ? std::strerror(errno) : "not an address of this machine"));
 }
 
 }  // namespace zv::cli

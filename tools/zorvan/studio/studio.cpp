@@ -7,6 +7,7 @@
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -15,7 +16,6 @@ namespace zv::cli {
 namespace {
 
 constexpr int32_t kTestWidth = 1200, kTestHeight = 800;
-constexpr const char* kLoopback = "127.0.0.1";
 
 // The file given, or the example (the twirl when none is named).
 std::string StartingFilter(const StudioOptions& o) {
@@ -33,22 +33,17 @@ int RunStudio(const StudioOptions& o) {
                                                        : TestImage(kTestWidth, kTestHeight));
 
     httplib::Server server;
-    const int port = o.port == 0 ? server.bind_to_any_port(o.address)
-                                 : (server.bind_to_port(o.address, o.port) ? o.port : -1);
-    if (port < 0) {
-        throw Failure(kExitIo,
-                      "studio: cannot listen on " + o.address + ":" + std::to_string(o.port));
-    }
-    StudioState state(Access(NewToken(), o.address, port), std::move(filterText),
+    const int port = Bind(server, o.address, o.port);
+    StudioState state(Access(NewToken(), ReachableNames(o.address), port), std::move(filterText),
                       o.image.value_or("test picture"), std::move(image));
     Serve(server, state);
-    if (o.address != kLoopback) {
+    if (!IsLoopback(o.address)) {
         std::fprintf(stderr,
                      "zorvan studio: listening on %s, so other machines can reach it; anyone "
                      "with the address below can use it\n",
-                     o.address.c_str());
+                     UrlHost(o.address).c_str());
     }
-    std::printf("zorvan studio: http://%s:%d/?token=%s\n", o.address.c_str(), port,
+    std::printf("zorvan studio: http://%s:%d/?token=%s\n", LocalUrlHost(o.address).c_str(), port,
                 state.access.token().c_str());
     std::fflush(stdout);
     server.listen_after_bind();

@@ -13,8 +13,10 @@ const FORMULA_KEYS = /^(r|g|b|a|rgb|all):/;
 
 const state = {
   text: '',
+  accepted: '',      // the last text the server accepted, which renders
   controls: new Array(8).fill(0),
   described: null,   // the last filter the server accepted: names, ranges, defaults
+  allControls: false,  // the unused sliders and frames too
   t: 0, total: 0,
   image: { width: 0, height: 0 },
   actual: false,     // 1:1 instead of fitting the stage
@@ -52,7 +54,14 @@ async function api(path, params = {}, body = undefined) {
   }
 }
 
-function setStatus(text) { $('status').textContent = text; }
+// What went wrong with the last preview, while the status says it.
+let renderProblem = '';
+
+function setStatus(text) {
+  $('status').textContent = text;
+  $('status').title = text;
+  renderProblem = '';
+}
 
 async function failure(response) {
   try { return await response.json(); } catch { return { error: response.statusText }; }
@@ -127,7 +136,10 @@ function showProblem(error) {
   const p = $('problem');
   p.hidden = !error;
   if (!error) return;
-  p.textContent = error.error + (error.detail ? '\n' + error.detail.trimEnd() : '');
+  $('problem-message').textContent = error.error;
+  const excerpt = $('problem-excerpt');
+  excerpt.textContent = error.detail ? error.detail.trimEnd() : '';
+  excerpt.scrollLeft = excerpt.scrollWidth;  // the fault is at the excerpt's end when it is long
 }
 
 function setText(text) {
@@ -158,6 +170,7 @@ async function check() {
   }
   highlight(null);
   showProblem(null);
+  state.accepted = state.text;
   describe(await response.json());
   renderPreview();
 }
@@ -175,10 +188,29 @@ function describe(filter) {
   buildControls();
 }
 
+// Which of the sliders and the frames row show: those the filter reads,
+// or all when asked.
+function shown() {
+  const { inputs } = state.described;
+  const all = state.allControls;
+  return {
+    control: (k) => all || (inputs.controls >> k) & 1,
+    frames: all || inputs.t || inputs.total || state.total > 0,
+  };
+}
+
 function buildControls() {
   const box = $('controls');
   box.replaceChildren();
+  const show = shown();
+  const hidden = state.described.controls.filter((c, k) => !show.control(k)).length +
+    (show.frames ? 0 : 1);
+  $('frames').hidden = !show.frames;
+  $('more').hidden = !state.allControls && hidden === 0;
+  $('more').textContent = state.allControls ? 'Show only what the filter uses'
+    : `Show ${hidden === 1 ? 'the unused control' : `${hidden} unused controls`}`;
   state.described.controls.forEach((c, k) => {
+    if (!show.control(k)) return;
     const label = document.createElement('label');
     label.textContent = c.name || `ctl(${k})`;
     label.title = `ctl(${k})`;
@@ -276,8 +308,9 @@ async function renderPreview() {
   const started = performance.now();
   inFlight++;
   try {
-    const got = await fetchPixels('preview', { ...region(v), ...settings() }, state.text);
+    const got = await fetchPixels('preview', { ...region(v), ...settings() }, state.accepted);
     if (got && got.mine > drawnPreview) {
+      if (renderProblem) setStatus('');
       drawnPreview = got.mine;
       placeFrame(v);
       draw($('after'), got.image);
@@ -289,7 +322,10 @@ async function renderPreview() {
     }
   } catch (error) {
     if (error.status === 503) setTimeout(renderPreview, 100);  // the server is busy: ask again
-    else setStatus(error.error || 'the studio does not answer; is it still running?');
+    else {
+      setStatus(error.error || 'the studio does not answer; is it still running?');
+      renderProblem = error.error || 'no answer';
+    }
   } finally {
     inFlight--;
   }
@@ -438,13 +474,21 @@ function buildGallery() {
   }
 }
 
-async function renderGallery() {
+// The middle of the image in the thumbnails' 3:2, about 160 pixels wide.
+function thumbnailView() {
   const { width, height } = state.image;
-  const step = Math.max(1, Math.ceil(Math.max(width / 160, height / 107)));
+  const w = Math.min(width, Math.max(1, Math.round(height * 3 / 2)));
+  const h = Math.min(height, Math.max(1, Math.round(width * 2 / 3)));
+  const x = Math.floor((width - w) / 2), y = Math.floor((height - h) / 2);
+  return { x, y, w, h, step: Math.max(1, Math.ceil(w / 160)) };
+}
+
+async function renderGallery() {
+  const v = thumbnailView();
   for (const button of $('gallery').children) {
     const e = examples.find((x) => x.name === button.dataset.example);
     try {
-      const got = await fetchPixels('thumb', { step, ...defaults(e) }, e.text);
+      const got = await fetchPixels('thumb', { ...v, ...defaults(e) }, e.text);
       if (got) draw(button.querySelector('canvas'), got.image);
     } catch { /* a thumbnail that fails stays blank */ }
   }
@@ -476,6 +520,7 @@ function wire() {
     renderPreview();
   });
   $('play').addEventListener('click', () => play(!state.playing));
+  $('more').addEventListener('click', () => { state.allControls = !state.allControls; buildControls(); });
 
   $('actual').addEventListener('change', () => { state.actual = $('actual').checked; $('stage').classList.toggle('actual', state.actual); renderPreview(); });
   $('split').addEventListener('change', placeDivider);

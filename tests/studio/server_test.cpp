@@ -1,0 +1,147 @@
+// The studio's server on real sockets: a server on a free port of
+// 127.0.0.1 per test, with a small picture and a known token.
+#include "tools/zorvan/studio/server.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tools/zorvan/failure.h"
+#include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/test_image.h"
+
+namespace zv::cli {
+namespace {
+
+const std::string kToken(32, 'a');
+
+class StudioServer : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        port_ = Bind(server_, "127.0.0.1", 0);
+        state_.access = Access(kToken, ReachableNames("127.0.0.1"), port_);
+        state_.maxUploadBytes = size_t{2} << 20;
+        Serve(server_, state_);
+        listening_ = std::thread([this] { server_.listen_after_bind(); });
+        // stop() before the loop runs would not end it.
+        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    void TearDown() override {
+        server_.stop();
+        listening_.join();
+    }
+
+    httplib::Client Client() {
+        httplib::Client client("127.0.0.1", port_);
+        client.set_read_timeout(60);  // a failure, not a hang, when it is never served
+        client.set_default_headers({{"X-Zorvan-Token", kToken}});
+        return client;
+    }
+
+    // A connection that has sent first and nothing more yet.
+    int Open(const std::string& first) const {
+        const int sock = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port_));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(connect(sock, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+        EXPECT_EQ(send(sock, first.data(), first.size(), 0), ssize_t(first.size()));
+        return sock;
+    }
+
+    httplib::Server server_;
+    int port_ = 0;
+    StudioState state_{Access(kToken, {}, 0), "r: c", "test",
+                       std::make_shared<const Image>(TestImage(24, 16))};
+    std::thread listening_;
+};
+
+TEST_F(StudioServer, IsServedWhileManyConnectionsTrickleOrIdle) {
+    std::vector<int> trickling, idle;
+    for (int i = 0; i < 32; ++i) trickling.push_back(Open("GET /api/state HTTP/1.1\r\nX-Slow: "));
+    for (int i = 0; i < 32; ++i) idle.push_back(Open(""));
+    std::atomic<bool> served = false;
+    std::thread trickle([&] {
+        while (!served) {
+            for (const int sock : trickling) send(sock, "a", 1, MSG_NOSIGNAL);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    const auto got = Client().Get("/api/state");
+    served = true;
+    trickle.join();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->status, 200);
+    for (const int sock : trickling) close(sock);
+    for (const int sock : idle) close(sock);
+}
+
+TEST_F(StudioServer, ChunkedBodiesAreLimitedLikeOthers) {
+    // Chunks until just past the limit, then nothing more: the server has
+    // read every byte sent when it answers, so the answer is not lost.
+    const int sock = Open("POST /api/image HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                          "\r\nX-Zorvan-Token: " + kToken +
+                          "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const std::string chunk = "10000\r\n" + std::string(0x10000, 'x') + "\r\n";
+    for (size_t sent = 0; sent <= state_.maxUploadBytes; sent += 0x10000) {
+        ASSERT_EQ(send(sock, chunk.data(), chunk.size(), MSG_NOSIGNAL), ssize_t(chunk.size()));
+    }
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; answer.find("\r\n\r\n") == std::string::npos &&
+                    (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) {
+        answer.append(buffer, size_t(n));
+    }
+    close(sock);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 413", 0), 0u) << answer;
+}
+
+struct Call {
+    const char* path;
+    int status;
+    const char* width;  // of the render, or ""
+};
+
+TEST_F(StudioServer, ExtremeParametersHaveDefinedAnswers) {
+    const Call calls[] = {
+        {"/api/render?lane=preview&seq=1&step=2147483647", 200, "1"},
+        {"/api/render?lane=preview&seq=1&x=23&w=1&step=2147483647", 200, "1"},
+        {"/api/render?lane=preview&seq=9223372036854775807", 200, "24"},
+        {"/api/render?lane=preview&seq=1&step=5", 200, "5"},  // the lane is free again
+        {"/api/render?lane=preview&seq=9223372036854775808", 400, ""},
+    };
+    httplib::Client client = Client();
+    for (const Call& c : calls) {
+        const auto got = client.Post(c.path, "r: c", "application/octet-stream");
+        ASSERT_TRUE(got) << c.path;
+        EXPECT_EQ(got->status, c.status) << c.path << " " << got->body;
+        EXPECT_EQ(got->get_header_value("X-Width"), c.width) << c.path;
+    }
+}
+
+TEST_F(StudioServer, ASecondServerOnThePortRefusesToStart) {
+    httplib::Server second;
+    try {
+        Bind(second, "127.0.0.1", port_);
+        FAIL() << "bound twice";
+    } catch (const Failure& f) {
+        EXPECT_EQ(std::string(f.what()).find("studio: port " + std::to_string(port_) + " is in use"),
+                  0u)
+            << f.what();
+    }
+    try {
+        Bind(second, "203.0.113.7", 40000);
+        FAIL() << "bound to a foreign address";
+    } catch (const Failure& f) {
+        EXPECT_EQ(std::string(f.what()), "studio: cannot listen on 203.0.113.7:40000: Cannot assign requested address");
+    }
+}
+
+}  // namespace
+}  // namespace zv::cli
