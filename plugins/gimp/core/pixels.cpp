@@ -18,7 +18,8 @@ std::string CheckSize(int64_t width, int64_t height) {
            " pixels; Zorvan filters at most " + std::to_string(kMaxPixels >> 20) + " megapixels";
 }
 
-RenderSource::RenderSource(const Pixels& pixels) : grey_(pixels.Grey()) {
+RenderSource::RenderSource(Pixels owned) : pixels_(std::move(owned)), grey_(pixels_.Grey()) {
+    const Pixels& pixels = pixels_;
     const bool alpha = pixels.channels % 2 == 0;
     const int channels = alpha ? 4 : 3;
     const uint8_t* data = pixels.bytes.data();

@@ -27,14 +27,15 @@ struct Pixels {
 std::string CheckSize(int64_t width, int64_t height);
 
 // The drawable as the render library reads it: RGB or RGBA, grey pixels
-// spread over three channels.
+// spread over three channels. It keeps the pixels the view shows.
 class RenderSource {
    public:
-    explicit RenderSource(const Pixels& pixels);
+    explicit RenderSource(Pixels pixels);
     const zv::ImageView& View() const { return view_; }
     bool Grey() const { return grey_; }
 
    private:
+    Pixels pixels_;
     std::vector<uint8_t> spread_;
     zv::ImageView view_;
     bool grey_;

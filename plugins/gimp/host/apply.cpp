@@ -52,9 +52,10 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     }
     const Babl* format = EightBitFormat(gimp_drawable_get_format(drawable));
     GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
-    const Pixels pixels = ReadPixels(buffer, format);
+    Pixels pixels = ReadPixels(buffer, format);
     g_object_unref(buffer);
-    const RenderSource source(pixels);
+    const int channels = pixels.channels;
+    const RenderSource source(std::move(pixels));
 
     gimp_progress_init("Zorvan");
     int shown = -1;
@@ -65,7 +66,7 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     std::vector<uint8_t> out;
     zv::Status status;
     try {
-        status = RenderRect(*compiled.filter, source, pixels.channels, rect, render, out);
+        status = RenderRect(*compiled.filter, source, channels, rect, render, out);
     } catch (const zv::Error& e) {
         return Failed(e.what());
     }
