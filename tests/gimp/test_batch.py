@@ -1,0 +1,134 @@
+"""plug-in-zorvan from Script-Fu in gimp-console, no display: one GIMP run
+does every case, each on an image of its own, and the checks compare what
+it saved with zorvan apply's output."""
+import pathlib
+import subprocess
+
+import numpy as np
+import pytest
+
+from gimp_session import cli, picture, profile, read, scheme
+
+TWIRL = (pathlib.Path(__file__).parents[2] / "examples" / "twirl.zvf").read_text()
+RAMP = "x * c / X + ctl(1) - y"  # every channel, alpha too; reads X and a control
+CONTROLS = "300 40 0 0 0 0 0 0 0 0"  # ctl0..ctl7, t, total
+SELECTION = (10, 8, 30, 20)  # x, y, width, height
+
+# Script-Fu that each case runs on its image `img` and drawable `d` before
+# saving it; name: (input mode, Script-Fu, filter).
+CASES = {
+    "rgb": ("RGB", "", TWIRL),
+    "rgba": ("RGBA", "", RAMP),
+    "grey": ("L", "", TWIRL),
+    "deep": ("RGB", "(gimp-image-convert-precision img PRECISION-U16-GAMMA)", TWIRL),
+    "selection": ("RGB", "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE {} {} {} {})"
+                  .format(*SELECTION), TWIRL),
+    "bad": ("RGB", "", "255 - c +"),
+    "indexed": ("RGB", "(gimp-image-convert-indexed img CONVERT-DITHER-NONE "
+                "CONVERT-PALETTE-GENERATE 16 FALSE FALSE \"\")", TWIRL),
+}
+
+
+# Definitions last one batch command only; GIMP's images outlive them, so
+# each command finds the one image there is (each case deletes its own).
+IMAGE = "(vector-ref (cadr (gimp-image-list)) 0)"
+DRAWABLE = f"(car (gimp-image-get-active-drawable {IMAGE}))"
+
+
+def load(folder, name, prepare=""):
+    return (f'(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE "{folder}/{name}.png" "x")))'
+            f"(d (car (gimp-image-get-active-drawable img)))) {prepare} img)")
+
+
+def zorvan(text, mode="RUN-NONINTERACTIVE"):
+    return f"(plug-in-zorvan {mode} {IMAGE} {DRAWABLE} {scheme(text)} {CONTROLS})"
+
+
+def save(folder, name):
+    return (f'(begin (file-png-save2 RUN-NONINTERACTIVE {IMAGE} {DRAWABLE} '
+            f'"{folder}/{name}-out.png" "x" 0 9 0 0 0 0 0 0 0) (gimp-image-delete {IMAGE}))')
+
+
+def batch(folder: pathlib.Path) -> list:
+    commands = ["(gimp-context-set-feather FALSE)"]
+    for name, (mode, prepare, text) in CASES.items():
+        picture(folder / f"{name}.png", mode)
+        # The run is a command of its own, so that a failing one still saves.
+        commands += [load(folder, name, prepare), zorvan(text)]
+        if name == "deep":  # back to 8 bits, which u8 -> u16 -> u8 keeps exactly
+            commands.append(f"(gimp-image-convert-precision {IMAGE} PRECISION-U8-GAMMA)")
+        commands.append(save(folder, name))
+    # "Repeat last" on a fresh copy gives the last good run's result again.
+    commands += [load(folder, "rgb"), zorvan("", "RUN-WITH-LAST-VALS"), save(folder, "repeat")]
+    # Too many pixels: refused before any is read.
+    commands += ["(let* ((img (car (gimp-image-new 17000 17000 RGB)))"
+                 '(d (car (gimp-layer-new img 17000 17000 RGB-IMAGE "big" 100 '
+                 "LAYER-MODE-NORMAL)))) (gimp-image-insert-layer img d 0 0))", zorvan(TWIRL)]
+    return commands
+
+
+@pytest.fixture(scope="module")
+def run(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("batch")
+    arguments = ["gimp-console-2.10", "-i", "-d", "-f"]
+    for command in batch(folder) + ["(gimp-quit 0)"]:
+        arguments += ["-b", command]
+    done = subprocess.run(arguments, env=profile(folder), capture_output=True, text=True,
+                          timeout=240)
+    return folder, done.stdout + done.stderr
+
+
+def expected(folder, name, *options):
+    return cli(folder / f"{name}.png", folder / f"{name}-cli.png", *options)
+
+
+TWIRL_OPTIONS = ("-f", str(pathlib.Path(__file__).parents[2] / "examples" / "twirl.zvf"),
+                 "--ctl", "0=300", "--ctl", "1=40")
+
+
+@pytest.mark.parametrize("name, options, channels", [
+    ("rgb", TWIRL_OPTIONS, slice(0, 3)),
+    ("rgba", ("-e", RAMP, "--ctl", "0=300", "--ctl", "1=40"), slice(0, 4)),
+    ("deep", TWIRL_OPTIONS, slice(0, 3)),
+    ("repeat", TWIRL_OPTIONS, slice(0, 3)),
+])
+def test_pixels_equal_the_tools(run, name, options, channels):
+    folder, _ = run
+    source = "rgb" if name == "repeat" else name
+    want = expected(folder, source, *options)
+    got = read(folder / f"{name}-out.png")
+    # PNG keeps no colour under alpha 0.
+    seen = want[:, :, 3] > 0 if want.shape[2] == 4 else np.ones(want.shape[:2], bool)
+    assert np.array_equal(got[seen][:, channels], want[seen][:, channels])
+
+
+def test_grey_is_red_of_the_grey_spread_over_rgb(run):
+    folder, _ = run
+    want = expected(folder, "grey", *TWIRL_OPTIONS)
+    got = read(folder / "grey-out.png")
+    assert got.ndim == 2 and np.array_equal(got, want[:, :, 0] if want.ndim == 3 else want)
+
+
+def test_selection_changes_only_its_pixels(run):
+    folder, _ = run
+    x, y, w, h = SELECTION
+    inside = (slice(y, y + h), slice(x, x + w))
+    original, got = read(folder / "selection.png"), read(folder / "selection-out.png")
+    want = expected(folder, "selection", *TWIRL_OPTIONS)
+    outside = np.ones(original.shape[:2], bool)
+    outside[inside] = False
+    assert np.array_equal(got[outside], original[outside])
+    assert np.array_equal(got[inside], want[inside])
+    assert not np.array_equal(got[inside], original[inside])
+
+
+@pytest.mark.parametrize("name, message", [
+    ("bad", '"+" has no right operand'),
+    (None, "convert an indexed image first"),
+    (None, "Zorvan filters at most 256 megapixels"),
+])
+def test_refused_with_a_message_and_no_change(run, name, message):
+    folder, log = run
+    assert message in log
+    if name:
+        assert np.array_equal(read(folder / f"{name}-out.png"), read(folder / f"{name}.png"))
