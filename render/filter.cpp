@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "render/span_isa.h"
+
 namespace zv {
 
 namespace {
@@ -62,6 +64,12 @@ std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
     }
     if (!f->visitingOrder) Group(*f);
     return f;
+}
+
+// The instruction set of the span loops, and why it is not ZORVAN_ISA's.
+std::string SpanLoops() {
+    const std::string note = IsaNote();
+    return std::string(NameOf(CurrentIsa())) + (note.empty() ? "" : " (" + note + ")");
 }
 
 std::string Threads(unsigned threads) {
@@ -125,7 +133,7 @@ std::string Filter::Path(int channel, int32_t channels, unsigned threads) const 
     if (data_->visitingOrder) return "per-pixel, 1 thread in visiting order (put/rnd)";
     for (const SpanGroup& g : data_->groups) {
         if (std::find(g.channels.begin(), g.channels.end(), channel) == g.channels.end()) continue;
-        if (g.program) return "span, " + Threads(threads);
+        if (g.program) return "span, " + SpanLoops() + ", " + Threads(threads);
         return "per-pixel, " + Threads(threads) + ": " + g.reason;
     }
     return "kept";
