@@ -19,6 +19,7 @@ inline const char* const kFormulas[] = {
     "x < X / 2 ? c : 255 - c",
     "rad(d + 160 * (M - m) / M * (M - m) / M, m, z)",
     "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16)",
+    "c * c / 255",  // a function of c that saturating bytes cannot compute
 };
 
 inline const Image& Picture() {

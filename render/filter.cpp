@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "render/span_isa.h"
+
 namespace zv {
 
 namespace {
@@ -70,6 +72,12 @@ std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
     return f;
 }
 
+// The instruction set of the span loops, and why it is not ZORVAN_ISA's.
+std::string SpanLoops() {
+    const std::string note = IsaNote();
+    return std::string(NameOf(CurrentIsa())) + (note.empty() ? "" : " (" + note + ")");
+}
+
 std::string Threads(unsigned threads) {
     return std::to_string(threads) + (threads == 1 ? " thread" : " threads");
 }
@@ -131,7 +139,7 @@ std::string Filter::Path(int channel, int32_t channels, unsigned threads) const 
     if (data_->visitingOrder) return "per-pixel, 1 thread in visiting order (rnd, cells)";
     for (const SpanGroup& g : data_->groups) {
         if (std::find(g.channels.begin(), g.channels.end(), channel) == g.channels.end()) continue;
-        if (g.program) return "span, " + Threads(threads);
+        if (g.program) return "span, " + SpanLoops() + ", " + Threads(threads);
         return "per-pixel, " + Threads(threads) + ": " + g.reason;
     }
     return "kept";

@@ -1,6 +1,7 @@
 // The loops between a run's values and the bytes of a row.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,11 +10,22 @@ namespace zv {
 // Values clamped to 0..255 into adjacent bytes.
 void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out);
 
-// Whether LookUp runs: it needs AVX-512's byte permutes, in use. A loop
-// over a byte at a time is slower than a run's steps even on the baseline.
-bool LooksUpFast();
+// A function of a byte as a table of 256, and the way LookUp computes it
+// with the instruction set in use.
+struct ByteTable {
+    std::array<uint8_t, 256> bytes{};
+    // kNone: no way faster than a run's steps (a byte at a time is slower
+    // even on the baseline). kSaturate: bytes[c] is clamp(k + c) or
+    // clamp(k - c), which is ((c +sat add) -sat subtract) ^ flip in every
+    // byte lane. kShuffle: byte shuffles over pieces of the table.
+    enum class Way : uint8_t { kNone, kSaturate, kShuffle } way = Way::kNone;
+    uint8_t add = 0, subtract = 0, flip = 0;
+};
 
-// out[i] = table[in[i]] for count bytes; only where LooksUpFast.
-void LookUp(const uint8_t* table, const uint8_t* in, size_t count, uint8_t* out);
+// Sets table's way from its bytes, for the instruction set in use.
+void Prepare(ByteTable& table);
+
+// out[i] = table.bytes[in[i]] for count bytes, where table.way is not kNone.
+void LookUp(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* out);
 
 }  // namespace zv

@@ -1,12 +1,14 @@
 // The instruction sets the span loops are built for, and the one they run
-// with: the widest this processor has, unless a test asks for another.
+// with: the widest this processor has, unless ZORVAN_ISA names another that
+// it runs, or a test asks for one.
 #pragma once
 
 #include <vector>
 
 namespace zv {
 
-enum class Isa { kBaseline, kAvx2, kAvx512 };
+// On AArch64 the baseline is NEON, which every such processor has.
+enum class Isa { kBaseline, kSsse3, kAvx2, kAvx512 };
 
 // Whether the loops are built for wider sets than the baseline: on x86 but
 // not Windows, where GCC does not keep 32-byte stack slots aligned.
@@ -24,6 +26,11 @@ const std::vector<Isa>& RunnableIsas();
 Isa CurrentIsa();
 void UseIsa(Isa isa);
 
+// "AVX2", ...: for people.
 const char* NameOf(Isa isa);
+
+// Why ZORVAN_ISA was not followed ("ZORVAN_ISA=avx512 is not one of
+// baseline, ssse3, avx2 that this processor runs"), or empty.
+const char* IsaNote();
 
 }  // namespace zv

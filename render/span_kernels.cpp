@@ -43,8 +43,20 @@ namespace baseline {
 
 #if ZV_SPAN_WIDE
 #if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("ssse3,sse4.1,sse4.2,popcnt"))), \
+                             apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("ssse3,sse4.1,sse4.2,popcnt")
+#endif
+namespace ssse3 {
+#include "render/span_loops.inc"
+}  // namespace ssse3
+#if defined(__clang__)
+#pragma clang attribute pop
 #pragma clang attribute push(__attribute__((target("avx2,fma,bmi,bmi2"))), apply_to = function)
 #else
+#pragma GCC pop_options
 #pragma GCC push_options
 #pragma GCC target("avx2,fma,bmi,bmi2")
 #endif
@@ -77,6 +89,7 @@ const SetKernels& KernelsFor(Isa isa) {
 #if ZV_SPAN_WIDE
     if (isa == Isa::kAvx512) return avx512::kSet;
     if (isa == Isa::kAvx2) return avx2::kSet;
+    if (isa == Isa::kSsse3) return ssse3::kSet;
 #endif
     (void)isa;
     return baseline::kSet;

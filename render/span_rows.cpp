@@ -66,7 +66,7 @@ void InterleavedRows::Split(PixelContext& context, int32_t x0, int32_t count, in
     Variant& v = For(taken);
     // A stretch with a branch unknown may know it in its halves; a formula
     // whose branches stay unknown splits a row a few times at most.
-    if (count > kNarrowest && unknown && !(v.byTable && LooksUpFast()) && --budget_ > 0) {
+    if (count > kNarrowest && unknown && !Table(v, context) && --budget_ > 0) {
         const int32_t half = (count / kNarrowest + 1) / 2 * kNarrowest;
         Split(context, x0, half, channels);
         return Split(context, x0 + half, count - half, channels);
@@ -78,9 +78,9 @@ void InterleavedRows::Compute(const Piece& piece, PixelContext& context, int32_t
                               uint8_t* out) {
     Variant& v = *piece.variant;
     const int32_t n = piece.count * channels;
-    if (v.byTable && LooksUpFast()) {
+    if (const ByteTable* table = Table(v, context)) {
         if (const uint8_t* in = PackedBytes(context, piece.x0, n, channels)) {
-            return LookUp(Table(v, context), in, static_cast<size_t>(n), out);
+            return LookUp(*table, in, static_cast<size_t>(n), out);
         }
     }
     const int32_t perRun = PixelsPerRun(channels);
@@ -111,16 +111,19 @@ InterleavedRows::Variant& InterleavedRows::For(const std::vector<int8_t>& taken)
 
 // The table for this row: made again when a value fixed for the run that
 // the variant reads has changed since it was made.
-const uint8_t* InterleavedRows::Table(Variant& v, PixelContext& context) {
-    if (v.checked == row_) return v.table.data();
-    v.checked = row_;
-    const int32_t* scalars = v.run->Scalars(context);
-    const size_t size = v.owned ? v.owned->values.size() : program_.values.size();
-    if (v.scalars.empty() || !std::equal(v.scalars.begin(), v.scalars.end(), scalars)) {
-        v.scalars.assign(scalars, scalars + size);
-        ClampToBytes(v.run->OverBytes(), 256, v.table.data());
+const ByteTable* InterleavedRows::Table(Variant& v, PixelContext& context) {
+    if (!v.byTable) return nullptr;
+    if (v.checked != row_) {
+        v.checked = row_;
+        const int32_t* scalars = v.run->Scalars(context);
+        const size_t size = v.owned ? v.owned->values.size() : program_.values.size();
+        if (v.scalars.empty() || !std::equal(v.scalars.begin(), v.scalars.end(), scalars)) {
+            v.scalars.assign(scalars, scalars + size);
+            ClampToBytes(v.run->OverBytes(), 256, v.table.bytes.data());
+            Prepare(v.table);
+        }
     }
-    return v.table.data();
+    return v.table.way == ByteTable::Way::kNone ? nullptr : &v.table;
 }
 
 }  // namespace zv

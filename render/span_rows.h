@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/span.h"
+#include "render/span_bytes.h"
 #include "render/span_ranges.h"
 
 namespace zv {
@@ -34,7 +35,7 @@ class InterleavedRows {
         bool byTable = false;
         uint64_t checked = 0;          // the row whose fixed values the table was checked against
         std::vector<int32_t> scalars;  // the table's; empty: no table yet
-        std::array<uint8_t, 256> table{};
+        ByteTable table;
     };
 
     // A stretch of the row and the variant that computes it.
@@ -52,7 +53,8 @@ class InterleavedRows {
     void Split(PixelContext& context, int32_t x0, int32_t count, int32_t channels);
     void Compute(const Piece& piece, PixelContext& context, int32_t channels, uint8_t* out);
     Variant& For(const std::vector<int8_t>& taken);
-    const uint8_t* Table(Variant& v, PixelContext& context);
+    // The variant's table for this row, when it has one that LookUp runs.
+    const ByteTable* Table(Variant& v, PixelContext& context);
 
     const ExprNode* tree_;
     const SpanProgram& program_;

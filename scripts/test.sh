@@ -2,17 +2,19 @@
 # Builds everything and runs the whole test suite, then the robustness
 # checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
 # under valgrind, 45 seconds of fuzzing for each formula target (18 for the
-# others), the 32-bit build under qemu-i386, and Zorvan.dll for 32- and
+# others), the 32-bit build under qemu-i386, the 64-bit ARM one under
+# qemu-aarch64, and Zorvan.dll for 32- and
 # 64-bit Windows under wine. Each check is also a script of its own (see the README's
 # "Robustness checks").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
-bash scripts/deps.sh fuzz m32 windows valgrind
+bash scripts/deps.sh fuzz m32 arm64 windows valgrind
 cmake --workflow --preset release
 bash scripts/sanitize.sh
 bash scripts/valgrind.sh build
 bash scripts/fuzz.sh 45
 bash scripts/m32.sh
+bash scripts/arm64.sh
 bash scripts/windows.sh
 echo "all checks passed in $((SECONDS - start)) s"

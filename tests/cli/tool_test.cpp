@@ -205,6 +205,27 @@ TEST_F(Tool, VerboseSaysWhatEachChannelTook) {
     EXPECT_NE(run.err.find("wrote " + dir / "v.png"), std::string::npos) << run.err;
 }
 
+// ZORVAN_ISA picks the loops' instruction set, which -v names; one that the
+// processor does not run is said and ignored, with the same pixels.
+TEST_F(Tool, InstructionSetFromTheEnvironment) {
+    const struct {
+        const char* value;
+        const char* said;
+    } cases[] = {{"baseline", ": span, baseline, 1 thread"},
+                 {"avx1024", "(ZORVAN_ISA=avx1024 is not one of baseline"}};
+    ASSERT_EQ(RunTool({"apply", "-e", "255 - c", input, dir / "widest.png"}).status, 0);
+    for (const auto& k : cases) {
+        const ToolRun run =
+            test::RunInShell(std::string("ZORVAN_ISA=") + k.value + " exec \"$0\" \"$@\"",
+                             {"apply", "-v", "-q", "--threads", "1", "-e", "255 - c", input,
+                              dir / "isa.png", "--force"},
+                             dir.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find(k.said), std::string::npos) << run.err;
+        EXPECT_EQ(test::ReadBytes(dir / "isa.png"), test::ReadBytes(dir / "widest.png"));
+    }
+}
+
 TEST_F(Tool, OtherCommands) {
     EXPECT_EQ(RunTool({"eval", "sin(256)"}).out, "512\n");
     EXPECT_EQ(RunTool({"eval", "x * 100 + y", "--at", "3,4"}).out, "304\n");

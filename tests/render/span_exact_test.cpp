@@ -15,85 +15,10 @@
 #include "render/span_isa.h"
 #include "render/span_rows.h"
 #include "tests/render/fixture.h"
+#include "tests/render/formulas.h"
 
 namespace zv {
 namespace {
-
-// Texts of random pure formulas; leaves lean on edge values. With cells,
-// puts and gets of a few cells too, which may or may not keep the cells
-// local.
-class Generator {
-   public:
-    explicit Generator(uint32_t seed, bool cells = false) : random_(seed), cells_(cells) {}
-
-    std::string Formula() {
-        std::string f = Expression(5);
-        return Pick(cells_ ? 2 : 8) == 0 ? Expression(3) + ", " + f : f;  // a sequence
-    }
-
-   private:
-    size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
-    template <size_t N>
-    const char* From(const char* const (&list)[N]) {
-        return list[Pick(N)];
-    }
-
-    std::string Leaf() {
-        static const char* const kLeaves[] = {
-            "0",         "1",         "-1",         "2",
-            "3",         "7",         "16",         "255",
-            "256",       "512",       "1023",       "1024",
-            "40000",     "65536",     "2147483647", "(-2147483647 - 1)",
-            "x",         "y",         "z",          "X",
-            "Y",         "Z",         "t",          "D",
-            "M",         "r",         "g",          "b",
-            "c",         "a",         "i",          "u",
-            "v",         "d",         "m",          "total",
-            "x - X / 2", "y - Y / 2", "x - 300"};
-        return From(kLeaves);
-    }
-
-    std::string Cell() {
-        static const char* const kCells[] = {"0", "1", "0", "300"};  // 300: no cell
-        return From(kCells);
-    }
-
-    std::string Expression(int depth) {
-        if (cells_ && Pick(6) == 0) return "get(" + Cell() + ")";
-        if (depth == 0 || Pick(5) == 0) return Leaf();
-        const auto e = [&] { return Expression(depth - 1); };
-        if (cells_ && Pick(4) == 0) return "put(" + e() + ", " + Cell() + ")";
-        const zv::KindInfo& kind = Kind();
-        const std::string name(zv::NameOf(kind));
-        switch (kind.form) {
-            case zv::Form::kInfix: return "(" + e() + " " + name + " " + e() + ")";
-            case zv::Form::kPrefix: return name + "(" + e() + ")";
-            case zv::Form::kConditional: return "(" + e() + " ? " + e() + " : " + e() + ")";
-            default: {
-                std::string call = name + "(";
-                for (int32_t j = 0; j < zv::ArityOf(kind); ++j) call += (j ? ", " : "") + e();
-                return call + ")";
-            }
-        }
-    }
-
-    // Any kind with arguments that a span may compute: every one but the
-    // sequence (a comma inside parentheses separates arguments) and the
-    // calls with effects.
-    const zv::KindInfo& Kind() {
-        static const std::vector<const zv::KindInfo*> kinds = [] {
-            std::vector<const zv::KindInfo*> v;
-            for (const zv::KindInfo& k : zv::kKinds) {
-                if (zv::ArityOf(k) > 0 && k.code != ZV_SEQ && !k.depends.effect) v.push_back(&k);
-            }
-            return v;
-        }();
-        return *kinds[Pick(kinds.size())];
-    }
-
-    std::mt19937 random_;
-    bool cells_;
-};
 
 using test::Pattern;
 using test::Picture;
@@ -211,7 +136,7 @@ TEST(SpanExact, GeneratedFormulasGiveZvExecsValues) {
     const Picture rgb = Pattern(13, 7, 3, 2);
     const Picture rgba = Pattern(6, 5, 4);
     ForEachIsa([&] {
-        Generator generate(2026);
+        test::Generator generate(2026);
         for (int f = 0; f < 3000; ++f) {
             const std::string text = generate.Formula();
             if (f % 2) {
@@ -349,7 +274,7 @@ TEST(SpanExact, LocalCellsGiveTheBytesOfTheVisitingOrder) {
 TEST(SpanExact, GeneratedCellFormulasGiveTheBytesOfTheVisitingOrder) {
     const Picture source = Pattern(13, 7, 3, 2);
     const RenderContext render(source.View(), 4, {}, true);
-    Generator generate(24, true);
+    test::Generator generate(24, true);
     int32_t spans = 0;
     for (int f = 0; f < 1500; ++f) {
         const std::string text = generate.Formula();
@@ -371,7 +296,7 @@ TEST(SpanExact, PathsSayWhichWayAndWhy) {
     const std::string deep = std::string(600, '-') + "c";
     const Filter filter(std::vector<FormulaOffer>{{kColourChannels, {"255 - c", "", {}, {}}, 1},
                                                   {kGreen, {deep, "", {}, {}}, 1}});
-    EXPECT_EQ(filter.Path(0, 3, 2), "span, 2 threads");
+    EXPECT_EQ(filter.Path(0, 3, 2), std::string("span, ") + NameOf(CurrentIsa()) + ", 2 threads");
     EXPECT_EQ(filter.Path(1, 3, 2), "per-pixel, 2 threads: nested too deeply");
     EXPECT_EQ(filter.Path(3, 3, 2), "none");
     const Picture source = Pattern(37, 11, 3);

@@ -187,7 +187,8 @@ class ZV_RENDER_API Filter {
     // The target's channel count for a source with sourceChannels (3 or 4).
     int32_t TargetChannels(int32_t sourceChannels) const;
     // How channel k of a target with `channels` channels is computed with
-    // `threads` threads: "kept", "none", "span, 2 threads", "per-pixel, 2
+    // `threads` threads: "kept", "none", "span, AVX2, 2 threads" (the
+    // instruction set of its loops), "per-pixel, 2
     // threads: nested too deeply", "per-pixel, 1 thread in visiting order
     // (rnd, cells)".
     std::string Path(int channel, int32_t channels, unsigned threads) const;
