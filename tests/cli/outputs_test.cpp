@@ -48,8 +48,8 @@ TEST_F(Outputs, AFailedFrameLeavesTheFilesThatWereThere) {
     fs::copy_file(input, dir / "f-0002.png");
     fs::create_directories(dir / "f-0003.png/x");
     const std::vector<std::string> before = dir.Files();
-    const ToolRun run =
-        RunTool({"apply", "-q", "-e", "c + t", "--frames", "3", dir / "f-0002.png", dir / "f.png"});
+    const ToolRun run = RunTool({"apply", "-q", "--in-place", "-e", "c + t", "--frames", "3",
+                                 dir / "f-0002.png", dir / "f.png"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "zorvan: " + dir / "f-0003.png" + ": cannot write: Is a directory\n");
     EXPECT_EQ(dir.Files(), before);
@@ -110,6 +110,70 @@ TEST_F(Outputs, ReplacingAnExistingFile) {
         for (const std::string& name : d.Files()) EXPECT_EQ(name.find(".zorvan-"), name.npos);
     }
     umask(mask);
+}
+
+// An input is written over only with --in-place, and only by its own
+// output; by name, symlink or hard link alike. Nothing is written otherwise.
+TEST_F(Outputs, AnInputIsReplacedOnlyInPlace) {
+    fs::create_directory(dir / "shoot");
+    fs::copy_file(input, dir / "shoot/a.png");
+    fs::copy_file(input, dir / "shoot/b.png");
+    fs::create_symlink("in.png", dir / "link.png");
+    fs::create_hard_link(input, dir / "hard.png");
+    const std::string refused = ": would write over ";
+    const struct {
+        std::vector<std::string> files;
+        std::string message;  // after "zorvan: OUTPUT: would write over "
+    } cases[] = {
+        {{input, input}, "this input; write elsewhere, or give --in-place to replace it"},
+        {{input, dir / "link.png"}, "the input " + input + "; write elsewhere, or give --in-place"},
+        {{input, dir / "hard.png"}, "the input " + input + "; write elsewhere, or give --in-place"},
+        {{dir / "shoot/a.png", dir / "shoot/b.png", "-o", dir / "shoot"}, "this input; write"},
+    };
+    const std::vector<std::string> before = dir.Files();
+    const std::string original = test::ReadBytes(input);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files[1]);
+        std::vector<std::string> args = {"apply", "-q", "-e", "255 - c"};
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, 1);
+        const std::string named = c.files.size() == 2 ? c.files[1] : c.files[0];
+        EXPECT_EQ(run.err.rfind("zorvan: " + named + refused + c.message, 0), 0u) << run.err;
+        EXPECT_EQ(test::ReadBytes(input), original);
+        EXPECT_EQ(test::ReadBytes(dir / "shoot/a.png"), original);
+        EXPECT_EQ(dir.Files(), before);
+
+        args.push_back("--in-place");
+        ASSERT_EQ(RunTool(args).status, 0);
+        EXPECT_TRUE(test::ReadBytes(c.files[0]) != original);
+        for (const std::string& name : {input, dir / "shoot/a.png", dir / "shoot/b.png"}) {
+            test::WriteBytes(name, original);  // through the file, so links stay
+        }
+    }
+    EXPECT_TRUE(fs::equivalent(input, dir / "hard.png"));  // replaced through the link
+    EXPECT_EQ(dir.Files(), before);
+}
+
+// Outputs of one name are refused before anything is written, the folder
+// made, parents and all, otherwise.
+TEST_F(Outputs, InputsOfOneNameAreRefused) {
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    fs::copy_file(input, dir / "a/same.png");
+    fs::copy_file(input, dir / "b/same.webp");
+    const ToolRun clash = RunTool({"apply", "-q", "-e", "c", "--format", "png", dir / "a/same.png",
+                                   dir / "b/same.webp", "-o", dir / "out"});
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_EQ(clash.err, "zorvan: " + dir / "a/same.png" + " and " + dir / "b/same.webp" +
+                             " would both be written to " + dir / "out/same.png" +
+                             "; give them different names or folders\n");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+
+    const ToolRun made =
+        RunTool({"apply", "-q", "-e", "c", dir / "a/same.png", "-o", dir / "out/x"});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(fs::exists(dir / "out/x/same.png"));
 }
 
 TEST_F(Outputs, AReadOnlyFileIsReplacedOnlyWhenForced) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <png.h>
 #include <stb/stb_image_write.h>
 
 #include <csetjmp>
@@ -109,6 +110,28 @@ Found Inspect(const std::string& path) {
     return found;
 }
 
+// A PNG's colour profile as libpng reads it, which refuses a chunk without
+// a valid name; exiv2 reads that one too.
+std::string PngProfile(const std::string& path) {
+    std::string icc;
+    File file(std::fopen(path.c_str(), "rb"));
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file.get());
+        png_read_info(png, info);
+        png_charp name = nullptr;
+        png_bytep profile = nullptr;
+        png_uint_32 size = 0;
+        int compression = 0;
+        if (png_get_iCCP(png, info, &name, &compression, &profile, &size) != 0) {
+            icc.assign(reinterpret_cast<const char*>(profile), size);
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return icc;
+}
+
 // Where the upright picture's top corners are stored, by orientation.
 struct Turn {
     int orientation;
@@ -156,6 +179,23 @@ TEST(Photos, MetadataAndOrientationSurviveEveryFormat) {
                 EXPECT_EQ(found.comment, "for the album");
             }
         }
+    }
+}
+
+// libpng, and so every reader built on it, takes the profile of a PNG
+// written from a PNG or a JPEG.
+TEST(Photos, PngProfilesAreReadByLibpng) {
+    const std::string real = "/usr/share/color/icc/ghostscript/srgb.icc";
+    if (!std::filesystem::exists(real)) GTEST_SKIP() << "no " << real;
+    test::ScratchDir dir;
+    Metadata metadata;
+    metadata.icc = test::ReadBytes(real);
+    for (const char* from : {"in.jpg", "in.png"}) {
+        SCOPED_TRACE(from);
+        Write(Quadrants(), dir / from, {FileFormat::kPng, 95, -1, false, &metadata});
+        const ToolRun run = RunTool({"apply", "-q", "-e", "c", dir / from, dir / "out.png"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(PngProfile(dir / "out.png"), metadata.icc);
     }
 }
 

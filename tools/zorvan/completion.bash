@@ -22,7 +22,7 @@ _zorvan() {
         return
     fi
     local -A options=(
-        [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force
+        [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force --in-place
                  -o --out-dir --compression --png-level --lossless --format --no-auto-orient
                  --threads -q --quiet -v --verbose --help'
         [check]='-f --filter --help'

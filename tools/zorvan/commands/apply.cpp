@@ -47,15 +47,6 @@ std::vector<FormulaOffer> Offers(const ApplyOptions& o, const std::optional<Filt
     return offers;
 }
 
-// OUTPUT-0001.png for frame 1 of OUTPUT.png, with at least four digits.
-std::string FramePath(const std::string& output, int frame, int frames) {
-    const size_t dot = output.find_last_of('.');
-    const int digits = std::max<int>(4, static_cast<int>(std::to_string(frames).size()));
-    std::string number = std::to_string(frame);
-    number.insert(0, static_cast<size_t>(digits) - number.size(), '0');
-    return output.substr(0, dot) + "-" + number + output.substr(dot);
-}
-
 void Describe(const Filter& filter, int32_t channels, unsigned threads) {
     for (int k = 0; k < 4; ++k) {
         const std::string path = filter.Path(k, channels, threads);
@@ -78,7 +69,7 @@ void ApplyFile(const ApplyRun& run, const std::string& input, const std::string&
     const OutputTarget target =
         ParseOutput(output, o.format ? FormatNamed(*o.format) : std::nullopt);
     // Frames go into one file when its format holds an animation.
-    const bool animated = o.frames > 0 && target.format == FileFormat::kWebp;
+    const bool animated = WritesAnimation(o, target);
     if (target.toStdout() && o.frames > 0 && !animated) {
         throw Failure(kExitUsage,
                       "--frames writes numbered files; standard output takes one image "
@@ -170,7 +161,10 @@ int RunApply(const ApplyOptions& o) {
     ApplyRun run{o, compiled, {}};
     run.settings.threads = o.run.threads;
     run.settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
-    if (o.outDir) return ApplyFiles(run, o.inputs, *o.outDir);
+    const std::vector<Job> jobs = o.outDir ? JobsInto(o.inputs, *o.outDir, o.format)
+                                           : std::vector<Job>{{o.inputs.front(), o.output}};
+    CheckJobs(jobs, o);
+    if (o.outDir) return ApplyFiles(run, jobs, *o.outDir);
     ApplyFile(run, o.inputs.front(), o.output, !o.run.quiet);
     return kExitOk;
 }

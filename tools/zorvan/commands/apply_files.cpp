@@ -9,43 +9,41 @@
 
 namespace zv::cli {
 
-namespace {
-
-std::string OutputFor(const std::string& input, const std::string& folder,
-                      const std::optional<std::string>& format) {
-    std::filesystem::path name = std::filesystem::path(input).filename();
-    if (input == "-" || name.empty()) throw Failure(kExitUsage, "-o: give files, not " + input);
-    if (format) name.replace_extension(*format);
-    return (std::filesystem::path(folder) / name).string();
+std::vector<Job> JobsInto(const std::vector<std::string>& inputs, const std::string& folder,
+                          const std::optional<std::string>& format) {
+    std::vector<Job> jobs;
+    for (const std::string& input : inputs) {
+        std::filesystem::path name = std::filesystem::path(input).filename();
+        if (input == "-" || name.empty()) throw Failure(kExitUsage, "-o: give files, not " + input);
+        if (format) name.replace_extension(*format);
+        jobs.push_back({input, (std::filesystem::path(folder) / name).string()});
+    }
+    return jobs;
 }
 
-}  // namespace
-
-int ApplyFiles(const ApplyRun& run, const std::vector<std::string>& inputs,
-               const std::string& folder) {
+int ApplyFiles(const ApplyRun& run, const std::vector<Job>& jobs, const std::string& folder) {
+    namespace fs = std::filesystem;
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-        FailFile(folder, "not a folder (-o takes the folder to write into)");
+    if (!fs::exists(folder, error) && !fs::create_directories(folder, error) && error) {
+        FailIo(folder, "cannot make the folder", error.value());
     }
-    std::vector<std::string> outputs;
-    for (const std::string& input : inputs) {
-        outputs.push_back(OutputFor(input, folder, run.options.format));
+    if (!fs::is_directory(folder, error)) {
+        FailFile(folder, "not a folder (-o takes the folder to write into)");
     }
     // Files share the threads, each rendered on one: small images gain
     // most, and a large one still keeps every core busy with another.
     const unsigned workers =
-        std::min<unsigned>(run.settings.threads, static_cast<unsigned>(inputs.size()));
+        std::min<unsigned>(run.settings.threads, static_cast<unsigned>(jobs.size()));
     ApplyRun each = run;
     each.settings.threads = 1;
     std::atomic<size_t> next{0};
     std::atomic<int> failed{0};
     std::mutex reporting;
-    Progress progress(!run.options.run.quiet, "applying", static_cast<int64_t>(inputs.size()),
-                      true);
+    Progress progress(!run.options.run.quiet, "applying", static_cast<int64_t>(jobs.size()), true);
     const auto work = [&] {
-        for (size_t i; (i = next.fetch_add(1)) < inputs.size();) {
+        for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             try {
-                ApplyFile(each, inputs[i], outputs[i], false);
+                ApplyFile(each, jobs[i].input, jobs[i].output, false);
             } catch (const Failure& failure) {
                 const std::lock_guard lock(reporting);
                 Report(failure);
@@ -59,7 +57,7 @@ int ApplyFiles(const ApplyRun& run, const std::vector<std::string>& inputs,
         for (unsigned k = 1; k < workers; ++k) helpers.emplace_back(work);
         work();
     }
-    const int total = static_cast<int>(inputs.size());
+    const int total = static_cast<int>(jobs.size());
     if (!run.options.run.quiet || failed > 0) {
         const std::string failures = failed > 0 ? ", " + std::to_string(failed) + " failed" : "";
         std::fprintf(stderr, "zorvan: %d of %d written to %s%s\n", total - failed, total,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/image/image_io.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
@@ -16,15 +17,38 @@ struct ApplyRun {
     RenderSettings settings;
 };
 
+// One input and the output it is written to.
+struct Job {
+    std::string input;
+    std::string output;
+};
+
+// Fails before anything is written when two jobs write one file (exit 2)
+// or an output is an input, also through a symlink or hard link (exit 1):
+// allowed only for a job's own input, with --in-place.
+void CheckJobs(const std::vector<Job>& jobs, const ApplyOptions& options);
+
+// Whether the frames go into one animated file.
+bool WritesAnimation(const ApplyOptions& options, const OutputTarget& target);
+// The frame-th of frames numbered files for output (OUTPUT-0001.png).
+std::string FramePath(const std::string& output, int frame, int frames);
+// The files a job writes to target: one, or its numbered frames; none for
+// standard output.
+std::vector<std::string> FilesWritten(const ApplyOptions& options, const OutputTarget& target);
+
 // Reads input ("-": standard input), renders it (each of the frames asked
 // for) and writes output ("-" or "png:-": standard output); throws a Failure.
 void ApplyFile(const ApplyRun& run, const std::string& input, const std::string& output,
                bool showProgress);
 
-// Each of inputs into folder under its own name (with the extension of
-// --format, when given), files spread over the run's threads. A failure is
-// reported and the rest still written; returns the exit status.
-int ApplyFiles(const ApplyRun& run, const std::vector<std::string>& inputs,
-               const std::string& folder);
+// The jobs of inputs written into folder under their own names (with the
+// extension of --format, when given).
+std::vector<Job> JobsInto(const std::vector<std::string>& inputs, const std::string& folder,
+                          const std::optional<std::string>& format);
+
+// The jobs, each into a file of folder (made, with its parents, when
+// missing), spread over the run's threads. A failure is reported and the
+// rest still written; returns the exit status.
+int ApplyFiles(const ApplyRun& run, const std::vector<Job>& jobs, const std::string& folder);
 
 }  // namespace zv::cli

@@ -40,6 +40,7 @@ struct ApplyOptions {
     bool keepOrientation = false;       // pixels in stored order, EXIF orientation kept
     int frames = 0;                     // 0: one image without numbering
     bool force = false;                 // replace read-only outputs too
+    bool inPlace = false;               // an output may be its own input
     RunSettings run;
 };
 

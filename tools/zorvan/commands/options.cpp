@@ -93,8 +93,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->add_option("FILES", apply.inputs,
                      "INPUT OUTPUT, or with -o the inputs; - is standard input or output")
         ->required();
-    const CLI::Option* outDir =
-        applyCommand->add_option("-o,--out-dir", outFolder, "Write each input into this folder");
+    const CLI::Option* outDir = applyCommand->add_option(
+        "-o,--out-dir", outFolder,
+        "Write each input into this folder (made if missing), under its own name; two "
+        "inputs of one name are refused");
     const CLI::Option* channelOptions[4] = {
         applyCommand->add_option("-r", channelTexts[0], "Formula for red"),
         applyCommand->add_option("-g", channelTexts[1], "Formula for green"),
@@ -127,6 +129,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->add_option("--frames", apply.frames, "Render N frames OUTPUT-0001 ... with t = 0 .. N-1")
         ->check(CLI::Range(1, 100000));
     applyCommand->add_flag("--force", apply.force, "Replace outputs that are read-only too");
+    applyCommand->add_flag("--in-place", apply.inPlace,
+                           "Let an output be its own input, and replace it");
     AddRunOptions(*applyCommand, apply.run);
 
     CheckOptions& check = line.check;

@@ -21,6 +21,9 @@ struct Codec {
     void (*write)(const Image&, const WriteSettings&, std::FILE*, const std::string&);
     bool alpha;     // can keep an alpha channel
     bool metadata;  // the writer puts Metadata in itself; for the rest, exiv2 does
+    // Puts the colour profile into a finished file, after exiv2, which
+    // writes a PNG's without the name readers need and drops one it finds.
+    std::string (*addProfile)(std::string encoded, const Metadata& metadata);
 };
 
 constexpr const char* kPngNames[] = {"png", nullptr};
@@ -32,12 +35,15 @@ constexpr const char* kNoNames[] = {nullptr};  // read only
 using namespace std::string_view_literals;
 // Big-endian TIFF follows with its own magic.
 const Codec kCodecs[] = {
-    {FileFormat::kPng, "PNG", kPngNames, "\x89PNG\r\n\x1a\n"sv, ReadPng, WritePng, true, false},
-    {FileFormat::kJpeg, "JPEG", kJpegNames, "\xff\xd8\xff"sv, ReadJpeg, WriteJpeg, false, false},
-    {FileFormat::kTiff, "TIFF", kTiffNames, "II*\0"sv, ReadTiff, WriteTiff, true, false},
-    {FileFormat::kTiff, "TIFF", kTiffNames, "MM\0*"sv, ReadTiff, WriteTiff, true, false},
-    {FileFormat::kWebp, "WebP", kWebpNames, "RIFF????WEBP"sv, ReadWebp, WriteWebp, true, true},
-    {FileFormat::kBmp, "BMP", kNoNames, "BM"sv, ReadBmp, nullptr, false, false},
+    {FileFormat::kPng, "PNG", kPngNames, "\x89PNG\r\n\x1a\n"sv, ReadPng, WritePng, true, false,
+     WithPngProfile},
+    {FileFormat::kJpeg, "JPEG", kJpegNames, "\xff\xd8\xff"sv, ReadJpeg, WriteJpeg, false, false,
+     nullptr},
+    {FileFormat::kTiff, "TIFF", kTiffNames, "II*\0"sv, ReadTiff, WriteTiff, true, false, nullptr},
+    {FileFormat::kTiff, "TIFF", kTiffNames, "MM\0*"sv, ReadTiff, WriteTiff, true, false, nullptr},
+    {FileFormat::kWebp, "WebP", kWebpNames, "RIFF????WEBP"sv, ReadWebp, WriteWebp, true, true,
+     nullptr},
+    {FileFormat::kBmp, "BMP", kNoNames, "BM"sv, ReadBmp, nullptr, false, false, nullptr},
 };
 
 const Codec& CodecFor(FileFormat format) {
@@ -163,7 +169,10 @@ void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* fi
             stderr, "zorvan: warning: %s\n",
             OneLine(path + ": " + codec.name + " cannot keep alpha; it is left out").c_str());
     }
-    if (!settings.metadata || settings.metadata->empty() || codec.metadata) {
+    Metadata rest = settings.metadata ? *settings.metadata : Metadata{};
+    const bool profile = codec.addProfile && !rest.icc.empty();
+    if (codec.addProfile) rest.icc.clear();
+    if (codec.metadata || (rest.empty() && !profile)) {
         codec.write(image, settings, file, path);
         return;
     }
@@ -177,8 +186,8 @@ void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* fi
     if (!memory) FailIo(path, "cannot write", errno);
     codec.write(image, settings, memory.get(), path);
     memory.reset();  // the buffer is complete once the stream is closed
-    const std::string out =
-        WithMetadata(std::string(buffer.data, buffer.size), *settings.metadata, path);
+    std::string out = WithMetadata(std::string(buffer.data, buffer.size), rest, path);
+    if (profile) out = codec.addProfile(std::move(out), *settings.metadata);
     errno = 0;
     if (std::fwrite(out.data(), 1, out.size(), file) != out.size()) {
         FailIo(path, "cannot write", errno ? errno : EIO);

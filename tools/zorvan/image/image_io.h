@@ -85,6 +85,12 @@ void WriteTiff(const Image& image, const WriteSettings& settings, std::FILE* fil
 void WriteWebp(const Image& image, const WriteSettings& settings, std::FILE* file,
                const std::string& path);
 
+// The name of a PNG's colour profile (its iCCP chunk's keyword), or "".
+std::string PngProfileName(const std::string& bytes);
+// png (a PNG without a profile) with metadata's colour profile put in, under
+// its source's name when that is a valid one, else "ICC Profile".
+std::string WithPngProfile(std::string png, const Metadata& metadata);
+
 // The whole of file from its current position (at most 1 GiB).
 std::string ReadAll(std::FILE* file, const std::string& path);
 

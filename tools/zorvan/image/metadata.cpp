@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/image/image_io.h"
 
 namespace zv::cli {
 
@@ -123,6 +124,7 @@ Metadata ReadMetadata(const std::string& bytes, const std::string& path) {
         metadata.orientation = OrientationOf(image->exifData());
         metadata.xmp = image->xmpPacket();
         metadata.comment = image->comment();
+        if (image->mimeType() == "image/png") metadata.iccName = PngProfileName(bytes);
         if (image->iccProfileDefined()) {
             const Exiv2::DataBuf* icc = image->iccProfile();
             metadata.icc.assign(reinterpret_cast<const char*>(icc->pData_),
@@ -192,9 +194,9 @@ std::string WithMetadata(std::string encoded, const Metadata& metadata, const st
         put(Exiv2::mdXmp, !metadata.xmp.empty(), "XMP", [&] { image->setXmpPacket(metadata.xmp); });
         put(Exiv2::mdComment, !metadata.comment.empty(), "comment",
             [&] { image->setComment(metadata.comment); });
-        // exiv2 0.27 answers "none" for colour profiles in every format; it
-        // writes them in all but WebP, whose writer puts them in itself.
-        if (!metadata.icc.empty() && image->mimeType() != "image/webp") {
+        // exiv2 0.27 answers "none" for colour profiles in every format;
+        // PNG's and WebP's writers put them in themselves.
+        if (!metadata.icc.empty()) {
             Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte*>(metadata.icc.data()),
                                static_cast<long>(metadata.icc.size()));
             image->setIccProfile(icc, false);

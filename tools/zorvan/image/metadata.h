@@ -11,6 +11,7 @@ namespace zv::cli {
 
 struct Metadata {
     std::string icc;      // ICC profile
+    std::string iccName;  // the profile's name in a PNG, when it came from one
     std::string exif;     // EXIF as a TIFF structure, little-endian
     std::string xmp;      // XMP packet
     std::string comment;  // JPEG comment

@@ -72,6 +72,26 @@ void RequestRgb8(png_structp png, png_infop info) {
 
 }  // namespace
 
+std::string PngProfileName(const std::string& bytes) {
+    const auto get32 = [&bytes](size_t at) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+        return value;
+    };
+    // Chunks from the signature on; the profile comes before the pixels.
+    for (size_t at = 8; at + 8 <= bytes.size();) {
+        const size_t length = get32(at), data = at + 8;
+        const std::string_view type(bytes.data() + at + 4, 4);
+        if (type == "IDAT" || length > bytes.size() - data) break;
+        if (type == "iCCP") {
+            const std::string_view chunk(bytes.data() + data, length);
+            return std::string(chunk.substr(0, chunk.find('\0')));
+        }
+        at = data + length + 4;
+    }
+    return {};
+}
+
 Image ReadPng(std::FILE* file, const std::string& path) {
     ErrorText error;
     ReadState state;

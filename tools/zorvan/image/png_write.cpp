@@ -5,6 +5,7 @@
 // against its 6.7 MB at level 6) and costs a fifteenth of the compression.
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -129,7 +130,34 @@ void PutChunk(std::string& out, const char* type, const uint8_t* data, size_t si
     Put32(out, libdeflate_crc32(0, out.data() + start, size + 4));
 }
 
+// A chunk's keyword: 1 to 79 printable Latin-1 bytes, no space at either
+// end and no two in a row.
+bool ValidKeyword(const std::string& name) {
+    if (name.empty() || name.size() > 79 || name.front() == ' ' || name.back() == ' ') return false;
+    if (name.find("  ") != std::string::npos) return false;
+    return std::all_of(name.begin(), name.end(), [](char ch) {
+        const auto byte = static_cast<uint8_t>(ch);
+        return (byte >= 32 && byte <= 126) || byte >= 161;
+    });
+}
+
 }  // namespace
+
+std::string WithPngProfile(std::string png, const Metadata& metadata) {
+    const Compressor compressor(kDefaultLevel);
+    std::string chunk = ValidKeyword(metadata.iccName) ? metadata.iccName : "ICC Profile";
+    chunk.append(2, '\0');  // the name's end, then compression method 0 (zlib)
+    const size_t at = chunk.size();
+    chunk.resize(at + libdeflate_zlib_compress_bound(compressor.c, metadata.icc.size()));
+    chunk.resize(at + libdeflate_zlib_compress(compressor.c, metadata.icc.data(),
+                                               metadata.icc.size(), chunk.data() + at,
+                                               chunk.size() - at));
+    std::string out;
+    PutChunk(out, "iCCP", reinterpret_cast<const uint8_t*>(chunk.data()), chunk.size());
+    constexpr size_t kAfterHeader = 8 + 25;  // the signature and IHDR come first
+    png.insert(kAfterHeader, out);
+    return png;
+}
 
 void WritePng(const Image& image, const WriteSettings& settings, std::FILE* file,
               const std::string& path) {
