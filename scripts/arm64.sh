@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The libraries and their tests as 64-bit ARM programs, cross-built with
-# Debian's aarch64 g++ and run under qemu-aarch64: the NEON loops of the
-# byte tables and the span loops as the compiler vectorises them for NEON,
-# against the per-pixel path, on generated formulas, the example filters
-# and the span fuzzer's seeded driver (the command-line tool is left out,
-# its image libraries are x86 here).
+# The libraries as 64-bit ARM programs, cross-built with Debian's aarch64
+# g++, and the render library's tests run under qemu-aarch64: the NEON loops
+# of the byte tables and the span loops as the compiler vectorises them for
+# NEON, against the per-pixel path, on generated formulas, the example
+# filters and the span fuzzer's seeded driver. The rest of the suite is
+# left out: the tool's image libraries are x86 here, and every test program
+# under the emulator would take a quarter of an hour.
 exec bash "$(dirname "$0")/cross.sh" arm64
