@@ -28,7 +28,8 @@ struct Ways {
     Loop saturate = nullptr, shuffle = nullptr;
 };
 
-#define ZV_OP [[gnu::always_inline]] inline ZV_SET
+// maybe_unused: a set without byte shuffles leaves some of its operations unused.
+#define ZV_OP [[gnu::always_inline, maybe_unused]] inline ZV_SET
 
 #if defined(__SSE2__) || ZV_SPAN_WIDE
 #define ZV_SSE_OPS                                                                            \
