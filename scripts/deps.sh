@@ -3,7 +3,8 @@
 # Arguments add the packages of the robustness checks:
 #   fuzz      clang and its libFuzzer runtime
 #   m32       gcc-multilib, qemu-user and Debian's GoogleTest sources
-#   arm64     the aarch64 cross g++, qemu-user, Debian's GoogleTest sources and
+#   arm64     clang with the aarch64 cross binutils and libraries (not the cross
+#             g++, which conflicts with gcc-multilib), qemu-user, GoogleTest's sources and
 #             the header of clang's FuzzedDataProvider
 #   windows   mingw-w64 and wine, both halves (wine32 needs the i386 architecture)
 #   valgrind  valgrind
@@ -19,7 +20,9 @@ for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     m32) packages+=(gcc-multilib g++-multilib qemu-user googletest) ;;
-    arm64) packages+=(g++-aarch64-linux-gnu qemu-user googletest libclang-rt-14-dev) ;;
+    arm64) packages+=(clang binutils-aarch64-linux-gnu libc6-dev-arm64-cross
+                      libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross qemu-user googletest
+                      libclang-rt-14-dev) ;;
     windows) packages+=(mingw-w64 wine wine64 wine32:i386) ;;
     valgrind) packages+=(valgrind) ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
