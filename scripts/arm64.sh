@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The libraries as 64-bit ARM programs, cross-built with Debian's aarch64
-# g++, and the render library's tests run under qemu-aarch64: the NEON loops
+# The libraries as 64-bit ARM programs, cross-built with clang and Debian's
+# aarch64 libraries, and the render library's tests run under qemu-aarch64: the NEON loops
 # of the byte tables and the span loops as the compiler vectorises them for
 # NEON, against the per-pixel path, on generated formulas, the example
 # filters and the span fuzzer's seeded driver. The rest of the suite is
