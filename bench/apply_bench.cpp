@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bench/picture.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "bench/picture.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "fuzz/host.h"
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 using zvfuzz::Check;
 

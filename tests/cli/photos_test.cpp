@@ -13,7 +13,7 @@
 #include <exiv2/exiv2.hpp>
 
 #include "tests/cli/helpers.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

@@ -8,7 +8,7 @@
 #include <map>
 
 #include "tests/cli/helpers.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 namespace {

@@ -9,9 +9,9 @@
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
-#include "tools/zorvan/image/animation.h"
-#include "tools/zorvan/image/image_io.h"
-#include "tools/zorvan/image/output_file.h"
+#include "photo/animation.h"
+#include "photo/image_io.h"
+#include "photo/output_file.h"
 #include "tools/zorvan/progress.h"
 
 namespace zv::cli {

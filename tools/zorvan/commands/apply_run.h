@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "tools/zorvan/commands/commands.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {

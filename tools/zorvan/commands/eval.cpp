@@ -5,7 +5,7 @@
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

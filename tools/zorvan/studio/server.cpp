@@ -10,7 +10,7 @@
 #include "examples/examples.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/page.h"
 

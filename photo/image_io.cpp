@@ -1,4 +1,4 @@
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 #include <algorithm>
 #include <cctype>

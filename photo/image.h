@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/image/pixel_bytes.h"
+#include "photo/pixel_bytes.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/animation.h"
+#include "photo/animation.h"
 
 namespace zv::cli {
 

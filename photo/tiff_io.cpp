@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
-#include "tools/zorvan/image/image.h"
-#include "tools/zorvan/image/metadata.h"
+#include "photo/image.h"
+#include "photo/metadata.h"
 
 namespace zv::cli {
 

@@ -11,7 +11,7 @@
 #include <jpeglib.h>
 
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

@@ -1,4 +1,4 @@
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 
 #include "tools/zorvan/failure.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

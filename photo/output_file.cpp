@@ -1,4 +1,4 @@
-#include "tools/zorvan/image/output_file.h"
+#include "photo/output_file.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
