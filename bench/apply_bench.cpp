@@ -7,6 +7,7 @@
 
 #include "bench/picture.h"
 #include "photo/image_io.h"
+#include "tools/zorvan/rendered.h"
 
 namespace zv::cli {
 namespace {

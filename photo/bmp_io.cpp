@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

@@ -10,7 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

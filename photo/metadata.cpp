@@ -8,7 +8,7 @@
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 #include "photo/pixel_bytes.h"
 

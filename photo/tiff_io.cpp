@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <string>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 #include "photo/image_io.h"
 
 namespace zv::cli {

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <exiv2/exiv2.hpp>
 
-#include "tests/cli/helpers.h"
 #include "photo/image_io.h"
+#include "tests/cli/helpers.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/commands/commands.h"
 #include "photo/image_io.h"
+#include "tools/zorvan/commands/commands.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
