@@ -75,8 +75,9 @@ Photo Published(cli::Photo in, std::string_view bytes) {
 cli::Image Internal(const Pixels& pixels) {
     const int32_t c = pixels.channels;
     if (c < 1 || c > 4 || pixels.width <= 0 || pixels.height <= 0 ||
+        pixels.width > cli::kMaxPixels / pixels.height ||
         pixels.bytes.size() != static_cast<size_t>(pixels.width) * pixels.height * c) {
-        throw Error("the pixels are not width x height x 1..4 bytes");
+        throw std::invalid_argument("the pixels are not width x height x 1..4 bytes");
     }
     cli::Image image(pixels.width, pixels.height, c == 2 || c == 4 ? 4 : 3);
     const size_t count = static_cast<size_t>(pixels.width) * pixels.height;
@@ -91,6 +92,8 @@ cli::Image Internal(const Pixels& pixels) {
 }
 
 cli::WriteSettings Internal(const WriteSettings& s, Format format, const Metadata* like) {
+    if (s.quality < 1 || s.quality > 100) throw std::invalid_argument("quality: 1..100");
+    if (s.compression < -1 || s.compression > 9) throw std::invalid_argument("compression: -1..9");
     return {format, s.quality, s.compression, s.lossless, like ? &like->impl().m : nullptr, 1};
 }
 
@@ -147,7 +150,7 @@ Photo Read(const std::string& path, bool orient) {
 
 std::string Encode(const Pixels& pixels, const Metadata* like, const WriteSettings& settings) {
     return Guarded([&] {
-        if (!settings.format) throw Error("Encode: give the format");
+        if (!settings.format) throw std::invalid_argument("Encode: give the format");
         const Format format = FormatFor("-", settings);
         return cli::EncodeImage(Internal(pixels), Internal(settings, format, like), "-");
     });

@@ -49,8 +49,6 @@ zv::photo::WriteSettings Settings(const std::optional<std::string>& format, int 
         s.format = zv::photo::FormatNamed(*format);
         if (!s.format) throw py::value_error("format: " + *format + " is not a format written");
     }
-    if (quality < 1 || quality > 100) throw py::value_error("quality: 1..100");
-    if (compression < -1 || compression > 9) throw py::value_error("compression: -1..9");
     s.quality = quality;
     s.compression = compression;
     s.lossless = lossless;

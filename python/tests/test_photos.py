@@ -61,6 +61,8 @@ def _apply(*args):
 
 def test_read_turns_upright_and_keeps_the_metadata(portrait, picture):
     image, metadata = zorvan.read(portrait)
+    with subprocess.Popen(["cat", portrait], stdout=subprocess.PIPE) as cat:
+        assert np.array_equal(zorvan.read(cat.stdout)[0], image)
     stored, raw = zorvan.read(portrait.read_bytes(), orient=False)
     assert image.shape == (53, 37, 3) and stored.shape == picture.shape
     assert np.array_equal(image, np.rot90(stored, -1))

@@ -49,11 +49,13 @@ def eval(formula, image, x=0, y=0, channel=0, controls=None, t=0, total=0):  # n
 
 
 def read(source, orient=True):
-    """(image, metadata) of a photo file: source is a path or the file's
-    bytes. image is a uint8 array (height, width, 3 or 4), turned upright as
+    """(image, metadata) of a photo file: source is a path, the file's
+    bytes or an open binary file (such as a pipe). image is a uint8 array (height, width, 3 or 4), turned upright as
     its EXIF orientation says unless orient is false; metadata (a Metadata)
     keeps its colour profile, EXIF, XMP and comment for write(like=...).
     Raises PhotoError (an OSError) for a file that is no usable photo."""
+    if hasattr(source, "read"):  # an open binary file or pipe, read to its end
+        source = source.read()
     if isinstance(source, (bytes, bytearray, memoryview)):
         return _zorvan._read_bytes(source, orient)
     return _zorvan._read_path(os.fspath(source), orient)

@@ -255,30 +255,39 @@ TEST(Photo, BadInputIsAnErrorAndWritesNothing) {
     const Pixels good = Quadrants();
     Pixels short_ = good;
     short_.bytes.pop_back();
+    // An Error for files; std::invalid_argument for what the caller passes.
     const struct {
         const char* what;
         std::function<void()> run;
         const char* message;
+        bool file;
     } cases[] = {
-        {"empty bytes", [] { Decode("", "in"); }, "in: the file is empty"},
-        {"text", [] { Decode("hello, world", "in"); }, "not a PNG, JPEG, TIFF, WebP or BMP image"},
-        {"missing file", [&] { Read(dir / "none.png"); }, "cannot open: No such file"},
+        {"empty bytes", [] { Decode("", "in"); }, "in: the file is empty", true},
+        {"text", [] { Decode("hello, world", "in"); }, "not a PNG, JPEG, TIFF, WebP or BMP image",
+         true},
+        {"missing file", [&] { Read(dir / "none.png"); }, "cannot open: No such file", true},
         {"bad extension", [&] { Write(dir / "out.gif", good, nullptr); },
-         "unsupported output extension (use .png, .jpg, .jpeg, .tif, .tiff or .webp)"},
+         "unsupported output extension (use .png, .jpg, .jpeg, .tif, .tiff or .webp)", true},
         {"read-only format", [&] { Write(dir / "out.bmp", good, nullptr, {Format::kBmp}); },
-         "BMP is read only"},
-        {"short pixels", [&] { Write(dir / "out.png", short_, nullptr); },
-         "not width x height x 1..4 bytes"},
+         "BMP is read only", true},
         {"no folder", [&] { Write(dir / "none/out.png", good, nullptr); },
-         "cannot create a file there"},
-        {"encode without format", [&] { Encode(good, nullptr, {}); }, "give the format"},
+         "cannot create a file there", true},
+        {"short pixels", [&] { Write(dir / "out.png", short_, nullptr); },
+         "not width x height x 1..4 bytes", false},
+        {"quality",
+         [&] {
+             Write(dir / "out.jpg", good, nullptr, {std::nullopt, 0});
+         },
+         "quality: 1..100", false},
+        {"encode without format", [&] { Encode(good, nullptr, {}); }, "give the format", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         try {
             c.run();
             ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
+        } catch (const std::exception& e) {
+            EXPECT_EQ(dynamic_cast<const Error*>(&e) != nullptr, c.file);
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
         }
     }

@@ -108,9 +108,10 @@ struct WriteSettings {
     bool force = false;            // replace a read-only file too
 };
 
-// pixels written to path with the metadata of like, when
-// given. Blocks the format cannot keep, and alpha, are dropped with a
-// warning on stderr.
+// pixels written to path with the metadata of like, when given. Blocks the
+// format cannot keep, and alpha, are dropped with a warning on stderr.
+// Throws Error when the file cannot be written, std::invalid_argument for
+// pixels or settings out of range.
 ZV_PHOTO_API void Write(const std::string& path, const Pixels& pixels, const Metadata* like,
                         const WriteSettings& settings = {});
 // The same file's bytes; settings.format is needed.
