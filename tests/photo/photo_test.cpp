@@ -12,7 +12,6 @@
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <zorvan/photo.hpp>
 
 namespace zv::photo {
@@ -158,13 +157,19 @@ void ReadPngText(const std::string& path, Seen& seen) {
 
 Seen Inspect(const std::string& path, Format format) {
     const std::string text = Output("identify -verbose '" + path + "' 2>/dev/null");
-    const auto field = [&](const std::string& name) {
-        std::smatch m;
-        const std::regex line("\n *" + name + ": ([^\n]*)");
-        return std::regex_search(text, m, line) ? m[1].str() : std::string();
+    // The value of the first of names in identify's "  name: value" lines.
+    const auto field = [&](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            const std::string key = std::string(" ") + name + ": ";
+            const size_t at = text.find(key);
+            if (at == std::string::npos) continue;
+            const size_t from = at + key.size();
+            return text.substr(from, text.find('\n', from) - from);
+        }
+        return std::string();
     };
-    Seen seen{field("Geometry"), field("Orientation"), field("(?:exif|tiff):[Mm]ake"),
-              field("comment")};
+    Seen seen{field({"Geometry"}), field({"Orientation"}), field({"exif:Make", "tiff:make"}),
+              field({"comment"})};
     const std::pair<const char*, Block> profiles[] = {{"icc", kIcc}, {"xmp", kXmp}};
     for (const auto& [name, block] : profiles) {
         if (text.find(std::string("Profile-") + name + ":") != std::string::npos)
