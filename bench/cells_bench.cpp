@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/picture.h"
+#include "tools/zorvan/rendered.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
@@ -29,7 +30,7 @@ void Time(benchmark::State& state, const char* text) {
     settings.threads = static_cast<unsigned>(state.range(1));
     Image out(kBenchWidth, kBenchHeight, 3);
     for (auto _ : state) {
-        Render(filter, Picture().View(), out.Writable(), settings);
+        Render(filter, View(Picture()), Writable(out), settings);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     state.SetItemsProcessed(state.iterations() * int64_t{kBenchWidth} * kBenchHeight);

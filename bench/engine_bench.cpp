@@ -17,6 +17,7 @@
 #include "eval/builtins.h"
 #include "render/job.h"
 #include "render/span_isa.h"
+#include "tools/zorvan/rendered.h"
 
 namespace zv::cli {
 namespace {
@@ -91,7 +92,8 @@ void BlurRow(const Image& in, Image& out, int32_t y) {
 void SquareRow(const Image& in, Image& out, int32_t y) {
     const uint8_t* p = in.Row(y);
     uint8_t* q = out.Row(y);
-    for (size_t i = 0, n = in.RowBytes(); i < n; ++i) q[i] = static_cast<uint8_t>(p[i] * p[i] / 255);
+    for (size_t i = 0, n = in.RowBytes(); i < n; ++i)
+        q[i] = static_cast<uint8_t>(p[i] * p[i] / 255);
 }
 
 const RowFunction kPlain[] = {InvertRow, SplitRow, TwirlRow, BlurRow, SquareRow};
@@ -144,7 +146,7 @@ void Run(benchmark::State& state, Path path) {
     settings.threads = static_cast<unsigned>(state.range(1));
     Image out(kBenchWidth, kBenchHeight, 3);
     for (auto _ : state) {
-        RenderBy(path, filter, Picture().View(), out.Writable(), settings);
+        RenderBy(path, filter, View(Picture()), Writable(out), settings);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     SetPixelRate(state, text);

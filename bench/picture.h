@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

@@ -7,7 +7,8 @@
 #include <cstdio>
 
 #include "bench/picture.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
+#include "tools/zorvan/rendered.h"
 
 namespace zv::cli {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "fuzz/host.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
 
 using zvfuzz::Check;
 
@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(file != nullptr, "fmemopen failed");
     try {
         const zv::cli::Image stored = zv::cli::ReadImage(file, "in");
-        const zv::cli::Metadata metadata = zv::cli::ReadMetadata(
-            std::string(reinterpret_cast<const char*>(data), size), "in");
+        const zv::cli::Metadata metadata =
+            zv::cli::ReadMetadata(std::string(reinterpret_cast<const char*>(data), size), "in");
         const zv::cli::Image image = zv::cli::Oriented(stored, metadata.orientation);
         Check(image.width > 0 && image.height > 0, "an empty image was decoded");
         Check(image.channels == 3 || image.channels == 4, "a decoded image is not RGB or RGBA");

@@ -13,6 +13,7 @@
 #include "examples/examples.h"
 #include "python/arguments.h"
 #include "python/filter.h"
+#include "python/photo.h"
 #include "zorvan/render.hpp"
 
 namespace py = pybind11;
@@ -155,6 +156,7 @@ void TranslateErrors(py::module_& m) {
 PYBIND11_MODULE(_zorvan, m) {
     m.doc() = "Zorvan's per-pixel image-filter formulas on NumPy arrays.";
     TranslateErrors(m);
+    DefinePhoto(m);
     m.attr("__version__") = ZV_RENDER_VERSION;
     m.attr("Inputs") = py::module_::import("collections")
                            .attr("namedtuple")("Inputs", py::make_tuple("controls", "t", "total"),

@@ -27,29 +27,58 @@ import os
 
 import numpy as np
 
+from . import read, write
 
-def _render_file(path, filter_, out_dir, settings):
-    from PIL import Image
 
-    with Image.open(path) as opened:
-        mode = "RGBA" if "A" in opened.getbands() else "RGB"
-        image = np.asarray(opened.convert(mode))
-    result = filter_(image, **settings)
-    target = os.path.join(out_dir, os.path.splitext(os.path.basename(path))[0] + ".png")
-    Image.fromarray(result).save(target)
+def _render_file(job, filter_, written, settings):
+    path, target = job
+    image, metadata = read(path)
+    write(target, filter_(image, **settings), like=metadata, **written)
     return target
 
 
-def filter_files(paths, filter_, out_dir, **settings):
-    """A dask.bag of the paths written: each file of paths (any format PIL
-    reads) filtered and written as OUT_DIR/NAME.png. settings as for calling
-    a Filter (controls, t, total, threads)."""
+def _targets(paths, out_dir, format):
+    """Where each of paths is written, as zorvan apply -o OUT_DIR names them;
+    ValueError when two share a name or one would replace an input."""
+    targets, seen = [], {}
+    inputs = {os.path.realpath(p) for p in paths}
+    for path in paths:
+        name = os.path.basename(path)
+        if format is not None:
+            name = os.path.splitext(name)[0] + "." + format
+        target = os.path.join(out_dir, name)
+        key = os.path.normpath(target)
+        if key in seen:
+            raise ValueError(f"{seen[key]} and {path} would both be written to {target}; "
+                             "give them different names or folders")
+        if os.path.realpath(target) in inputs:
+            raise ValueError(f"{target}: the output of {path} would replace an input; "
+                             "write elsewhere")
+        seen[key] = path
+        targets.append(target)
+    return targets
+
+
+def filter_files(paths, filter_, out_dir, *, format=None, quality=90, compression=-1,
+                 lossless=False, **settings):
+    """A dask.bag of the paths written: each file of paths filtered and
+    written as OUT_DIR/NAME, byte for byte what ``zorvan apply -o OUT_DIR``
+    writes: turned upright as its EXIF orientation says, in its own format
+    (or format, such as "jpg"), with its colour profile, EXIF, XMP and
+    comment. Two inputs of one name, or an output over an input, raise
+    ValueError before anything is written. quality, compression, lossless
+    as for zorvan.write; settings as for calling a Filter (controls, t,
+    total, threads)."""
     import dask.bag
 
-    os.makedirs(out_dir, exist_ok=True)
     paths = [os.fspath(p) for p in paths]
-    bag = dask.bag.from_sequence(paths, npartitions=max(1, len(paths)))
-    return bag.map(_render_file, filter_, out_dir, settings)
+    out_dir = os.fspath(out_dir)
+    targets = _targets(paths, out_dir, format)
+    written = {"format": format, "quality": quality, "compression": compression,
+               "lossless": lossless}
+    os.makedirs(out_dir, exist_ok=True)
+    bag = dask.bag.from_sequence(list(zip(paths, targets)), npartitions=max(1, len(paths)))
+    return bag.map(_render_file, filter_, written, settings)
 
 
 def _band(filter_, image, region, settings):

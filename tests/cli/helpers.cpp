@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 extern char** environ;

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <exiv2/exiv2.hpp>
 
+#include "photo/image_io.h"
 #include "tests/cli/helpers.h"
-#include "tools/zorvan/image/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

@@ -7,8 +7,8 @@
 #include <cctype>
 #include <map>
 
+#include "photo/image_io.h"
 #include "tests/cli/helpers.h"
-#include "tools/zorvan/image/image_io.h"
 
 namespace zv::cli {
 namespace {
@@ -394,7 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"eval", "c", "--image", "@/in.png", "--at", "48,0"},
                2,
                "eval: --at 48,0 lies outside the 48x36 image "},
-        BadRun{{"eval", "c", "--image", "@/text.png"}, 1, "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
+        BadRun{{"eval", "c", "--image", "@/text.png"},
+               1,
+               "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
         BadRun{{"controls"}, 2, "controls: give -f FILE or -x EXAMPLE"},
         BadRun{{"apply", "-e", "c", "--threads", "0", "@/in.png", "@/o.png"},
                2,

@@ -30,6 +30,7 @@ cases=(
   "demo -o |pictures"
   "eval |"
   "apply --ctl |"
+  "apply --format t|tif tiff"
 )
 failed=0
 for case in "${cases[@]}"; do

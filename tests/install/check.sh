@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a fresh prefix and builds hosts against it as outside
 # projects do: a CMake project through find_package, and a C program
-# through pkg-config alone. Each host renders and checks its own results.
+# through pkg-config alone. Each host renders (or writes and reads photos)
+# and checks its own results.
 # Usage: check.sh BUILD-DIR WORK-DIR C-COMPILER CXX-COMPILER
 set -euo pipefail
 build=$1 work=$2 cc=$3 cxx=$4
@@ -17,11 +18,30 @@ cmake -S "$here/consumer" -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$work/cmake" > /dev/null
 "$work/cmake/c_host"
 "$work/cmake/cpp_host"
+photo_lib=$(find "$prefix" -name 'libzorvan-photo.so' | head -n 1)
+if [ -n "$photo_lib" ]; then
+  for host in photo_host photo_static_host; do
+    mkdir -p "$work/$host" && "$work/cmake/$host" "$work/$host"
+  done
+  # The shared library exports its API alone, not the codecs' templates.
+  others=$(nm -DC --defined-only "$photo_lib" | grep -v ' zv::photo::' || true)
+  if [ -n "$others" ]; then
+    echo "check.sh: libzorvan-photo.so exports more than zv::photo:" >&2
+    echo "$others" >&2
+    exit 1
+  fi
+fi
 
 export PKG_CONFIG_PATH=$lib/pkgconfig
 # shellcheck disable=SC2046 # pkg-config's words are meant to split
 "$cc" -o "$work/pkg_host" "$here/consumer/host.c" $(pkg-config --cflags --libs zorvan-render)
 "$work/pkg_host"
+if [ -n "$photo_lib" ]; then
+  # shellcheck disable=SC2046
+  "$cxx" -std=c++20 -o "$work/pkg_photo_host" "$here/consumer/photo_host.cpp" \
+    $(pkg-config --cflags --libs zorvan-photo)
+  mkdir -p "$work/pkg_photo" && "$work/pkg_photo_host" "$work/pkg_photo"
+fi
 
 # With the tool come its manual pages and bash completion, where man and
 # bash-completion look for them.

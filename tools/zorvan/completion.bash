@@ -1,5 +1,6 @@
 # bash completion for zorvan: commands, options, example names and files.
-# Example names come from the zorvan being completed, so they are never stale.
+# Example and format names come from the zorvan being completed, so they are
+# never stale.
 
 _zorvan_reply() {
     mapfile -t COMPREPLY < <(compgen "$@")
@@ -37,7 +38,7 @@ _zorvan() {
         -x | --example) [[ $command != check ]] && _zorvan_examples; return ;;
         --image) _zorvan_files; return ;;
         -f | --filter) _zorvan_files '*.zvf'; return ;;
-        --format) _zorvan_reply -W 'png jpg tiff webp' -- "$cur"; return ;;
+        --format) _zorvan_formats; return ;;
         -o | --out | --out-dir) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
         --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
         -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address | --compression | --png-level) return ;;
@@ -55,6 +56,13 @@ _zorvan() {
 _zorvan_examples() {
     local names
     names=$("${COMP_WORDS[0]}" examples 2>/dev/null | cut -d ' ' -f 1)
+    _zorvan_reply -W "$names" -- "$cur"
+}
+
+_zorvan_formats() {  # as apply --help lists them: --format TEXT:{png,jpg,...}
+    local names
+    names=$("${COMP_WORDS[0]}" apply --help 2>/dev/null |
+        sed -n 's/.*--format TEXT:{\([^}]*\)}.*/\1/p' | tr , ' ')
     _zorvan_reply -W "$names" -- "$cur"
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 
 namespace zv::cli {
 

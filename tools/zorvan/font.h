@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 
 namespace zv::cli {
 

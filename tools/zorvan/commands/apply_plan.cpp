@@ -37,7 +37,7 @@ std::string FramePath(const std::string& output, int frame, int frames) {
 }
 
 bool WritesAnimation(const ApplyOptions& o, const OutputTarget& target) {
-    return o.frames > 0 && target.format == FileFormat::kWebp;
+    return o.frames > 0 && photo::Info(target.format).animates;
 }
 
 std::vector<std::string> FilesWritten(const ApplyOptions& o, const OutputTarget& target) {

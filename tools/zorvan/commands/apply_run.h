@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
-#include "tools/zorvan/image/image_io.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {

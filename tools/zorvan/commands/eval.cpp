@@ -2,10 +2,11 @@
 // the language: on the built-in test picture, or on the user's own.
 #include <cstdio>
 
+#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/rendered.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
@@ -27,7 +28,7 @@ int RunEval(const EvalOptions& o) {
     }
     RenderSettings settings;
     settings.controls = ControlsFor(o.controls, nullptr);
-    std::printf("%d\n", Evaluate(filter, image.View(), o.x, o.y, o.channel, settings));
+    std::printf("%d\n", Evaluate(filter, View(image), o.x, o.y, o.channel, settings));
     return kExitOk;
 }
 

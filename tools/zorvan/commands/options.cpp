@@ -7,12 +7,30 @@
 #include <sstream>
 #include <thread>
 
+#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 
 namespace zv::cli {
 
 namespace {
+
+// The names --format takes, and its help: the usual name of each format
+// the table writes.
+std::vector<std::string> FormatNames() {
+    std::vector<std::string> names;
+    for (const photo::FormatInfo& f : FormatTable()) {
+        for (const char* const* n = f.names; f.writes && *n; ++n) names.emplace_back(*n);
+    }
+    return names;
+}
+std::string FormatHelp() {
+    std::string help = "Output format:";
+    for (const photo::FormatInfo& f : FormatTable()) {
+        if (f.writes) help += std::string(help.back() == ':' ? " " : ", ") + f.names[0];
+    }
+    return help;
+}
 
 [[noreturn]] void FailUsage(const std::string& message) {
     throw Failure(kExitUsage, message);
@@ -121,8 +139,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
                      "0..9: PNG and TIFF deflate level, lossless WebP effort (default: fast)")
         ->check(CLI::Range(0, 9));
     applyCommand->add_flag("--lossless", apply.lossless, "Write WebP lossless");
-    applyCommand->add_option("--format", apply.format, "Output format: png, jpg, tiff or webp")
-        ->check(CLI::IsMember({"png", "jpg", "jpeg", "tif", "tiff", "webp"}, CLI::ignore_case));
+    applyCommand->add_option("--format", apply.format, FormatHelp())
+        ->check(CLI::IsMember(FormatNames(), CLI::ignore_case));
     applyCommand->add_flag("--no-auto-orient", apply.keepOrientation,
                            "Keep the stored pixel order; do not turn by EXIF orientation");
     applyCommand

@@ -8,9 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include "examples/examples.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
-#include "tools/zorvan/image/image_io.h"
+#include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/page.h"
 
@@ -161,7 +162,7 @@ Image RenderIn(StudioState& state, const Request& req, const Filter& filter, con
     // Rounded up without passing through width + step, which may not fit.
     Image target((r.width - 1) / settings.step + 1, (r.height - 1) / settings.step + 1,
                  filter.TargetChannels(source.channels));
-    if (Render(filter, source.View(), target.Writable(), settings) == Status::kCancelled) {
+    if (Render(filter, View(source), Writable(target), settings) == Status::kCancelled) {
         throw Refused{409, "superseded by a newer render"};
     }
     return target;
@@ -207,8 +208,8 @@ void Download(StudioState& state, const Request& req, const std::string& body, R
 void TakeImage(StudioState& state, const Request& req, const std::string& body, Response& res) {
     if (body.empty()) throw Refused{400, "no image was sent"};
     const std::string name = req.get_param_value("name").substr(0, 200);
-    auto image = std::make_shared<const Image>(
-        DecodePhoto(body, name.empty() ? "image" : name, true).image);
+    auto image =
+        std::make_shared<const Image>(DecodePhoto(body, name.empty() ? "image" : name, true).image);
     Reply(res, 200, {{"width", image->width}, {"height", image->height}, {"name", name}});
     const std::lock_guard lock(state.imageMutex);
     state.image = std::move(image);

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 #include "tools/zorvan/studio/access.h"
 #include "tools/zorvan/studio/renders.h"
 

@@ -1,25 +1,23 @@
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <vector>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 
 namespace zv::cli {
 
 namespace {
 
 struct Codec {
-    FileFormat format;
-    const char* name;  // in messages
-    const char* const* names;
-    std::string_view magic;  // the file's first bytes; "?" matches any byte
+    photo::FormatInfo info;
+    std::string_view magic[2];  // the file's first bytes; "?" matches any byte
     Image (*read)(std::FILE*, const std::string&);
     void (*write)(const Image&, const WriteSettings&, std::FILE*, const std::string&);
-    bool alpha;     // can keep an alpha channel
     bool metadata;  // the writer puts Metadata in itself; for the rest, exiv2 does
     // Puts the colour profile into a finished file, after exiv2, which
     // writes a PNG's without the name readers need and drops one it finds.
@@ -30,31 +28,67 @@ constexpr const char* kPngNames[] = {"png", nullptr};
 constexpr const char* kJpegNames[] = {"jpg", "jpeg", nullptr};
 constexpr const char* kTiffNames[] = {"tif", "tiff", nullptr};
 constexpr const char* kWebpNames[] = {"webp", nullptr};
-constexpr const char* kNoNames[] = {nullptr};  // read only
+constexpr const char* kBmpNames[] = {"bmp", nullptr};
 
 using namespace std::string_view_literals;
-// Big-endian TIFF follows with its own magic.
+using photo::kComment, photo::kExif, photo::kIcc, photo::kXmp;
+constexpr unsigned kAll = kIcc | kExif | kXmp | kComment;
 const Codec kCodecs[] = {
-    {FileFormat::kPng, "PNG", kPngNames, "\x89PNG\r\n\x1a\n"sv, ReadPng, WritePng, true, false,
+    {{FileFormat::kPng, "PNG", kPngNames, true, false, true, kAll},
+     {"\x89PNG\r\n\x1a\n"sv},
+     ReadPng,
+     WritePng,
+     false,
      WithPngProfile},
-    {FileFormat::kJpeg, "JPEG", kJpegNames, "\xff\xd8\xff"sv, ReadJpeg, WriteJpeg, false, false,
+    {{FileFormat::kJpeg, "JPEG", kJpegNames, true, false, false, kAll},
+     {"\xff\xd8\xff"sv},
+     ReadJpeg,
+     WriteJpeg,
+     false,
      nullptr},
-    {FileFormat::kTiff, "TIFF", kTiffNames, "II*\0"sv, ReadTiff, WriteTiff, true, false, nullptr},
-    {FileFormat::kTiff, "TIFF", kTiffNames, "MM\0*"sv, ReadTiff, WriteTiff, true, false, nullptr},
-    {FileFormat::kWebp, "WebP", kWebpNames, "RIFF????WEBP"sv, ReadWebp, WriteWebp, true, true,
+    {{FileFormat::kTiff, "TIFF", kTiffNames, true, false, true, kIcc | kExif | kXmp},
+     {"II*\0"sv, "MM\0*"sv},
+     ReadTiff,
+     WriteTiff,
+     false,
      nullptr},
-    {FileFormat::kBmp, "BMP", kNoNames, "BM"sv, ReadBmp, nullptr, false, false, nullptr},
+    {{FileFormat::kWebp, "WebP", kWebpNames, true, true, true, kIcc | kExif | kXmp},
+     {"RIFF????WEBP"sv},
+     ReadWebp,
+     WriteWebp,
+     true,
+     nullptr},
+    {{FileFormat::kBmp, "BMP", kBmpNames, false, false, true, 0},
+     {"BM"sv},
+     ReadBmp,
+     nullptr,
+     false,
+     nullptr},
 };
 
 const Codec& CodecFor(FileFormat format) {
     return *std::find_if(std::begin(kCodecs), std::end(kCodecs),
-                         [format](const Codec& c) { return c.format == format; });
+                         [format](const Codec& c) { return c.info.format == format; });
 }
 
-bool Matches(std::string_view magic, const unsigned char* head, size_t got) {
-    if (got < magic.size()) return false;
+// "A, B or C" of what each writable (or every) format gives.
+template <class Part>
+std::string Listed(bool writableOnly, Part part) {
+    std::vector<std::string> parts;
+    for (const Codec& c : kCodecs) {
+        if (c.info.writes || !writableOnly) part(c.info, parts);
+    }
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == parts.size() ? " or " : ", ") + parts[i];
+    }
+    return text;
+}
+
+bool Matches(std::string_view magic, std::string_view head) {
+    if (magic.empty() || head.size() < magic.size()) return false;
     for (size_t i = 0; i < magic.size(); ++i) {
-        if (magic[i] != '?' && static_cast<unsigned char>(magic[i]) != head[i]) return false;
+        if (magic[i] != '?' && magic[i] != head[i]) return false;
     }
     return true;
 }
@@ -72,15 +106,39 @@ std::string Extension(const std::string& path) {
     return path.substr(dot + 1);
 }
 
+// What write puts into a stream, as bytes.
+template <class Write>
+std::string Captured(const std::string& path, Write write) {
+    struct Buffer {
+        char* data = nullptr;
+        size_t size = 0;
+        ~Buffer() { std::free(data); }
+    } buffer;
+    File memory(open_memstream(&buffer.data, &buffer.size));
+    if (!memory) FailIo(path, "cannot write", errno);
+    write(memory.get());
+    memory.reset();  // the buffer is complete once the stream is closed
+    return std::string(buffer.data, buffer.size);
+}
+
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
 }  // namespace
 
-std::optional<FileFormat> FormatNamed(const std::string& name) {
-    const std::string lower = Lower(name);
+std::span<const photo::FormatInfo> FormatTable() {
+    static const auto table = [] {
+        std::vector<photo::FormatInfo> infos;
+        for (const Codec& c : kCodecs) infos.push_back(c.info);
+        return infos;
+    }();
+    return table;
+}
+
+std::optional<FileFormat> FormatNamed(std::string_view name) {
+    const std::string lower = Lower(std::string(name));
     for (const Codec& c : kCodecs) {
-        for (const char* const* n = c.names; *n; ++n) {
-            if (lower == *n) return c.format;
+        for (const char* const* n = c.info.names; *n; ++n) {
+            if (c.info.writes && lower == *n) return c.info.format;
         }
     }
     return std::nullopt;
@@ -103,12 +161,26 @@ OutputTarget ParseOutput(const std::string& text, std::optional<FileFormat> form
     if (!format && target.toStdout()) {
         throw Failure(kExitUsage, "-: give --format or a prefix such as png:- for standard output");
     }
-    if (!format) {
-        FailFile(target.path,
-                 "unsupported output extension (use .png, .jpg, .jpeg, .tif, .tiff or .webp)");
-    }
-    target.format = *format;
+    target.format = format ? *format : WrittenFormatFor(target.path);
     return target;
+}
+
+FileFormat WrittenFormatFor(const std::string& path) {
+    if (const auto format = FormatForPath(path)) return *format;
+    static const std::string names =
+        Listed(true, [](const photo::FormatInfo& info, std::vector<std::string>& parts) {
+            for (const char* const* n = info.names; *n; ++n) parts.push_back(std::string(".") + *n);
+        });
+    FailFile(path, "unsupported output extension (use " + names + ")");
+}
+
+std::optional<FileFormat> FormatOf(std::string_view head) {
+    for (const Codec& c : kCodecs) {
+        for (const std::string_view magic : c.magic) {
+            if (Matches(magic, head)) return c.info.format;
+        }
+    }
+    return std::nullopt;
 }
 
 Image ReadImage(std::FILE* file, const std::string& path) {
@@ -117,11 +189,15 @@ Image ReadImage(std::FILE* file, const std::string& path) {
     const size_t got = std::fread(head, 1, sizeof head, file);
     if (std::ferror(file)) FailIo(path, "cannot read", errno ? errno : EIO);
     std::rewind(file);
-    for (const Codec& c : kCodecs) {
-        if (Matches(c.magic, head, got)) return c.read(file, path);
+    if (const auto format = FormatOf({reinterpret_cast<const char*>(head), got})) {
+        return CodecFor(*format).read(file, path);
     }
     if (got == 0) FailFile(path, "the file is empty");
-    FailFile(path, "not a PNG, JPEG, TIFF, WebP or BMP image");
+    static const std::string names =
+        Listed(false, [](const photo::FormatInfo& info, std::vector<std::string>& parts) {
+            parts.push_back(info.name);
+        });
+    FailFile(path, "not a " + names + " image");
 }
 
 std::string ReadAll(std::FILE* file, const std::string& path) {
@@ -164,10 +240,10 @@ Photo DecodePhoto(const std::string& bytes, const std::string& path, bool orient
 void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* file,
                 const std::string& path) {
     const Codec& codec = CodecFor(settings.format);
-    if (image.channels == 4 && !codec.alpha) {
+    if (image.channels == 4 && !codec.info.alpha) {
         std::fprintf(
             stderr, "zorvan: warning: %s\n",
-            OneLine(path + ": " + codec.name + " cannot keep alpha; it is left out").c_str());
+            OneLine(path + ": " + codec.info.name + " cannot keep alpha; it is left out").c_str());
     }
     Metadata rest = settings.metadata ? *settings.metadata : Metadata{};
     const bool profile = codec.addProfile && !rest.icc.empty();
@@ -177,21 +253,19 @@ void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* fi
         return;
     }
     // exiv2 puts the metadata into a complete file, so it is made in memory.
-    struct Buffer {
-        char* data = nullptr;
-        size_t size = 0;
-        ~Buffer() { std::free(data); }
-    } buffer;
-    File memory(open_memstream(&buffer.data, &buffer.size));
-    if (!memory) FailIo(path, "cannot write", errno);
-    codec.write(image, settings, memory.get(), path);
-    memory.reset();  // the buffer is complete once the stream is closed
-    std::string out = WithMetadata(std::string(buffer.data, buffer.size), rest, path);
+    std::string out = WithMetadata(
+        Captured(path, [&](std::FILE* memory) { codec.write(image, settings, memory, path); }),
+        rest, path);
     if (profile) out = codec.addProfile(std::move(out), *settings.metadata);
     errno = 0;
     if (std::fwrite(out.data(), 1, out.size(), file) != out.size()) {
         FailIo(path, "cannot write", errno ? errno : EIO);
     }
+}
+
+std::string EncodeImage(const Image& image, const WriteSettings& settings,
+                        const std::string& path) {
+    return Captured(path, [&](std::FILE* memory) { WriteImage(image, settings, memory, path); });
 }
 
 void WriteStdout(const Image& image, const WriteSettings& settings) {

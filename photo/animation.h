@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/zorvan/image/image_io.h"
+#include "photo/image_io.h"
 
 struct WebPAnimEncoder;
 

@@ -22,7 +22,8 @@ class OutputFile {
    public:
     // Checks what path names and creates the temporary file; fails with
     // exit 1 when path cannot be replaced or its directory cannot take it.
-    OutputFile(std::string path, bool force);
+    // A host with signal handlers of its own (Python's) leaves them be.
+    OutputFile(std::string path, bool force, bool handleSignals = true);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

@@ -1,6 +1,5 @@
-// Reading and writing image files: PNG, JPEG, TIFF and WebP (and reading
-// BMP), told apart by
-// their first bytes when reading and by the file name's extension (or a
+// Reading and writing image files of the formats in the table, told apart
+// by their first bytes when reading and by the file name's extension (or a
 // "png:" style prefix) when writing. Every format is read as 8-bit: deeper
 // samples are scaled down.
 #pragma once
@@ -8,14 +7,16 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "tools/zorvan/image/image.h"
-#include "tools/zorvan/image/metadata.h"
+#include "photo/image.h"
+#include "photo/metadata.h"
+#include "zorvan/photo.hpp"
 
 namespace zv::cli {
 
-enum class FileFormat { kPng, kJpeg, kTiff, kWebp, kBmp };  // BMP is read only
+using FileFormat = photo::Format;
 
 // An open stdio file, closed when it goes.
 struct FileCloser {
@@ -23,10 +24,16 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The format a name gives (png, jpg, jpeg, tif, tiff, webp, any case).
-std::optional<FileFormat> FormatNamed(const std::string& name);
+// Every format, in the order files are tried when read.
+std::span<const photo::FormatInfo> FormatTable();
+// The written format a name gives (png, jpg, jpeg, tif, tiff, webp, any case).
+std::optional<FileFormat> FormatNamed(std::string_view name);
 // The format that the extension of path names.
 std::optional<FileFormat> FormatForPath(const std::string& path);
+
+// The format that the extension of path names; fails with exit 1 naming
+// the extensions written.
+FileFormat WrittenFormatFor(const std::string& path);
 
 // Where an output goes: "png:-" and "-" with a format are standard output,
 // "png:NAME" writes PNG whatever NAME's extension. Fails when no format is
@@ -37,6 +44,9 @@ struct OutputTarget {
     bool toStdout() const { return path == "-"; }
 };
 OutputTarget ParseOutput(const std::string& text, std::optional<FileFormat> format);
+
+// The format whose files start as head does.
+std::optional<FileFormat> FormatOf(std::string_view head);
 
 // Reads any supported image as 8-bit RGB, or RGBA when it has alpha. Fails
 // with exit 1 naming path for anything else.
@@ -66,6 +76,9 @@ struct WriteSettings {
 // format cannot keep is dropped with one warning.
 void WriteImage(const Image& image, const WriteSettings& settings, std::FILE* file,
                 const std::string& path);
+
+// The bytes WriteImage would write; path is for messages.
+std::string EncodeImage(const Image& image, const WriteSettings& settings, const std::string& path);
 
 // Writes image to standard output, flushed.
 void WriteStdout(const Image& image, const WriteSettings& settings);

@@ -1,4 +1,4 @@
-#include "tools/zorvan/image/output_file.h"
+#include "photo/output_file.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -9,7 +9,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 
 namespace zv::cli {
 
@@ -144,8 +144,8 @@ int CopyOver(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path, bool force) : path_(std::move(path)) {
-    InstallHandlersOnce();
+OutputFile::OutputFile(std::string path, bool force, bool handleSignals) : path_(std::move(path)) {
+    if (handleSignals) InstallHandlersOnce();
     target_ = FollowLinks(path_);
     struct stat old;
     if (stat(target_.c_str(), &old) == 0) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

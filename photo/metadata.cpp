@@ -2,14 +2,14 @@
 // this file.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
-#include "tools/zorvan/image/metadata.h"
+#include "photo/metadata.h"
 
 #include <cstdio>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/animation.h"
+#include "photo/animation.h"
+#include "photo/failure.h"
 
 namespace zv::cli {
 

@@ -10,8 +10,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

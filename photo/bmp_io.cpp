@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

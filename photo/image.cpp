@@ -1,6 +1,6 @@
-#include "tools/zorvan/image/image.h"
+#include "photo/image.h"
 
-#include "tools/zorvan/failure.h"
+#include "photo/failure.h"
 
 namespace zv::cli {
 
@@ -14,12 +14,6 @@ void CheckImageSize(const std::string& path, int64_t width, int64_t height) {
                            ", more than the limit of " + std::to_string(kMaxPixels / 1'000'000) +
                            " megapixels");
     }
-}
-
-Image Rendered(const Filter& filter, const Image& source, const RenderSettings& settings) {
-    Image out(source.width, source.height, filter.TargetChannels(source.channels));
-    Render(filter, source.View(), out.Writable(), settings);
-    return out;
 }
 
 Image WithChannels(const Image& image, int32_t channels) {

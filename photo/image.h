@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zorvan/image/pixel_bytes.h"
-#include "zorvan/render.hpp"
+#include "photo/pixel_bytes.h"
 
 namespace zv::cli {
 
@@ -23,9 +22,6 @@ struct Image {
     size_t RowBytes() const { return static_cast<size_t>(width) * channels; }
     uint8_t* Row(int32_t y) { return pixels.data() + RowBytes() * y; }
     const uint8_t* Row(int32_t y) const { return pixels.data() + RowBytes() * y; }
-
-    ImageView View() const { return {pixels.data(), width, height, channels, RowBytes()}; }
-    MutableImageView Writable() { return {pixels.data(), width, height, channels, RowBytes()}; }
 };
 
 // Larger images are refused before anything is allocated for them.
@@ -33,9 +29,6 @@ constexpr int64_t kMaxPixels = 100'000'000;
 
 // Fails (exit 1, naming path) unless width × height is a usable size.
 void CheckImageSize(const std::string& path, int64_t width, int64_t height);
-
-// filter rendered over the whole of source into a new image.
-Image Rendered(const Filter& filter, const Image& source, const RenderSettings& settings);
 
 // The same pixels with `channels` channels: an added alpha channel is 255,
 // a dropped one is discarded.

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
 
 namespace zv::cli {
 

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "tools/zorvan/failure.h"
-#include "tools/zorvan/image/image_io.h"
-#include "tools/zorvan/image/pixel_bytes.h"
+#include "photo/failure.h"
+#include "photo/image_io.h"
+#include "photo/pixel_bytes.h"
 
 namespace zv::cli {
 

@@ -1,0 +1,303 @@
+// The photo library as a host uses it, through its shared library: every
+// format written read with each EXIF orientation, and what ImageMagick,
+// an independent reader, finds in the files it writes.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // exiv2's auto_ptr
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <stdlib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <exiv2/exiv2.hpp>
+#include <filesystem>
+#include <map>
+#include <zorvan/photo.hpp>
+
+namespace zv::photo {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Scratch {
+    Scratch() {
+        char name[] = "/tmp/zorvan-photo-XXXXXX";
+        path = mkdtemp(name);
+    }
+    ~Scratch() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    fs::path path;
+};
+
+std::string Output(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (const size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, got);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return out;
+}
+
+// 32 x 16 in four flat quadrants, so each corner says where it came from.
+enum Corner { kTopLeft, kTopRight, kBottomLeft, kBottomRight };
+const uint8_t kColours[4][3] = {{250, 10, 10}, {10, 250, 10}, {10, 10, 250}, {250, 250, 10}};
+
+Pixels Quadrants() {
+    Pixels p{32, 16, 3, std::vector<uint8_t>(32 * 16 * 3)};
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const uint8_t* c = kColours[(y >= 8 ? 2 : 0) + (x >= 16 ? 1 : 0)];
+            std::copy(c, c + 3, p.bytes.begin() + (y * 32 + x) * 3);
+        }
+    }
+    return p;
+}
+
+bool Near(const Pixels& p, int x, int y, Corner corner) {
+    for (int i = 0; i < 3; ++i) {
+        const int got = p.bytes[static_cast<size_t>((y * p.width + x) * p.channels + i)];
+        if (std::abs(got - kColours[corner][i]) > 24) return false;
+    }
+    return true;
+}
+
+// Where the upright picture's top corners are stored, and ImageMagick's
+// name for the orientation.
+struct Turn {
+    int orientation;
+    Corner topLeft, topRight;
+    const char* name;
+};
+const Turn kTurns[] = {
+    {1, kTopLeft, kTopRight, "TopLeft"},           {2, kTopRight, kTopLeft, "TopRight"},
+    {3, kBottomRight, kBottomLeft, "BottomRight"}, {4, kBottomLeft, kBottomRight, "BottomLeft"},
+    {5, kTopLeft, kBottomLeft, "LeftTop"},         {6, kBottomLeft, kTopLeft, "RightTop"},
+    {7, kBottomRight, kTopRight, "RightBottom"},   {8, kTopRight, kBottomRight, "LeftBottom"},
+};
+
+// A real profile: libpng refuses one that is not.
+std::string Profile() {
+    return Output("cat /usr/share/color/icc/ghostscript/srgb.icc");
+}
+
+// A camera's JPEG: stored pixels, orientation, a make, XMP, a colour
+// profile and a comment.
+void WriteCameraJpeg(const std::string& path, int orientation) {
+    Write(path, Quadrants(), nullptr, {Format::kJpeg, 95});
+    auto image = Exiv2::ImageFactory::open(path);
+    image->readMetadata();
+    image->exifData()["Exif.Image.Orientation"] = uint16_t(orientation);
+    image->exifData()["Exif.Image.Make"] = "Zorvan Camera";
+    image->xmpData()["Xmp.dc.title"] = "Harbour at dawn";
+    const std::string profile = Profile();
+    Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte*>(profile.data()),
+                       static_cast<long>(profile.size()));
+    image->setIccProfile(icc, false);
+    image->setComment("for the album");
+    image->writeMetadata();
+}
+
+// What an independent reader finds in a file: ImageMagick, and where it
+// reads less (a PNG's text chunks, a WebP's EXIF and XMP), libpng or the
+// file's own chunks.
+struct Seen {
+    std::string geometry, orientation, make, comment;
+    unsigned blocks = 0;
+};
+
+const char* const kOrientationNames[] = {"Undefined",   "TopLeft",     "TopRight",
+                                         "BottomRight", "BottomLeft",  "LeftTop",
+                                         "RightTop",    "RightBottom", "LeftBottom"};
+
+// The orientation tag of IFD0 in a little-endian TIFF structure.
+int TiffOrientation(const std::string& tiff) {
+    const auto u16 = [&](size_t at) {
+        return int(uint8_t(tiff[at])) | int(uint8_t(tiff[at + 1])) << 8;
+    };
+    const size_t ifd = size_t(u16(4)) | size_t(u16(6)) << 16;
+    for (int i = 0; i < u16(ifd); ++i) {
+        const size_t entry = ifd + 2 + 12 * size_t(i);
+        if (u16(entry) == 0x0112) return u16(entry + 8);
+    }
+    return 0;
+}
+
+// The WebP's chunks by name.
+std::map<std::string, std::string> RiffChunks(const std::string& file) {
+    std::map<std::string, std::string> chunks;
+    for (size_t at = 12; at + 8 <= file.size();) {
+        const size_t size = uint8_t(file[at + 4]) | uint8_t(file[at + 5]) << 8 |
+                            uint8_t(file[at + 6]) << 16 | size_t(uint8_t(file[at + 7])) << 24;
+        chunks[file.substr(at, 4)] = file.substr(at + 8, size);
+        at += 8 + size + (size & 1);
+    }
+    return chunks;
+}
+
+void ReadPngText(const std::string& path, Seen& seen) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        png_textp text = nullptr;
+        const int count = png_get_text(png, info, &text, nullptr);
+        for (int i = 0; i < count; ++i) {
+            const std::string key = text[i].key;
+            if (key == "XML:com.adobe.xmp") seen.blocks |= kXmp;
+            if (key == "Description" || key == "Comment") {
+                seen.comment.assign(text[i].text, text[i].itxt_length + text[i].text_length);
+            }
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+}
+
+Seen Inspect(const std::string& path, Format format) {
+    const std::string text = Output("identify -verbose '" + path + "' 2>/dev/null");
+    // The value of the first of names in identify's "  name: value" lines.
+    const auto field = [&](std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            const std::string key = std::string(" ") + name + ": ";
+            const size_t at = text.find(key);
+            if (at == std::string::npos) continue;
+            const size_t from = at + key.size();
+            return text.substr(from, text.find('\n', from) - from);
+        }
+        return std::string();
+    };
+    Seen seen{field({"Geometry"}), field({"Orientation"}), field({"exif:Make", "tiff:make"}),
+              field({"comment"})};
+    const std::pair<const char*, Block> profiles[] = {{"icc", kIcc}, {"xmp", kXmp}};
+    for (const auto& [name, block] : profiles) {
+        if (text.find(std::string("Profile-") + name + ":") != std::string::npos)
+            seen.blocks |= block;
+    }
+    if (format == Format::kPng) ReadPngText(path, seen);
+    if (format == Format::kWebp) {
+        const auto chunks = RiffChunks(Output("cat '" + path + "'"));
+        if (chunks.count("XMP ")) seen.blocks |= kXmp;
+        if (chunks.count("EXIF")) {
+            seen.orientation = kOrientationNames[TiffOrientation(chunks.at("EXIF"))];
+            if (chunks.at("EXIF").find("Zorvan Camera") != std::string::npos)
+                seen.make = "Zorvan Camera";
+        }
+    }
+    if (!seen.make.empty()) seen.blocks |= kExif;
+    if (!seen.comment.empty()) seen.blocks |= kComment;
+    return seen;
+}
+
+// Each written format, each orientation: the stored pixels written with
+// their tag read back upright, and the upright pixels written say so; each
+// file holds just the blocks the format table says it keeps.
+TEST(Photo, EveryFormatKeepsOrientationAndWhatTheTableSays) {
+    Scratch dir;
+    for (const Turn& turn : kTurns) {
+        const std::string camera = dir / "camera.jpg";
+        WriteCameraJpeg(camera, turn.orientation);
+        const Photo stored = Read(camera, false);
+        ASSERT_EQ(stored.metadata.orientation(), turn.orientation);
+        ASSERT_EQ(stored.metadata.blocks(), kIcc | kExif | kXmp | kComment);
+        for (const FormatInfo& format : Formats()) {
+            if (!format.writes) continue;
+            SCOPED_TRACE(std::string(format.name) + ", orientation " + turn.name);
+            const std::string raw = dir / (std::string("raw.") + format.names[0]);
+            Write(raw, stored.pixels, &stored.metadata, {std::nullopt, 95});
+            const Seen rawSeen = Inspect(raw, format.format);
+            EXPECT_EQ(rawSeen.geometry, "32x16+0+0");
+            EXPECT_EQ(rawSeen.orientation, turn.name);
+            EXPECT_EQ(rawSeen.blocks, format.keeps);
+            EXPECT_EQ(rawSeen.make, "Zorvan Camera");
+            if (format.keeps & kComment) {
+                EXPECT_EQ(rawSeen.comment, "for the album");
+            }
+
+            const Photo upright = Read(raw);
+            EXPECT_EQ(upright.format, format.format);
+            EXPECT_EQ(upright.metadata.orientation(), 1);
+            const Pixels& p = upright.pixels;
+            ASSERT_EQ(p.width, turn.orientation >= 5 ? 16 : 32);
+            EXPECT_TRUE(Near(p, 0, 0, turn.topLeft));
+            EXPECT_TRUE(Near(p, p.width - 1, 0, turn.topRight));
+            const std::string out = dir / (std::string("upright.") + format.names[0]);
+            Write(out, p, &upright.metadata, {std::nullopt, 95});
+            const Seen outSeen = Inspect(out, format.format);
+            EXPECT_EQ(outSeen.orientation, "TopLeft");
+            EXPECT_EQ(outSeen.geometry,
+                      std::to_string(p.width) + "x" + std::to_string(p.height) + "+0+0");
+            EXPECT_EQ(outSeen.blocks, format.keeps);
+        }
+    }
+}
+
+// Bytes, a pipe and a file give one photo; Encode gives the file's bytes.
+TEST(Photo, FileBytesAndPipeAgree) {
+    Scratch dir;
+    const std::string camera = dir / "camera.jpg";
+    WriteCameraJpeg(camera, 6);
+    const Photo file = Read(camera);
+    FILE* pipe = popen(("cat '" + camera + "'").c_str(), "r");
+    const Photo piped = Read(pipe, "pipe");
+    pclose(pipe);
+    const std::string bytes = Output("cat '" + camera + "'");
+    const Photo decoded = Decode(bytes, "bytes");
+    for (const Photo* other : {&piped, &decoded}) {
+        EXPECT_EQ(other->pixels.bytes, file.pixels.bytes);
+        EXPECT_EQ(other->metadata.block(kExif), file.metadata.block(kExif));
+        EXPECT_EQ(other->format, Format::kJpeg);
+    }
+    const std::string out = dir / "out.webp";
+    Write(out, file.pixels, &file.metadata);
+    EXPECT_EQ(Encode(file.pixels, &file.metadata, {Format::kWebp}), Output("cat '" + out + "'"));
+}
+
+// Every bad input is an Error naming what is wrong, and leaves no file.
+TEST(Photo, BadInputIsAnErrorAndWritesNothing) {
+    Scratch dir;
+    const Pixels good = Quadrants();
+    Pixels short_ = good;
+    short_.bytes.pop_back();
+    // An Error for files; std::invalid_argument for what the caller passes.
+    const struct {
+        const char* what;
+        std::function<void()> run;
+        const char* message;
+        bool file;
+    } cases[] = {
+        {"empty bytes", [] { Decode("", "in"); }, "in: the file is empty", true},
+        {"text", [] { Decode("hello, world", "in"); }, "not a PNG, JPEG, TIFF, WebP or BMP image",
+         true},
+        {"missing file", [&] { Read(dir / "none.png"); }, "cannot open: No such file", true},
+        {"bad extension", [&] { Write(dir / "out.gif", good, nullptr); },
+         "unsupported output extension (use .png, .jpg, .jpeg, .tif, .tiff or .webp)", true},
+        {"read-only format", [&] { Write(dir / "out.bmp", good, nullptr, {Format::kBmp}); },
+         "BMP is read only", true},
+        {"no folder", [&] { Write(dir / "none/out.png", good, nullptr); },
+         "cannot create a file there", true},
+        {"short pixels", [&] { Write(dir / "out.png", short_, nullptr); },
+         "not width x height x 1..4 bytes", false},
+        {"quality",
+         [&] {
+             Write(dir / "out.jpg", good, nullptr, {std::nullopt, 0});
+         },
+         "quality: 1..100", false},
+        {"encode without format", [&] { Encode(good, nullptr, {}); }, "give the format", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            c.run();
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            EXPECT_EQ(dynamic_cast<const Error*>(&e) != nullptr, c.file);
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path));
+}
+
+}  // namespace
+}  // namespace zv::photo
