@@ -289,6 +289,12 @@ TEST_P(BadInput, FailsCleanly) {
     huge.replace(sof + 5, 4, "\xea\x60\xea\x60");
     test::WriteBytes(dir / "huge.jpg", huge);
     test::WriteBytes(dir / "huge.png", HugePng());
+    // 100x100 of 24 bits declared, 30 bytes given, and no file size.
+    test::WriteBytes(dir / "short.bmp",
+                     std::string("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x64\0\0\0"
+                                 "\x64\0\0\0\x01\0\x18\0",
+                                 30) +
+                         std::string(24, '\0') + std::string(30, '\x10'));
     test::WriteBytes(dir / "bad.zvf", "title: x\ncolour: c\n");
     std::filesystem::create_directory(dir / "folder.png");
     std::filesystem::create_symlink("loop.png", dir / "loop.png");
@@ -345,6 +351,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/junk.jpg", "@/o.png"},
                1,
                "@/junk.jpg: bad JPEG: Corrupt JPEG data: 3 extraneous bytes before marker 0xd9"},
+        BadRun{{"apply", "-e", "c", "@/short.bmp", "@/o.png"},
+               1,
+               "@/short.bmp: the file is truncated"},
         BadRun{{"apply", "-e", "c", "@/huge.png", "@/o.png"},
                1,
                "@/huge.png: the image is 100000x100000, more than the limit of 100 megapixels"},
@@ -394,7 +403,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"eval", "c", "--image", "@/in.png", "--at", "48,0"},
                2,
                "eval: --at 48,0 lies outside the 48x36 image "},
-        BadRun{{"eval", "c", "--image", "@/text.png"}, 1, "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
+        BadRun{{"eval", "c", "--image", "@/text.png"},
+               1,
+               "@/text.png: not a PNG, JPEG, TIFF, WebP or BMP image"},
         BadRun{{"controls"}, 2, "controls: give -f FILE or -x EXAMPLE"},
         BadRun{{"apply", "-e", "c", "--threads", "0", "@/in.png", "@/o.png"},
                2,
