@@ -50,6 +50,8 @@ uint64_t PlainSize(const Header& h) {
     const uint64_t width = static_cast<uint64_t>(h.width < 0 ? 0 : h.width);
     const uint64_t height =
         h.height < 0 ? 0 - static_cast<uint64_t>(h.height) : static_cast<uint64_t>(h.height);
+    // Refused for its size later; so no product here wraps.
+    if (width * height > static_cast<uint64_t>(kMaxPixels)) return 0;
     return uint64_t{h.pixelOffset} + (width * h.bits + 31) / 32 * 4 * height;
 }
 
