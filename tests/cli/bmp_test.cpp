@@ -46,6 +46,11 @@ const std::string kRle4Runs(
     "\x00\x05\x34\x56\x70\x00\x02\x9a\x00\x00"
     "\x03\xbc\x00\x01",
     18);
+// Jumps, one past the row's end.
+const std::string kRle4Jumps(
+    "\x03\x12\x00\x02\x02\x01\x02\x9a\x00\x00\x03\xbc\x00\x02\x09\x00"
+    "\x00\x00\x00\x03\x12\x30\x00\x01",
+    24);
 
 Image Decoded(const std::string& bytes) {
     return DecodePhoto(bytes, "x.bmp", true).image;
@@ -56,8 +61,8 @@ TEST(Bmp, RunLengthPixelsAreImageMagicks) {
     test::ScratchDir dir;
     // ImageMagick reads two bytes past the end of the picture.
     const std::string pad(2, '\0');
-    const std::string files[] = {RleBmp(7, 3, 8, kRle8Runs + pad),
-                                 RleBmp(7, 3, 4, kRle4Runs + pad)};
+    const std::string files[] = {RleBmp(7, 3, 8, kRle8Runs + pad), RleBmp(7, 3, 4, kRle4Runs + pad),
+                                 RleBmp(7, 4, 4, kRle4Jumps + pad)};
     for (const std::string& bmp : files) {
         test::WriteBytes(dir / "x.bmp", bmp);
         const test::ToolRun run = test::RunInShell(
