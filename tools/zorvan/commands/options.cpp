@@ -178,7 +178,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::vector<std::string> evalControls;
     std::string evalFormulaText, evalFilter, evalExampleName;
     CLI::App* evalCommand = app.add_subcommand(
-        "eval", "Print a formula's value at a pixel of the built-in 64x48 test image");
+        "eval",
+        "Print a formula's or a filter's value at a pixel of the built-in 64x48 test image");
     evalCommand->footer(kLanguageHint);
     const CLI::Option* evalFormula =
         evalCommand->add_option("FORMULA", evalFormulaText, "The formula (default: the filter's)");
