@@ -73,56 +73,43 @@ TEST(Bmp, RunLengthPixelsAreImageMagicks) {
     }
 }
 
-TEST(Bmp, HostileRunsEndInAPictureOrAFailure) {
-    struct Case {
-        const char* what;
-        std::string bmp;
-        const char* failure;  // nullptr: decodes
-    };
-    const Case cases[] = {
-        {"a run past the row", RleBmp(7, 3, 8, std::string("\xff\x01\x00\x01", 4)), nullptr},
-        {"a literal past the row",
-         RleBmp(3, 1, 8, std::string("\x00\x05\x01\x02\x03\x04\x05\x00\x00\x01", 10)), nullptr},
-        {"a jump past the picture", RleBmp(7, 3, 4, std::string("\x00\x02\xff\xff\x01\x01", 6)),
-         nullptr},
-        {"rows past the picture", RleBmp(2, 1, 8, std::string("\x00\x00\x00\x00\x02\x05", 6)),
-         nullptr},
-        {"no end", RleBmp(7, 3, 8, std::string("\x02\x01", 2)), "x.bmp: the file is truncated"},
-        {"a literal past the file", RleBmp(7, 3, 8, std::string("\x00\x09\x01", 3)),
-         "x.bmp: the file is truncated"},
-        {"a cut jump", RleBmp(7, 3, 8, std::string("\x00\x02\x01", 3)),
-         "x.bmp: the file is truncated"},
-        {"top down", RleBmp(7, -3, 8, kRle8Runs), "x.bmp: bad BMP: run-length pixels must be"},
-        {"RLE8 of 4 bits", RleBmp(7, 3, 8, kRle8Runs).replace(28, 1, "\x04"),
-         "x.bmp: bad BMP: run-length pixels must be"},
-        {"too large", RleBmp(100000, 100000, 8, kRle8Runs), "x.bmp: the image is 100000x100000"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        try {
-            const Image image = Decoded(c.bmp);
-            EXPECT_EQ(c.failure, nullptr);
-        } catch (const Failure& f) {
-            ASSERT_NE(c.failure, nullptr) << f.what();
-            EXPECT_EQ(std::string(f.what()).rfind(c.failure, 0), 0u) << f.what();
-        }
+// What decoding says: "" for a picture.
+std::string Outcome(const std::string& bmp) {
+    try {
+        Decoded(bmp);
+        return "";
+    } catch (const Failure& f) {
+        return f.what();
     }
-    // Every cut of a file, and bytes changed at random, give the same: the
-    // sanitizers see to the rest.
+}
+
+TEST(Bmp, HostileRunsEndInAPictureOrAFailure) {
+    const std::pair<std::string, std::string> cases[] = {
+        {RleBmp(7, 3, 8, std::string("\xff\x01\x00\x01", 4)), ""},  // a run past the row
+        {RleBmp(3, 1, 8, std::string("\x00\x05\x01\x02\x03\x04\x05\x00\x00\x01", 10)), ""},
+        {RleBmp(7, 3, 4, std::string("\x00\x02\xff\xff\x01\x01", 6)), ""},  // jump off the picture
+        {RleBmp(2, 1, 8, std::string("\x00\x00\x00\x00\x02\x05", 6)), ""},  // rows past it
+        {RleBmp(7, -3, 8, kRle8Runs), "x.bmp: bad BMP: run-length pixels must be"},
+        {RleBmp(7, 3, 8, kRle8Runs).replace(28, 1, "\x04"), "x.bmp: bad BMP: run-length pixels"},
+        {RleBmp(100000, 100000, 8, kRle8Runs), "x.bmp: the image is 100000x100000"},
+    };
+    for (const auto& [bmp, failure] : cases) {
+        EXPECT_EQ(Outcome(bmp).substr(0, failure.size()), failure);
+    }
+    // Every cut of a file is truncated; bytes changed at random give a
+    // picture or a failure, and the sanitizers see to the rest.
     std::mt19937 random(20);
-    for (const std::string& bmp : {RleBmp(7, 3, 8, kRle8Runs), RleBmp(7, 3, 4, kRle4Runs)}) {
+    for (const std::string& bmp :
+         {RleBmp(7, 3, 8, kRle8Runs), RleBmp(7, 3, 4, kRle4Runs), RleBmp(7, 4, 4, kRle4Jumps)}) {
         for (size_t size = 2; size < bmp.size(); ++size) {
-            EXPECT_THROW(Decoded(bmp.substr(0, size)), Failure) << size;
+            EXPECT_EQ(Outcome(bmp.substr(0, size)), "x.bmp: the file is truncated") << size;
         }
         for (int round = 0; round < 3000; ++round) {
             std::string changed = bmp;
             for (int k = 0; k < 3; ++k) {
                 changed[14 + 40 + random() % (changed.size() - 54)] = static_cast<char>(random());
             }
-            try {
-                EXPECT_EQ(Decoded(changed).width, 7);
-            } catch (const Failure&) {
-            }
+            Outcome(changed);
         }
     }
 }
