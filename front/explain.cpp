@@ -89,6 +89,7 @@ class Explainer {
             return {at.start, "missing operator between " + Quote(*before) + " and " + Quote(at)};
         }
         if (at.code == '=') return {at.start, "\"=\" is not an operator: \"==\" compares"};
+        if (std::optional<Remark> r = Fraction(at)) return *r;
         if (!IsOperator(at) && !StartsOperand(at) && !EndsOperand(at))
             return {at.start, "unexpected character " + Quote(at)};
         return {at.start, "unexpected " + Quote(at)};
@@ -130,6 +131,30 @@ class Explainer {
         }
         if (open.empty()) return {};
         return open.back();
+    }
+
+    // A point in a number, as in 1.2: the language has integers only, and
+    // scaling by a fraction of them comes nearest.
+    std::optional<Remark> Fraction(const Token& at) const {
+        if (at.code != '.') return {};
+        auto digit = [this](size_t i) {
+            return i < text_.size() && std::isdigit(static_cast<unsigned char>(text_[i]));
+        };
+        const auto point = static_cast<size_t>(at.start);
+        size_t start = point, end = point + 1;
+        while (start > 0 && digit(start - 1)) --start;
+        while (digit(end)) ++end;
+        const std::string whole(text_.substr(start, point - start));
+        const std::string part(text_.substr(point + 1, end - point - 1));
+        if (whole.empty() && part.empty()) return {};
+        std::string hint = "numbers are integers: scale instead, as in c*12/10 for c*1.2";
+        if (!part.empty() && part.size() < 10) {  // 10^9 is the largest power of ten in 32 bits
+            std::string scaled = whole + part;
+            scaled.erase(0, std::min(scaled.find_first_not_of('0'), scaled.size() - 1));
+            hint = "numbers are integers: for c*" + whole + "." + part + " write c*" + scaled +
+                   "/1" + std::string(part.size(), '0');
+        }
+        return Remark{static_cast<int32_t>(start), hint};
     }
 
     // A call whose list the parse stopped in, with a wrong number of

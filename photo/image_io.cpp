@@ -46,7 +46,7 @@ const Codec kCodecs[] = {
      WriteJpeg,
      false,
      nullptr},
-    {{FileFormat::kTiff, "TIFF", kTiffNames, true, false, true, kIcc | kExif | kXmp},
+    {{FileFormat::kTiff, "TIFF", kTiffNames, true, false, true, kAll},
      {"II*\0"sv, "MM\0*"sv},
      ReadTiff,
      WriteTiff,

@@ -16,6 +16,7 @@ namespace zv::cli {
 namespace {
 
 const Exiv2::ExifKey kOrientation("Exif.Image.Orientation");
+const Exiv2::ExifKey kDescription("Exif.Image.ImageDescription");
 
 // A TIFF's own layout tags, which exiv2 reads as EXIF: they describe the
 // input's pixels, not the output's.
@@ -53,18 +54,33 @@ void DropLayout(Exiv2::ExifData& exif) {
 
 const char* const kXmpOrientation = "Xmp.tiff.Orientation";
 
-// exiv2 reports through exceptions; its own log would print on stderr. Its
-// XMP toolkit must be set up once before threads use it.
+// exiv2's last logged error on this thread: its exceptions for XMP carry
+// no message, the log says why. The log would print on stderr otherwise.
+thread_local std::string lastLogged;
+
+void Keep(int, const char* message) {
+    lastLogged = message;
+    while (!lastLogged.empty() && lastLogged.back() == '\n') lastLogged.pop_back();
+}
+
+std::string Reason(const std::exception& e) {
+    return *e.what() ? e.what() : lastLogged;
+}
+
+// exiv2 reports through exceptions and its log. Its XMP toolkit must be set
+// up once before threads use it.
 void Initialise() {
     static std::once_flag once;
     std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
+        Exiv2::LogMsg::setHandler(Keep);
         Exiv2::XmpParser::initialize();
     });
 }
 
 Exiv2::Image::AutoPtr Open(const std::string& bytes) {
     Initialise();
+    lastLogged.clear();
     auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()),
                                            static_cast<long>(bytes.size()));
     if (image.get() == nullptr) throw Exiv2::Error(Exiv2::kerUnsupportedImageType);
@@ -131,7 +147,7 @@ Metadata ReadMetadata(const std::string& bytes, const std::string& path) {
                                 static_cast<size_t>(icc->size_));
         }
     } catch (const std::exception& e) {
-        Warn(path, std::string("its metadata is damaged and left out (") + e.what() + ")");
+        Warn(path, "its metadata is damaged and left out (" + Reason(e) + ")");
         return {};
     }
     return metadata;
@@ -176,43 +192,72 @@ Metadata Upright(Metadata metadata) {
     return metadata;
 }
 
+namespace {
+
+// encoded with metadata put in; throws what exiv2 throws.
+std::string Written(const std::string& encoded, const Metadata& metadata, const std::string& path) {
+    auto image = Open(encoded);
+    std::string lost;
+    const auto put = [&](Exiv2::MetadataId id, bool given, const char* name, auto set) {
+        if (!given) return;
+        if (image->checkMode(id) & Exiv2::amWrite) {
+            set();
+        } else {
+            lost += lost.empty() ? name : std::string(", ") + name;
+        }
+    };
+    // A format without comments (TIFF) keeps one as the picture's
+    // description, unless the EXIF has its own.
+    Exiv2::ExifData exif = Decoded(metadata.exif);
+    const bool described = !metadata.comment.empty() &&
+                           !(image->checkMode(Exiv2::mdComment) & Exiv2::amWrite) &&
+                           exif.findKey(kDescription) == exif.end();
+    if (described) exif[kDescription.key()] = metadata.comment;
+    put(Exiv2::mdExif, !exif.empty(), "EXIF", [&] { image->setExifData(exif); });
+    put(Exiv2::mdXmp, !metadata.xmp.empty(), "XMP", [&] { image->setXmpPacket(metadata.xmp); });
+    put(Exiv2::mdComment, !metadata.comment.empty() && !described, "comment",
+        [&] { image->setComment(metadata.comment); });
+    // exiv2 0.27 answers "none" for colour profiles in every format;
+    // PNG's and WebP's writers put them in themselves.
+    if (!metadata.icc.empty()) {
+        Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte*>(metadata.icc.data()),
+                           static_cast<long>(metadata.icc.size()));
+        image->setIccProfile(icc, false);
+    }
+    if (!lost.empty()) Warn(path, "this format cannot keep the input's " + lost);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    std::string out(static_cast<size_t>(io.size()), '\0');
+    if (io.read(reinterpret_cast<Exiv2::byte*>(out.data()), static_cast<long>(out.size())) !=
+        static_cast<long>(out.size())) {
+        throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string WithMetadata(std::string encoded, const Metadata& metadata, const std::string& path) {
     if (metadata.empty()) return encoded;
     try {
-        auto image = Open(encoded);
-        std::string lost;
-        const auto put = [&](Exiv2::MetadataId id, bool given, const char* name, auto set) {
-            if (!given) return;
-            if (image->checkMode(id) & Exiv2::amWrite) {
-                set();
-            } else {
-                lost += lost.empty() ? name : std::string(", ") + name;
-            }
-        };
-        put(Exiv2::mdExif, !metadata.exif.empty(), "EXIF",
-            [&] { image->setExifData(Decoded(metadata.exif)); });
-        put(Exiv2::mdXmp, !metadata.xmp.empty(), "XMP", [&] { image->setXmpPacket(metadata.xmp); });
-        put(Exiv2::mdComment, !metadata.comment.empty(), "comment",
-            [&] { image->setComment(metadata.comment); });
-        // exiv2 0.27 answers "none" for colour profiles in every format;
-        // PNG's and WebP's writers put them in themselves.
-        if (!metadata.icc.empty()) {
-            Exiv2::DataBuf icc(reinterpret_cast<const Exiv2::byte*>(metadata.icc.data()),
-                               static_cast<long>(metadata.icc.size()));
-            image->setIccProfile(icc, false);
-        }
-        if (!lost.empty()) Warn(path, "this format cannot keep the input's " + lost);
-        image->writeMetadata();
-        Exiv2::BasicIo& io = image->io();
-        io.seek(0, Exiv2::BasicIo::beg);
-        std::string out(static_cast<size_t>(io.size()), '\0');
-        if (io.read(reinterpret_cast<Exiv2::byte*>(out.data()), static_cast<long>(out.size())) !=
-            static_cast<long>(out.size())) {
-            throw Exiv2::Error(Exiv2::kerFailedToReadImageData);
-        }
-        return out;
+        return Written(encoded, metadata, path);
     } catch (const std::exception& e) {
-        Warn(path, std::string("the input's metadata could not be written (") + e.what() + ")");
+        std::string reason = Reason(e);
+        // XMP that exiv2 read but cannot write (too deeply nested, say) is
+        // the usual cause; the rest is kept without it.
+        if (!metadata.xmp.empty()) {
+            Metadata rest = metadata;
+            rest.xmp.clear();
+            try {
+                std::string out = Written(encoded, rest, path);
+                Warn(path, "the input's XMP could not be written and is left out (" + reason + ")");
+                return out;
+            } catch (const std::exception& again) {
+                reason = Reason(again);
+            }
+        }
+        Warn(path, "the input's metadata could not be written (" + reason + ")");
         return encoded;
     }
 }

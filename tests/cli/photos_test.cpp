@@ -178,6 +178,10 @@ TEST(Photos, MetadataAndOrientationSurviveEveryFormat) {
             if (std::string(from) == "jpg" && std::string(to) == "jpg") {
                 EXPECT_EQ(found.comment, "for the album");
             }
+            if (std::string(from) == "jpg" && std::string(to) == "tif") {
+                EXPECT_EQ(found.exif("Exif.Image.ImageDescription"), "for the album");
+                EXPECT_EQ(run.err, "");
+            }
         }
     }
 }
@@ -196,6 +200,63 @@ TEST(Photos, PngProfilesAreReadByLibpng) {
         const ToolRun run = RunTool({"apply", "-q", "-e", "c", dir / from, dir / "out.png"});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(PngProfile(dir / "out.png"), metadata.icc);
+    }
+}
+
+// A JPEG APP1 segment holding XMP nested deeper than exiv2 writes.
+std::string DeepXmpSegment() {
+    std::string open, close;
+    for (int i = 0; i < 1000; ++i) {
+        open += "<z:n rdf:parseType=\"Resource\">";
+        close += "</z:n>";
+    }
+    const std::string app1 =
+        std::string("http://ns.adobe.com/xap/1.0/\0", 29) +
+        "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
+        "xmlns:x=\"adobe:ns:meta/\">"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+        "rdf:about=\"\" xmlns:z=\"http://example.com/z/\">" +
+        open + "<z:v>deep</z:v>" + close +
+        "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    const size_t size = app1.size() + 2;
+    return std::string("\xff\xe1") + static_cast<char>(size >> 8) + static_cast<char>(size & 255) +
+           app1;
+}
+
+// ImageMagick, not exiv2, finds what is kept: the EXIF, the colour profile
+// and the comment (a TIFF's as its description) when the XMP cannot be
+// written and is left out with one warning.
+TEST(Photos, AnotherReaderFindsWhatIsKept) {
+    if (!std::filesystem::exists("/usr/bin/identify")) GTEST_SKIP() << "no ImageMagick";
+    test::ScratchDir dir;
+    Write(Quadrants(), dir / "in.jpg");
+    AddCameraMetadata(dir / "in.jpg", 1);
+    {
+        auto image = Exiv2::ImageFactory::open(dir / "in.jpg");
+        image->readMetadata();
+        image->clearXmpData();
+        image->writeMetadata();
+    }
+    test::WriteBytes(dir / "in.jpg", test::ReadBytes(dir / "in.jpg").insert(2, DeepXmpSegment()));
+    // ImageMagick names a TIFF's own tags apart from EXIF's.
+    const std::pair<const char*, const char*> outputs[] = {{"out.jpg", "EXIF:Make"},
+                                                           {"out.tif", "tiff:make"}};
+    for (const auto& [out, make] : outputs) {
+        SCOPED_TRACE(out);
+        const ToolRun run = RunTool({"apply", "-e", "c", "-q", dir / "in.jpg", dir / out});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.rfind("zorvan: warning: " + dir / out +
+                                    ": the input's XMP could not be written and is left out (XMP",
+                                0),
+                  0u)
+            << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        const ToolRun found = test::RunInShell(
+            "/usr/bin/identify -format \"%[$2]|%c\" \"$D/$1\" && "
+            "exec /usr/bin/convert \"$D/$1\" \"$D/out.icc\"",
+            {out, make}, dir.path().string());
+        EXPECT_EQ(found.out, "Zorvan Camera|for the album") << found.err;
+        EXPECT_EQ(test::ReadBytes(dir / "out.icc"), kIcc);
     }
 }
 

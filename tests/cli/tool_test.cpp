@@ -230,13 +230,20 @@ TEST_F(Tool, OtherCommands) {
     EXPECT_EQ(RunTool({"eval", "sin(256)"}).out, "512\n");
     EXPECT_EQ(RunTool({"eval", "x * 100 + y", "--at", "3,4"}).out, "304\n");
     EXPECT_EQ(RunTool({"eval", "c + ctl(5)", "--channel", "3", "--ctl", "5=-300"}).out, "-45\n");
-    const ToolRun check = RunTool({"check", "x + 1", "x +", "-f", ZORVAN_EXAMPLES "/twirl.zvf"});
+    const ToolRun check = RunTool({"check", "x + 1", "x +", "-f", ZORVAN_EXAMPLES "/twirl.zvf",
+                                   ZORVAN_EXAMPLES "/invert.zvf"});
     EXPECT_EQ(check.status, 2);
-    EXPECT_EQ(check.out, "ok: formula 1\nok: " ZORVAN_EXAMPLES "/twirl.zvf\n");
+    EXPECT_EQ(check.out, "ok: formula 1\nok: " ZORVAN_EXAMPLES "/twirl.zvf\nok: " ZORVAN_EXAMPLES
+                         "/invert.zvf\n");
     EXPECT_EQ(
         check.err,
         "zorvan: formula 2 does not parse at column 3: \"+\" has no right operand\n  x +\n    ^\n");
     EXPECT_EQ(RunTool({"controls", "-x", "twirl"}).out, "ctl0: Twist = 160 (0..255)\n");
+    // eval takes a filter's formulas, or its controls' names and defaults.
+    EXPECT_EQ(RunTool({"eval", "ctl(0) + 1", "-x", "twirl"}).out, "161\n");
+    EXPECT_EQ(RunTool({"eval", "ctl(0)", "-x", "twirl", "--ctl", "twist=7"}).out, "7\n");
+    EXPECT_EQ(RunTool({"eval", "-f", ZORVAN_EXAMPLES "/invert.zvf", "--at", "5,6"}).out,
+              RunTool({"eval", "255 - c", "--at", "5,6"}).out);
     EXPECT_EQ(RunTool({"controls", "-x", "invert"}).out, "no controls\n");
     EXPECT_EQ(RunTool({"eval", "X * 1000 + Y + src(47, 35, 1)", "--image", input}).out,
               std::to_string(48036 + Read("in.png").pixels[(35 * 48 + 47) * 3 + 1]) + "\n");
@@ -289,6 +296,12 @@ TEST_P(BadInput, FailsCleanly) {
     huge.replace(sof + 5, 4, "\xea\x60\xea\x60");
     test::WriteBytes(dir / "huge.jpg", huge);
     test::WriteBytes(dir / "huge.png", HugePng());
+    // 100x100 of 24 bits declared, 30 bytes given, and no file size.
+    test::WriteBytes(dir / "short.bmp",
+                     std::string("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x64\0\0\0"
+                                 "\x64\0\0\0\x01\0\x18\0",
+                                 30) +
+                         std::string(24, '\0') + std::string(30, '\x10'));
     test::WriteBytes(dir / "bad.zvf", "title: x\ncolour: c\n");
     std::filesystem::create_directory(dir / "folder.png");
     std::filesystem::create_symlink("loop.png", dir / "loop.png");
@@ -345,6 +358,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"apply", "-e", "c", "@/junk.jpg", "@/o.png"},
                1,
                "@/junk.jpg: bad JPEG: Corrupt JPEG data: 3 extraneous bytes before marker 0xd9"},
+        BadRun{{"apply", "-e", "c", "@/short.bmp", "@/o.png"},
+               1,
+               "@/short.bmp: the file is truncated"},
         BadRun{{"apply", "-e", "c", "@/huge.png", "@/o.png"},
                1,
                "@/huge.png: the image is 100000x100000, more than the limit of 100 megapixels"},
@@ -390,7 +406,13 @@ INSTANTIATE_TEST_SUITE_P(
                "--ctl Turn=1: no control of that name; the filter's controls are Twist"},
         BadRun{{"eval", "c", "--ctl", "Twist=1"},
                2,
-               "--ctl Twist=1: no control of that name; only a filter file (apply -f or -x)"},
+               "--ctl Twist=1: no control of that name; only a filter file (-f or -x)"},
+        BadRun{{"eval"}, 2, "eval: give a formula, -f FILE or -x EXAMPLE"},
+        BadRun{{"aply"}, 2, "\"aply\" is not a command; did you mean apply?"},
+        BadRun{{"nothing"},
+               2,
+               "\"nothing\" is not a command; the commands are apply, check, eval, demo, "
+               "controls, studio, examples"},
         BadRun{{"eval", "c", "--image", "@/in.png", "--at", "48,0"},
                2,
                "eval: --at 48,0 lies outside the 48x36 image "},

@@ -97,6 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "  \tr = 1\n  \t  ^\n"},
         test::Refusal{
             "r; g", "formula for red (-r) does not parse at column 2: unexpected character \";\""},
+        test::Refusal{"c*1.2",
+                      "formula for red (-r) does not parse at column 3: numbers are integers: for "
+                      "c*1.2 write c*12/10"},
+        test::Refusal{"r - 0.05",
+                      "formula for red (-r) does not parse at column 5: numbers are "
+                      "integers: for c*0.05 write c*5/100"},
+        test::Refusal{"r * 2.",
+                      "formula for red (-r) does not parse at column 5: numbers are "
+                      "integers: scale instead, as in c*12/10 for c*1.2"},
         test::Refusal{
             "()",
             "formula for red (-r) does not parse at column 1: nothing between \"(\" and \")\""}));

@@ -27,7 +27,7 @@ _zorvan() {
                  -o --out-dir --compression --png-level --lossless --format --no-auto-orient
                  --threads -q --quiet -v --verbose --help'
         [check]='-f --filter --help'
-        [eval]='--at --channel --ctl --image --help'
+        [eval]='-f --filter -x --example --at --channel --ctl --image --help'
         [controls]='-f --filter -x --example --help'
         [studio]='-f --filter -x --example --port --address --help'
         [demo]='-o --out --threads -q --quiet -v --verbose --help'
@@ -49,6 +49,8 @@ _zorvan() {
     fi
     case $command in
         apply | studio) _zorvan_files ;;
+        # Every word after check's -f is a filter file.
+        check) [[ " ${COMP_WORDS[*]:2:COMP_CWORD-2} " =~ \ (-f|--filter)\  ]] && _zorvan_files '*.zvf' ;;
         examples) _zorvan_examples ;;
     esac
 }

@@ -27,7 +27,7 @@ int IndexOf(const ControlSetting& setting, const FilterFile* file) {
             if (!name.empty()) known += (known.empty() ? "" : ", ") + name;
         }
     }
-    const std::string why = !file           ? "only a filter file (apply -f or -x) names controls"
+    const std::string why = !file           ? "only a filter file (-f or -x) names controls"
                             : known.empty() ? "the filter names none of its controls"
                                             : "the filter's controls are " + known;
     throw Failure(kExitUsage, "--ctl " + setting.name + "=" + std::to_string(setting.value) +

@@ -50,7 +50,9 @@ struct CheckOptions {
 };
 
 struct EvalOptions {
-    std::string formula;
+    std::optional<std::string> formula;     // else the filter's formulas
+    std::optional<std::string> filterFile;  // -f
+    std::optional<std::string> example;     // -x
     int32_t x = 0;
     int32_t y = 0;
     int32_t channel = 0;

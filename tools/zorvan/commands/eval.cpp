@@ -1,11 +1,13 @@
-// zorvan eval: the value of one formula at one pixel, unclamped, for trying
-// the language: on the built-in test picture, or on the user's own.
+// zorvan eval: the value of one formula, or a filter's, at one pixel,
+// unclamped, for trying the language: on the built-in test picture, or on
+// the user's own.
 #include <cstdio>
 
 #include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/test_image.h"
 
@@ -17,7 +19,8 @@ constexpr int32_t kHeight = 48;
 }  // namespace
 
 int RunEval(const EvalOptions& o) {
-    const Filter filter(o.formula, kAllChannels);
+    const std::optional<FilterFile> file = LoadFilter(o.filterFile, o.example);
+    const Filter filter = o.formula ? Filter(*o.formula, kAllChannels) : Filter(*file);
     Warn(filter);
     const Image image = o.image ? ReadPhoto(*o.image, true).image : TestImage(kWidth, kHeight);
     if (o.x < 0 || o.x >= image.width || o.y < 0 || o.y >= image.height) {
@@ -27,7 +30,7 @@ int RunEval(const EvalOptions& o) {
                                       (o.image ? " image " + *o.image : " built-in image"));
     }
     RenderSettings settings;
-    settings.controls = ControlsFor(o.controls, nullptr);
+    settings.controls = ControlsFor(o.controls, file ? &*file : nullptr);
     std::printf("%d\n", Evaluate(filter, View(image), o.x, o.y, o.channel, settings));
     return kExitOk;
 }

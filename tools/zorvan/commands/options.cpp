@@ -1,6 +1,7 @@
 // The command line: subcommands and options (CLI11), turned into each
 // command's options. Every usage error exits with status 2.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -85,6 +86,38 @@ std::optional<std::string> Given(const CLI::Option* option, const std::string& v
     return value;
 }
 
+// Letters to insert, delete or change to turn a into b.
+size_t Distance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0]++;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// Fails for a first argument that names no command, with the nearest one
+// when it is a slip of a letter or two away.
+void CheckCommandName(const CLI::App& app, int argc, const char* const* argv) {
+    if (argc < 2 || argv[1][0] == '-') return;
+    const std::string typed = argv[1];
+    std::string names, nearest;
+    size_t best = 3;  // more is no slip
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        const std::string& name = command->get_name();
+        if (name == typed) return;
+        names += (names.empty() ? "" : ", ") + name;
+        if (const size_t d = Distance(typed, name); d < best) best = d, nearest = name;
+    }
+    FailUsage("\"" + typed + "\" is not a command; " +
+              (nearest.empty() ? "the commands are " + names : "did you mean " + nearest + "?"));
+}
+
 constexpr const char* kLanguageHint =
     "Formulas see r, g, b (the pixel), c (the channel's value), z (its number), x, y, X, Y "
     "and more; see zorvan-language(7).";
@@ -155,20 +188,31 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App* checkCommand =
         app.add_subcommand("check", "Check the syntax of formulas and filters");
     checkCommand->add_option("FORMULA", check.formulas, "Formulas to check");
-    checkCommand->add_option("-f,--filter", check.filterFiles, "Filter files to check (repeatable)")
-        ->allow_extra_args(false);
+    checkCommand->add_option("-f,--filter", check.filterFiles,
+                             "Filter files to check: every argument after it");
 
     EvalOptions& eval = line.eval;
     std::string position = "0,0";
     std::vector<std::string> evalControls;
+    std::string evalFormulaText, evalFilter, evalExampleName;
     CLI::App* evalCommand = app.add_subcommand(
-        "eval", "Print a formula's value at a pixel of the built-in 64x48 test image");
+        "eval",
+        "Print a formula's or a filter's value at a pixel of the built-in 64x48 test image");
     evalCommand->footer(kLanguageHint);
-    evalCommand->add_option("FORMULA", eval.formula, "The formula")->required();
+    const CLI::Option* evalFormula =
+        evalCommand->add_option("FORMULA", evalFormulaText, "The formula (default: the filter's)");
+    CLI::Option* evalFile = evalCommand->add_option(
+        "-f,--filter", evalFilter, "Filter file (.zvf): its formulas, or its controls' names");
+    const CLI::Option* evalExample =
+        evalCommand->add_option("-x,--example", evalExampleName, "Built-in example filter by name")
+            ->excludes(evalFile);
     evalCommand->add_option("--at", position, "Pixel X,Y (default 0,0)");
     evalCommand->add_option("--channel", eval.channel, "Channel z, 0..3 (default 0)")
         ->check(CLI::Range(0, 3));
-    evalCommand->add_option("--ctl", evalControls, "Control value N=V, N of 0..7 (repeatable)")
+    evalCommand
+        ->add_option("--ctl", evalControls,
+                     "Control value N=V (N of 0..7) or NAME=V by the filter's name for it "
+                     "(repeatable)")
         ->allow_extra_args(false);
     std::string evalImage;
     const CLI::Option* evalImageOption = evalCommand->add_option(
@@ -229,6 +273,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         line.command = Command::kPrinted;
         return line;
     };
+    CheckCommandName(app, argc, argv);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -267,6 +312,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ParsePosition(position, eval);
         eval.controls = ParseControls(evalControls);
         eval.image = Given(evalImageOption, evalImage);
+        eval.formula = Given(evalFormula, evalFormulaText);
+        eval.filterFile = Given(evalFile, evalFilter);
+        eval.example = Given(evalExample, evalExampleName);
+        if (!eval.formula && !eval.filterFile && !eval.example) {
+            FailUsage("eval: give a formula, -f FILE or -x EXAMPLE");
+        }
         line.command = Command::kEval;
     } else if (*demoCommand) {
         line.command = Command::kDemo;
