@@ -421,6 +421,7 @@ def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
     batch = browser.find_element(By.ID, "batch")
     wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 4 written, 2 failed"))
     assert "a.png: written from another photo already" in batch.get_attribute("title")
+    browser.save_screenshot(str(SHOTS / "studio-folder.png"))
     written = {name: data for name, data in listing(folder).items() if name not in before}
     assert sorted(written) == ["zorvan-2", "zorvan-2/a.png", "zorvan-2/b.jpg"]
     assert listing(folder).items() >= before.items(), "a file there was changed"
@@ -468,6 +469,10 @@ def call(url, path, body=None, headers=None):
     ("/api/render?lane=elsewhere", b"r: c", {}, 400, 'unknown lane "elsewhere"'),
     ("/api/image?name=a.png", b"\x89PNG\r\n\x1a\nbroken", {}, 422, None),
     ("/api/image", b"", {}, 400, "no image was sent"),
+    ("/api/photo?index=0", b"", {}, 400, "the strip has no photo 0"),
+    ("/api/batch", b"r: c", {}, 400, "the studio was started without a folder"),
+    ("/api/save?version=", b"r: c", {}, 400, "the studio was started without a filter file"),
+    ("/api/export?lane=download&format=gif", b"r: c", {}, 400, 'unknown format "gif"'),
 ])
 def test_requests_that_break_the_rules_are_refused_clearly(
         studio, path, body, headers, status, message):
