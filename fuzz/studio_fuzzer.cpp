@@ -59,7 +59,7 @@ class Server : public httplib::Server {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zv::cli;
-    static const auto picture = std::make_shared<const Image>(TestImage(24, 16));
+    static const auto picture = std::make_shared<const Photo>(Photo{TestImage(24, 16), {}});
     static StudioState state(Access(kToken, ReachableNames("127.0.0.1"), kPort), "r: c",
                              "test picture", picture);
     static bool internalError = false;
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         });
         return s;
     }();
-    state.image = picture;  // an uploaded picture lasts one input only
+    state.photo = picture;  // an uploaded picture lasts one input only
 
     Connection connection({reinterpret_cast<const char*>(data), size});
     bool closed = false;

@@ -11,8 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "tests/cli/helpers.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/studio/filter_save.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {
@@ -58,7 +61,7 @@ class StudioServer : public ::testing::Test {
     httplib::Server server_;
     int port_ = 0;
     StudioState state_{Access(kToken, {}, 0), "r: c", "test",
-                       std::make_shared<const Image>(TestImage(24, 16))};
+                       std::make_shared<const Photo>(Photo{TestImage(24, 16), {}})};
     std::thread listening_;
 };
 
@@ -123,6 +126,82 @@ TEST_F(StudioServer, ExtremeParametersHaveDefinedAnswers) {
         EXPECT_EQ(got->status, c.status) << c.path << " " << got->body;
         EXPECT_EQ(got->get_header_value("X-Width"), c.width) << c.path;
     }
+}
+
+struct Export {
+    const char* name;   // of the source
+    const char* query;  // after lane and seq
+    int status;
+    const char* extension;
+    std::string_view magic;  // the file's first bytes, or the message
+};
+
+TEST_F(StudioServer, ExportsInTheSourcesFormatOrTheOneAsked) {
+    using namespace std::string_view_literals;
+    const Export exports[] = {
+        {"shot.JPG", "", 200, "jpg", "\xff\xd8\xff"sv},
+        {"shot.jpg", "&format=webp&quality=50", 200, "webp", "RIFF"sv},
+        {"scan.bmp", "", 200, "png", "\x89PNG"sv},  // BMP is read only
+        {"scan.tiff", "&format=PNG", 200, "png", "\x89PNG"sv},
+        {"scan.tiff", "", 200, "tif", "II*"sv},
+        {"shot.jpg", "&format=bmp", 400, "", "unknown format"sv},
+        {"shot.jpg", "&quality=0", 400, "", "quality must be 1 to 100"sv},
+        {"shot.jpg", "&quality=101", 400, "", "quality must be 1 to 100"sv},
+    };
+    httplib::Client client = Client();
+    for (const Export& e : exports) {
+        state_.imageName = e.name;
+        const std::string path = std::string("/api/export?lane=download&seq=1") + e.query;
+        const auto got = client.Post(path, "r: 255 - c", "application/octet-stream");
+        ASSERT_TRUE(got) << path;
+        EXPECT_EQ(got->status, e.status) << e.name << path << got->body;
+        EXPECT_EQ(got->get_header_value("X-Extension"), e.extension) << e.name << path;
+        const std::string_view body = got->body;
+        EXPECT_TRUE(e.status == 200 ? body.starts_with(e.magic) : body.find(e.magic) != body.npos)
+            << e.name << path << body.substr(0, 80);
+    }
+}
+
+struct SaveStep {
+    std::string query;
+    std::string body;
+    int status;
+    const char* onDisk;  // the file's text after the step
+};
+
+TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyWhileItIsAsLoaded) {
+    httplib::Client client = Client();
+    const auto got = client.Post("/api/save?version=", "g: 1\n", "application/octet-stream");
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->status, 400) << "saved without a file";
+
+    test::ScratchDir dir;
+    const std::string path = dir / "mine.zvf";
+    test::WriteBytes(path, "r: c\n");
+    state_.filterPath = path;
+    const std::string loaded = "version=" + Version("r: c\n");
+    const SaveStep steps[] = {
+        {loaded, "g: 1\n", 200, "g: 1\n"},
+        {loaded, "g: 2\n", 409, "g: 1\n"},  // the page's version is older than the file
+        {"version=", "g: 2\n", 409, "g: 1\n"},
+        {"force=1", "g: 3\n", 200, "g: 3\n"},
+        {"force=1", std::string(kMaxFileBytes + 1, '#'), 413, "g: 3\n"},
+        {"version=" + Version("g: 3\n"), "", 200, ""},
+    };
+    for (const SaveStep& s : steps) {
+        const auto answer = client.Post("/api/save?" + s.query, s.body, "application/octet-stream");
+        ASSERT_TRUE(answer) << s.query;
+        EXPECT_EQ(answer->status, s.status) << s.query << " " << answer->body;
+        if (s.status == 200) {
+            EXPECT_EQ(answer->body, "{\"version\":\"" + Version(s.body) + "\"}");
+        }
+        EXPECT_EQ(test::ReadBytes(path), s.onDisk) << s.query;
+    }
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"mine.zvf"}) << "a temporary file was left";
+    std::filesystem::remove(path);
+    const auto gone = client.Post("/api/save?" + loaded, "b: 0", "application/octet-stream");
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->status, 409) << "a file removed since is a change too";
 }
 
 TEST_F(StudioServer, ASecondServerOnThePortRefusesToStart) {

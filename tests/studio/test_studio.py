@@ -18,6 +18,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import WebDriverWait
 
 TOOL = os.environ.get("ZORVAN_TOOL", "zorvan")
@@ -227,7 +228,8 @@ def test_errors_stay_in_their_place(studio, browser, tmp_path):
     browser.find_element(By.ID, "open-image").send_keys(str(broken))
     status = browser.find_element(By.ID, "status")
     wait(browser, lambda: "a-long-name" in status.get_attribute("title") and idle(browser))
-    tops = {b.location["y"] for b in browser.find_elements(By.CSS_SELECTOR, "header .button, header button")}
+    tops = {b.location["y"] for b in browser.find_elements(By.CSS_SELECTOR, "header .button, header button")
+            if b.is_displayed()}
     assert len(tops) == 1, tops
     browser.save_screenshot(str(SHOTS / "studio-long-status.png"))
 
@@ -282,6 +284,154 @@ def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tm
     wait(browser, lambda: (thumb.get_attribute("width"), thumb.get_attribute("height")) == ("40", "27"))
 
 
+def answer(driver, accept):
+    """Waits for the page's question and accepts or dismisses it."""
+    alert = WebDriverWait(driver, 60, 0.05).until(expected_conditions.alert_is_present())
+    text = alert.text
+    alert.accept() if accept else alert.dismiss()
+    return text
+
+
+@pytest.fixture
+def shoot(tmp_path):
+    """A JPEG with EXIF and the filter file a studio starts with."""
+    y, x = np.mgrid[0:300, 0:400]
+    pixels = np.stack([x % 256, y % 256, (x + y) % 256], axis=-1).astype(np.uint8)
+    exif = Image.Exif()
+    exif.update({271: "TestCam", 272: "Model Z"})
+    Image.fromarray(pixels).save(tmp_path / "shot.jpg", exif=exif.tobytes(), quality=92)
+    (tmp_path / "mine.zvf").write_text(FILTER)
+    return tmp_path
+
+
+@pytest.fixture
+def shoot_studio(shoot):
+    yield from serve(str(shoot / "shot.jpg"), "-f", str(shoot / "mine.zvf"))
+
+
+def test_export_command_and_save_keep_the_photo_and_the_work(shoot, shoot_studio, browser):
+    browser.get(shoot_studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    # An edit no shell may mangle, and a slider moved.
+    type_in(browser, "# it's $HOME `x` \\ \"q\"\n")
+    before = drawn(browser)
+    browser.find_element(By.ID, "ctl1").send_keys(Keys.ARROW_RIGHT)
+    settled(browser, before)
+    edited = FILTER + "# it's $HOME `x` \\ \"q\"\n"
+
+    browser.find_element(By.ID, "export").click()
+    browser.find_element(By.ID, "export-go").click()
+    exported = browser.downloads / "shot-probe.jpg"
+    wait(browser, lambda: exported.exists() and not list(browser.downloads.glob("*.crdownload")))
+    (shoot / "edited.zvf").write_text(edited)
+    subprocess.run([TOOL, "apply", str(shoot / "shot.jpg"), str(shoot / "applied.jpg"), "-q",
+                    "-f", str(shoot / "edited.zvf"), "--ctl=1=11"], check=True)
+    assert exported.read_bytes() == (shoot / "applied.jpg").read_bytes()
+    described = subprocess.run(["identify", "-format", "%m %[EXIF:Make] %[EXIF:Model]",
+                                str(exported)], capture_output=True, text=True, check=True)
+    assert described.stdout == "JPEG TestCam Model Z"
+
+    # The command writes the same file, with the edited text piped in.
+    browser.find_element(By.ID, "command").click()
+    line = browser.find_element(By.ID, "command-text").get_attribute("value")
+    browser.find_element(By.ID, "command-close").click()
+    assert line.startswith("printf '%s' 'title: Probe") and "--ctl=1=11" in line
+    run = shoot / "run"
+    run.mkdir()
+    subprocess.run(["bash", "-c", line], cwd=run, check=True,
+                   env={**os.environ, "PATH": f"{Path(TOOL).parent}:{os.environ['PATH']}"})
+    assert (run / "shot-probe.jpg").read_bytes() == exported.read_bytes()
+
+    # Save writes the file back with the slider's value.
+    saved = edited.replace("Bias = 10", "Bias = 11")
+    status = browser.find_element(By.ID, "status")
+    browser.find_element(By.ID, "save").click()
+    wait(browser, lambda: status.text.startswith("saved "))
+    assert (shoot / "mine.zvf").read_text() == saved
+
+    # A change made on disk since is not overwritten without a yes.
+    (shoot / "mine.zvf").write_text("r: 0\n")
+    type_in(browser, "# more\n")
+    browser.find_element(By.ID, "save").click()
+    assert "has changed since it was loaded" in answer(browser, False)
+    wait(browser, lambda: status.text.startswith("not saved: "))
+    assert (shoot / "mine.zvf").read_text() == "r: 0\n"
+    browser.find_element(By.ID, "save").click()
+    answer(browser, True)
+    wait(browser, lambda: status.text.startswith("saved "))
+    assert (shoot / "mine.zvf").read_text() == saved + "# more\n"
+
+    # An example replaces edited text only when the user says so.
+    type_in(browser, "# unsaved\n")
+    source = browser.find_element(By.ID, "source")
+    ripple = browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=ripple]")
+    ripple.click()
+    assert "Replace your edits with the example" in answer(browser, False)
+    assert source.get_attribute("value").endswith("# unsaved\n")
+    ripple.click()
+    answer(browser, True)
+    wait(browser, lambda: source.get_attribute("value").startswith("title: Ripple"))
+    assert sorted(p.name for p in shoot.iterdir()) == [
+        "applied.jpg", "edited.zvf", "mine.zvf", "run", "shot.jpg"]
+
+
+def listing(folder):
+    """Every file under folder, by its path there, with its bytes."""
+    return {str(p.relative_to(folder)): p.read_bytes() if p.is_file() else None
+            for p in folder.rglob("*")}
+
+
+@pytest.fixture
+def folder(tmp_path):
+    """A folder of photos: two that read, one that does not, one whose
+    result would take another's name, a file that is not a photo, and the
+    first subfolder name taken."""
+    shoot = tmp_path / "shoot"
+    shoot.mkdir()
+    Image.new("RGB", (30, 20), (200, 10, 10)).save(shoot / "a.bmp")
+    Image.new("RGB", (30, 20), (10, 10, 200)).save(shoot / "a.png")
+    Image.new("RGB", (20, 30), (10, 200, 10)).save(shoot / "b.jpg")
+    (shoot / "c.png").write_bytes(b"\x89PNG\r\n\x1a\nbroken")
+    (shoot / "notes.txt").write_text("not a photo")
+    (shoot / "zorvan-1").mkdir()
+    return shoot
+
+
+@pytest.fixture
+def folder_studio(folder):
+    yield from serve(str(folder))
+
+
+def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
+        folder, folder_studio, browser, tmp_path):
+    before = listing(folder)
+    browser.get(folder_studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    strip = browser.find_elements(By.CSS_SELECTOR, "#strip button")
+    assert [b.text for b in strip] == ["a.bmp", "a.png", "b.jpg", "c.png"]
+    status = browser.find_element(By.ID, "status")
+    strip[2].click()
+    wait(browser, lambda: status.text.endswith("b.jpg: 20 × 30"))
+    wait(browser, lambda: browser.find_element(By.ID, "after").get_attribute("height") == "30")
+    strip[3].click()
+    wait(browser, lambda: "c.png" in status.text and idle(browser))
+    assert "shown" in strip[2].get_attribute("class")
+
+    browser.find_element(By.ID, "apply-all").click()
+    batch = browser.find_element(By.ID, "batch")
+    wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 4 written, 2 failed"))
+    assert "a.png: written from another photo already" in batch.get_attribute("title")
+    browser.save_screenshot(str(SHOTS / "studio-folder.png"))
+    written = {name: data for name, data in listing(folder).items() if name not in before}
+    assert sorted(written) == ["zorvan-2", "zorvan-2/a.png", "zorvan-2/b.jpg"]
+    assert listing(folder).items() >= before.items(), "a file there was changed"
+    for source, result in [("a.bmp", "a.png"), ("b.jpg", "b.jpg")]:
+        out = tmp_path / result
+        subprocess.run([TOOL, "apply", str(folder / source), str(out), "-q", "-x", "twirl"],
+                       check=True)
+        assert written["zorvan-2/" + result] == out.read_bytes(), result
+
+
 def call(url, path, body=None, headers=None):
     """(status, JSON or bytes) of a request to the studio at url."""
     base, token = url.split("/?token=")
@@ -319,6 +469,10 @@ def call(url, path, body=None, headers=None):
     ("/api/render?lane=elsewhere", b"r: c", {}, 400, 'unknown lane "elsewhere"'),
     ("/api/image?name=a.png", b"\x89PNG\r\n\x1a\nbroken", {}, 422, None),
     ("/api/image", b"", {}, 400, "no image was sent"),
+    ("/api/photo?index=0", b"", {}, 400, "the strip has no photo 0"),
+    ("/api/batch", b"r: c", {}, 400, "the studio was started without a folder"),
+    ("/api/save?version=", b"r: c", {}, 400, "the studio was started without a filter file"),
+    ("/api/export?lane=download&format=gif", b"r: c", {}, 400, 'unknown format "gif"'),
 ])
 def test_requests_that_break_the_rules_are_refused_clearly(
         studio, path, body, headers, status, message):

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "examples/examples.h"
 #include "photo/image_io.h"
@@ -13,6 +15,7 @@
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/studio/filter_save.h"
 #include "tools/zorvan/studio/page.h"
 
 namespace zv::cli {
@@ -104,9 +107,13 @@ RenderSettings Settings(const Request& req, const Image& source) {
     return s;
 }
 
-FilterFile ParseBody(const std::string& body) {
+const std::string& FilterBody(const std::string& body) {
     if (body.size() > kMaxFileBytes) throw Refused{413, "a filter file may hold at most 1 MiB"};
-    return ParseFilterFile(body, "filter");
+    return body;
+}
+
+FilterFile ParseBody(const std::string& body) {
+    return ParseFilterFile(FilterBody(body), "filter");
 }
 
 // The request's body, however it is sent (with a length or in chunks), up
@@ -181,11 +188,32 @@ void RenderPart(StudioState& state, const Request& req, const std::string& body,
                     "application/octet-stream");
 }
 
-// The whole result as a PNG file.
-void Download(StudioState& state, const Request& req, const std::string& body, Response& res) {
-    const std::shared_ptr<const Image> source = state.Source();
-    const Filter filter(ParseBody(body));
-    const Image result = RenderIn(state, req, filter, *source, Settings(req, *source));
+// The formats results are written in, with the name and type they are sent under.
+struct ResultType {
+    FileFormat format;
+    const char* extension;
+    const char* mediaType;
+};
+constexpr ResultType kResultTypes[] = {
+    {FileFormat::kPng, "png", "image/png"},
+    {FileFormat::kJpeg, "jpg", "image/jpeg"},
+    {FileFormat::kTiff, "tif", "image/tiff"},
+    {FileFormat::kWebp, "webp", "image/webp"},
+};
+
+const ResultType& TypeOf(FileFormat format) {
+    return *std::find_if(std::begin(kResultTypes), std::end(kResultTypes),
+                         [format](const ResultType& t) { return t.format == format; });
+}
+
+// The format results take unless another is asked for: the source's own,
+// that its name gives, or PNG for one that cannot be written.
+FileFormat OwnFormat(const std::string& name) {
+    return FormatForPath(name).value_or(FileFormat::kPng);
+}
+
+// image as a file in memory, written as zorvan apply writes one.
+std::string Encoded(const Image& image, const WriteSettings& settings, const std::string& name) {
     char* bytes = nullptr;
     size_t size = 0;
     std::FILE* file = open_memstream(&bytes, &size);
@@ -195,25 +223,127 @@ void Download(StudioState& state, const Request& req, const std::string& body, R
         ~Freed() { std::free(bytes); }
     } freed{bytes};
     try {
-        WritePng(result, WriteSettings{}, file, "result.png");
+        WriteImage(image, settings, file, name);
     } catch (...) {
         std::fclose(file);
         throw;
     }
     std::fclose(file);
-    res.set_content(bytes, size, "image/png");
+    return {bytes, size};
+}
+
+// The whole result as a photo file, byte for byte what zorvan apply writes
+// for the same source: in the format asked for or else the source's own,
+// with quality, and with the source's metadata.
+void Export(StudioState& state, const Request& req, const std::string& body, Response& res) {
+    std::shared_ptr<const Photo> photo;
+    std::string name;
+    {
+        const std::lock_guard lock(state.mutex);
+        photo = state.photo;
+        name = state.imageName;
+    }
+    const std::string asked = req.get_param_value("format");
+    const std::optional<FileFormat> format = asked.empty() ? OwnFormat(name) : FormatNamed(asked);
+    if (!format)
+        throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (png, jpg, tif, webp)"};
+    WriteSettings write;
+    write.format = *format;
+    write.quality = IntParam(req, "quality", write.quality);
+    if (write.quality < 1 || write.quality > 100) throw Refused{400, "quality must be 1 to 100"};
+    write.metadata = &photo->metadata;
+    write.threads = std::max(1u, std::thread::hardware_concurrency());
+    const Filter filter(ParseBody(body));
+    const Image result = RenderIn(state, req, filter, photo->image, Settings(req, photo->image));
+    const ResultType& type = TypeOf(*format);
+    res.set_header("X-Extension", type.extension);
+    res.set_content(Encoded(result, write, name), type.mediaType);
+}
+
+// The filter file written back, unless it changed on disk since the page
+// had the version it sends: then 409, so that the page asks, and force=1
+// overwrites.
+void Save(StudioState& state, const Request& req, const std::string& body, Response& res) {
+    if (!state.filterPath) {
+        throw Refused{400, "the studio was started without a filter file (-f) to save to"};
+    }
+    const std::string& path = *state.filterPath;
+    const std::lock_guard lock(state.mutex);
+    if (!req.has_param("force") && FileVersion(path) != req.get_param_value("version")) {
+        return Reply(
+            res, 409,
+            {{"error", OneLine(path) + " has changed since it was loaded"}, {"changed", true}});
+    }
+    WriteWhole(path, FilterBody(body));
+    state.filterText = body;
+    Reply(res, 200, {{"version", Version(body)}});
+}
+
+// photo becomes the source under name, its place in the strip shown (-1
+// for none), with what the page needs of it.
+void Show(StudioState& state, std::shared_ptr<const Photo> photo, const std::string& name,
+          int64_t shown, Response& res) {
+    Reply(res, 200,
+          {{"width", photo->image.width},
+           {"height", photo->image.height},
+           {"name", name},
+           {"extension", TypeOf(OwnFormat(name)).extension}});
+    const std::lock_guard lock(state.mutex);
+    state.photo = std::move(photo);
+    state.imageName = name;
+    state.imageIsFile = true;
+    state.shown = shown;
 }
 
 // An image file from the page becomes the source, turned upright.
 void TakeImage(StudioState& state, const Request& req, const std::string& body, Response& res) {
     if (body.empty()) throw Refused{400, "no image was sent"};
     const std::string name = req.get_param_value("name").substr(0, 200);
-    auto image =
-        std::make_shared<const Image>(DecodePhoto(body, name.empty() ? "image" : name, true).image);
-    Reply(res, 200, {{"width", image->width}, {"height", image->height}, {"name", name}});
-    const std::lock_guard lock(state.imageMutex);
-    state.image = std::move(image);
-    state.imageName = name;
+    Show(state,
+         std::make_shared<const Photo>(DecodePhoto(body, name.empty() ? "image" : name, true)),
+         name, -1, res);
+}
+
+// One of the folder's photos, named by its place in the strip, becomes the source.
+void ShowPhoto(StudioState& state, const Request& req, const std::string&, Response& res) {
+    const int64_t index = IntParam<int64_t>(req, "index", -1);
+    if (index < 0 || index >= static_cast<int64_t>(state.photos.size())) {
+        throw Refused{400, "the strip has no photo " + std::to_string(index)};
+    }
+    const std::string& path = state.photos[static_cast<size_t>(index)];
+    Show(state, std::make_shared<const Photo>(ReadPhoto(path, true)), path, index, res);
+}
+
+json Described(const Batch::Progress& p) {
+    json failed = json::array();
+    for (const Batch::Failed& f : p.failed)
+        failed.push_back({{"name", f.name}, {"error", f.error}});
+    return {{"folder", p.folder}, {"done", p.done},       {"total", p.total},
+            {"failed", failed},   {"running", p.running}, {"cancelled", p.cancelled}};
+}
+
+json BatchNow(StudioState& state) {
+    return Described(state.batch ? state.batch->Now() : Batch::Progress{});
+}
+
+// Apply to all, with the filter and controls of the request, unless one runs.
+void StartBatch(StudioState& state, const Request& req, const std::string& body, Response& res) {
+    if (!state.folder) throw Refused{400, "the studio was started without a folder"};
+    const FilterFile file = ParseBody(body);
+    const RenderSettings settings = Settings(req, *state.Source());
+    const std::lock_guard lock(state.batchMutex);
+    if (state.batch && state.batch->Now().running) {
+        throw Refused{409, "Apply to all is running already"};
+    }
+    state.batch.reset();
+    state.batch = std::make_unique<Batch>(*state.folder, state.photos, file, settings.controls);
+    Reply(res, 200, BatchNow(state));
+}
+
+void CancelBatch(StudioState& state, const Request&, const std::string&, Response& res) {
+    const std::lock_guard lock(state.batchMutex);
+    if (state.batch) state.batch->Cancel();
+    Reply(res, 200, BatchNow(state));
 }
 
 json State(StudioState& state) {
@@ -227,10 +357,23 @@ json State(StudioState& state) {
              {"about", e.filter.about},
              {"text", std::string(reinterpret_cast<const char*>(raw.bytes), raw.size)}});
     }
-    const std::lock_guard lock(state.imageMutex);
-    return {{"width", image->width},         {"height", image->height},
-            {"imageName", state.imageName},  {"filter", state.filterText},
-            {"maxFileBytes", kMaxFileBytes}, {"examples", examples}};
+    json photos = json::array();
+    for (const std::string& path : state.photos) {
+        photos.push_back(std::filesystem::path(path).filename().string());
+    }
+    const std::lock_guard lock(state.mutex);
+    return {{"width", image->width},
+            {"height", image->height},
+            {"imageName", state.imageName},
+            {"imageFile", state.imageIsFile ? json(state.imageName) : json()},
+            {"extension", TypeOf(OwnFormat(state.imageName)).extension},
+            {"photos", photos},
+            {"shown", state.shown},
+            {"filter", state.filterText},
+            {"filterPath", state.filterPath ? json(*state.filterPath) : json()},
+            {"filterVersion", Version(state.filterText)},
+            {"maxFileBytes", kMaxFileBytes},
+            {"examples", examples}};
 }
 
 // Runs body with every refusal and error turned into an HTTP error with a
@@ -272,7 +415,7 @@ constexpr MediaType kMediaTypes[] = {
     {".js", "text/javascript; charset=utf-8"},
 };
 
-const char* TypeOf(std::string_view path) {
+const char* MediaTypeOf(std::string_view path) {
     for (const MediaType& m : kMediaTypes) {
         if (path.ends_with(m.extension)) return m.type;
     }
@@ -323,7 +466,7 @@ void Serve(httplib::Server& server, StudioState& state) {
     for (size_t i = 0; i < kPageAssetCount; ++i) {
         const PageAsset& asset = kPageAssets[i];
         const bool page = std::string_view(asset.path) == "/index.html";
-        const char* type = TypeOf(asset.path);
+        const char* type = MediaTypeOf(asset.path);
         server.Get(
             page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
                 if (page) {
@@ -347,7 +490,17 @@ void Serve(httplib::Server& server, StudioState& state) {
                     }));
     };
     route("/api/render", RenderPart);
-    route("/api/download", Download);
+    route("/api/export", Export);
+    route("/api/save", Save);
+    route("/api/photo", ShowPhoto);
+    route("/api/batch", StartBatch);
+    route("/api/batch/cancel", CancelBatch);
+    server.Get("/api/batch", [&state](const Request&, Response& res) {
+        Guarded(res, [&] {
+            const std::lock_guard lock(state.batchMutex);
+            Reply(res, 200, BatchNow(state));
+        });
+    });
     route("/api/image", TakeImage);
 }
 

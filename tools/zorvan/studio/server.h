@@ -1,16 +1,19 @@
 // The studio's HTTP server: the page, and the calls it makes to check a
-// filter, render a part of the result, take an image and hand back the
-// full-resolution result.
+// filter, render a part of the result, take an image, hand back the
+// full-resolution result as a photo file and save the filter file.
 #pragma once
 
 #include <httplib.h>
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "photo/image.h"
+#include "photo/image_io.h"
 #include "tools/zorvan/studio/access.h"
+#include "tools/zorvan/studio/batch.h"
 #include "tools/zorvan/studio/renders.h"
 
 namespace zv::cli {
@@ -25,23 +28,38 @@ constexpr size_t kMaxUploadBytes = size_t{256} << 20;
 constexpr size_t kWorkers = 64 + 16;
 
 struct StudioState {
-    StudioState(Access a, std::string text, std::string name, std::shared_ptr<const Image> i)
+    StudioState(Access a, std::string text, std::string name, std::shared_ptr<const Photo> p)
         : access(std::move(a)),
           filterText(std::move(text)),
           imageName(std::move(name)),
-          image(std::move(i)) {}
+          photo(std::move(p)) {}
 
     Access access;
     std::string filterText;  // what the page starts with
-    std::string imageName;
-    std::shared_ptr<const Image> image;
-    std::mutex imageMutex;
+    // The filter file of the command line, which Save writes back to; the
+    // only file the server writes.
+    std::optional<std::string> filterPath;
+    std::string imageName;               // its extension gives the format results keep
+    bool imageIsFile = true;             // not the built-in picture, so a command may name it
+    std::shared_ptr<const Photo> photo;  // upright, with its metadata
+    std::mutex mutex;                    // over the photo, its name, its place and the filter text
+    // With a folder on the command line: its photos, in the strip's order,
+    // which requests name by their place in it, and the one shown (-1: none).
+    std::optional<std::string> folder;
+    std::vector<std::string> photos;
+    int64_t shown = -1;
+    std::unique_ptr<Batch> batch;  // the last Apply to all
+    std::mutex batchMutex;
     Renders renders{kMaxRenders};
     size_t maxUploadBytes = kMaxUploadBytes;
 
+    std::shared_ptr<const Photo> Current() {
+        const std::lock_guard lock(mutex);
+        return photo;
+    }
     std::shared_ptr<const Image> Source() {
-        const std::lock_guard lock(imageMutex);
-        return image;
+        std::shared_ptr<const Photo> p = Current();
+        return {p, &p->image};
     }
 };
 

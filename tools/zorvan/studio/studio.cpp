@@ -1,6 +1,8 @@
 // zorvan studio: serves the page on an address of this machine until the
 // process is stopped.
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "examples/examples.h"
 #include "photo/image_io.h"
@@ -24,18 +26,69 @@ std::string StartingFilter(const StudioOptions& o) {
     return {reinterpret_cast<const char*>(raw.bytes), raw.size};
 }
 
+// The photos of folder, by name: its files with the extension of a format
+// that reads.
+std::vector<std::string> PhotosIn(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> photos;
+    std::error_code error;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, error)) {
+        std::string extension = e.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (e.is_regular_file(error) && (FormatForPath(e.path().string()) || extension == ".bmp")) {
+            photos.push_back(e.path().string());
+        }
+    }
+    if (error) FailIo(folder, "cannot list the folder", error.value());
+    if (photos.empty()) FailFile(folder, "no photos here (PNG, JPEG, TIFF, WebP or BMP files)");
+    std::sort(photos.begin(), photos.end());
+    return photos;
+}
+
+// The first of photos that reads, and its place; the others say why not.
+std::pair<Photo, int64_t> FirstReadable(const std::vector<std::string>& photos) {
+    for (size_t i = 0; i < photos.size(); ++i) {
+        try {
+            return {ReadPhoto(photos[i], true), static_cast<int64_t>(i)};
+        } catch (const Failure& f) {
+            if (i + 1 == photos.size()) throw;
+            Report(f);
+        }
+    }
+    throw std::logic_error("no photos");
+}
+
 }  // namespace
 
 int RunStudio(const StudioOptions& o) {
     std::string filterText = StartingFilter(o);
     ParseFilterFile(filterText, o.filterFile.value_or("filter"));
-    auto image = std::make_shared<const Image>(o.image ? ReadPhoto(*o.image, true).image
-                                                       : TestImage(kTestWidth, kTestHeight));
+    const bool folder = o.image && std::filesystem::is_directory(*o.image);
+    std::vector<std::string> photos;
+    int64_t shown = -1;
+    std::shared_ptr<const Photo> photo;
+    if (folder) {
+        photos = PhotosIn(*o.image);
+        auto [first, at] = FirstReadable(photos);
+        photo = std::make_shared<const Photo>(std::move(first));
+        shown = at;
+    } else {
+        photo = std::make_shared<const Photo>(
+            o.image ? ReadPhoto(*o.image, true) : Photo{TestImage(kTestWidth, kTestHeight), {}});
+    }
 
     httplib::Server server;
     const int port = Bind(server, o.address, o.port);
-    StudioState state(Access(NewToken(), ReachableNames(o.address), port), std::move(filterText),
-                      o.image.value_or("test picture"), std::move(image));
+    StudioState state(
+        Access(NewToken(), ReachableNames(o.address), port), std::move(filterText),
+        folder ? photos[static_cast<size_t>(shown)] : o.image.value_or("test picture"),
+        std::move(photo));
+    state.filterPath = o.filterFile;
+    state.imageIsFile = o.image.has_value();
+    if (folder) state.folder = o.image;
+    state.photos = std::move(photos);
+    state.shown = shown;
     Serve(server, state);
     if (!IsLoopback(o.address)) {
         std::fprintf(stderr,

@@ -14,6 +14,9 @@ const FORMULA_KEYS = /^(r|g|b|a|rgb|all):/;
 const state = {
   text: '',
   accepted: '',      // the last text the server accepted, which renders
+  kept: '',          // the last text loaded, chosen or saved: replacing it loses nothing
+  file: null,        // the filter file Save writes: { path, version, text }
+  imageName: '', imageFile: null, extension: 'png',  // the photo, its file, its results' format
   controls: new Array(8).fill(0),
   described: null,   // the last filter the server accepted: names, ranges, defaults
   allControls: false,  // the unused sliders and frames too
@@ -147,6 +150,21 @@ function setText(text) {
   $('source').value = text;
   highlight(null);
   check();
+}
+
+// ---- no lost work ----------------------------------------------------------
+
+function edited() { return state.text !== state.kept; }
+
+// Puts text in the editor in place of edits only when the user says so;
+// returns whether it did.
+function replaceText(text, what) {
+  if (edited() && text !== state.text &&
+      !confirm(`Replace your edits with ${what}? They have not been saved.`)) return false;
+  state.described = null;
+  state.kept = text;
+  setText(text);
+  return true;
 }
 
 // Asks the server whether the text is a filter; applies its controls and
@@ -381,12 +399,63 @@ async function openImage(file) {
   setStatus(`reading ${file.name}…`);
   const response = await api('/api/image', { name: file.name }, file);
   if (!response.ok) { setStatus((await failure(response)).error); return; }
-  const image = await response.json();
+  showImage(await response.json(), -1);
+}
+
+// The server's new source: its size and names, and its place in the strip.
+function showImage(image, index) {
   state.image = { width: image.width, height: image.height };
+  Object.assign(state, { imageName: image.name, imageFile: image.name, extension: image.extension });
   state.pan = { x: 0, y: 0 };
-  setStatus(`${file.name}: ${image.width} × ${image.height}`);
+  setStatus(`${image.name}: ${image.width} × ${image.height}`);
+  for (const b of $('strip').children) b.classList.toggle('shown', Number(b.dataset.index) === index);
   renderPreview();
   renderGallery();
+}
+
+// ---- many photos -----------------------------------------------------------
+
+function buildStrip(names, shown) {
+  $('strip-bar').hidden = names.length === 0;
+  $('strip').replaceChildren(...names.map((name, index) => {
+    const button = document.createElement('button');
+    Object.assign(button, { type: 'button', textContent: name, className: index === shown ? 'shown' : '' });
+    button.dataset.index = index;
+    button.addEventListener('click', () => showPhoto(index));
+    return button;
+  }));
+}
+
+async function showPhoto(index) {
+  const response = await api('/api/photo', { index }, '');
+  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  showImage(await response.json(), index);
+}
+
+function batchText(p) {
+  const failed = p.failed.length ? `, ${p.failed.length} failed: ${p.failed.map((f) => f.error).join('; ')}` : '';
+  return `${p.folder}: ${p.done - p.failed.length} of ${p.total} written` +
+    (p.cancelled ? ', cancelled' : '') + failed;
+}
+
+// Shows how Apply to all goes until it ends.
+async function followBatch(progress) {
+  for (let p = progress; ;) {
+    $('batch').textContent = $('batch').title = batchText(p);
+    $('cancel-all').hidden = !p.running;
+    $('apply-all').disabled = p.running;
+    if (!p.running) return;
+    await new Promise((resolve) => { setTimeout(resolve, 200); });
+    const response = await api('/api/batch');
+    if (!response.ok) { $('batch').textContent = (await failure(response)).error; return; }
+    p = await response.json();
+  }
+}
+
+async function applyToAll() {
+  const response = await api('/api/batch', settings(), state.accepted);
+  if (!response.ok) { $('batch').textContent = (await failure(response)).error; return; }
+  followBatch(await response.json());
 }
 
 function saveBlob(blob, name) {
@@ -408,18 +477,91 @@ function withControls(text) {
   return out;
 }
 
-function fileName(extension) {
-  const title = (state.described && state.described.title) || 'filter';
-  return title.toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-|-$/g, '') + extension;
+function slug(text) {
+  return text.toLowerCase().replace(/[^a-z0-9]+/g, '-').replace(/^-|-$/g, '');
 }
 
-async function download() {
+function fileName(extension) {
+  return slug((state.described && state.described.title) || 'filter') + extension;
+}
+
+// The result's name: the photo's, then the filter's.
+function resultName(extension) {
+  const stem = state.imageName.replace(/^.*\//, '').replace(/\.[^.]*$/, '');
+  return `${slug(stem) || 'photo'}-${fileName('.' + extension)}`;
+}
+
+async function exportResult() {
+  $('export-dialog').close();
   setStatus('rendering at full resolution…');
-  const response = await api('/api/download', { lane: 'download', seq: nextNumber(), ...settings() },
-    state.text);
+  const response = await api('/api/export', {
+    lane: 'download', seq: nextNumber(), format: $('export-format').value,
+    quality: $('export-quality').value, ...settings(),
+  }, state.accepted);
   if (!response.ok) { setStatus((await failure(response)).error); return; }
-  saveBlob(await response.blob(), fileName('.png'));
-  setStatus('downloaded');
+  const name = resultName(response.headers.get('X-Extension'));
+  saveBlob(await response.blob(), name);
+  setStatus(`exported ${name}`);
+}
+
+function saveAs() {
+  saveBlob(new Blob([withControls(state.text)], { type: 'text/plain' }), fileName('.zvf'));
+  state.kept = state.text;
+}
+
+// Writes the filter file back, with the sliders' values; when it changed
+// on disk since it was loaded, only once the user says to.
+async function save(force = false) {
+  const text = withControls(state.text);
+  const response = await api('/api/save', force ? { force: 1 } : { version: state.file.version }, text);
+  if (response.status === 409 && !force) {
+    const why = (await failure(response)).error;
+    if (confirm(`${why}. Replace it with the filter here?`)) await save(true);
+    else setStatus(`not saved: ${why}`);
+    return;
+  }
+  if (!response.ok) { setStatus(`not saved: ${(await failure(response)).error}`); return; }
+  state.file.version = (await response.json()).version;
+  state.file.text = text;
+  state.kept = text;
+  if (text !== state.text) setText(text);
+  setStatus(`saved ${state.file.path}`);
+}
+
+// ---- the command line ------------------------------------------------------
+
+// word for a POSIX shell: in single quotes, which keep any text but a
+// quote, unless it is safe as it is.
+function quoted(word) {
+  return /^[A-Za-z0-9_/.,:=+@%-]+$/.test(word) ? word : `'${word.replace(/'/g, "'\\''")}'`;
+}
+
+// A file name that no program takes for an option.
+function asPath(name) { return name.startsWith('-') ? `./${name}` : name; }
+
+// The zorvan apply line that writes what Export writes in the photo's own
+// format: the filter is the -f file or the example when the text is theirs,
+// else the text itself, piped in.
+function command() {
+  const text = state.accepted;
+  const words = ['zorvan', 'apply', asPath(state.imageFile || 'photo.png'),
+    asPath(resultName(state.extension))];
+  const example = examples.find((e) => e.text === text);
+  if (state.file && text === state.file.text) words.push('-f', asPath(state.file.path));
+  else if (example) words.push('-x', example.name);
+  else words.push('-f', '/dev/stdin');
+  state.described.controls.forEach((c, k) => {
+    if (state.controls[k] !== c.value) words.push(`--ctl=${k}=${state.controls[k]}`);
+  });
+  if (shown().frames && state.total > 0) words.push(`--frames=${state.total + 1}`);
+  const line = words.map(quoted).join(' ');
+  return words.includes('/dev/stdin') ? `printf '%s' ${quoted(text)} | ${line}` : line;
+}
+
+function showCommand() {
+  if (!state.described) return;
+  $('command-text').value = command();
+  $('command-dialog').showModal();
 }
 
 // A link that holds the filter: its text and controls in the fragment, so
@@ -466,9 +608,7 @@ function buildGallery() {
     name.textContent = e.title || e.name;
     button.append(canvas, name);
     button.addEventListener('click', () => {
-      state.described = null;
-      setFrames(0, 0);
-      setText(e.text);
+      if (replaceText(e.text, `the example ${e.title || e.name}`)) setFrames(0, 0);
     });
     box.append(button);
   }
@@ -562,13 +702,30 @@ function wire() {
   $('open-image').addEventListener('change', (e) => openImage(e.target.files[0]));
   $('open-filter').addEventListener('change', async (e) => {
     const file = e.target.files[0];
-    if (file) { state.described = null; setText(await file.text()); }
+    if (file) replaceText(await file.text(), file.name);
+    e.target.value = '';  // the same file again is a change too
   });
-  $('save-filter').addEventListener('click', () => {
-    saveBlob(new Blob([withControls(state.text)], { type: 'text/plain' }), fileName('.zvf'));
+  $('save').addEventListener('click', () => save());
+  $('save-filter').addEventListener('click', saveAs);
+  $('export').addEventListener('click', () => $('export-dialog').showModal());
+  $('export-go').addEventListener('click', exportResult);
+  $('export-cancel').addEventListener('click', () => $('export-dialog').close());
+  $('command').addEventListener('click', showCommand);
+  $('command-copy').addEventListener('click', () => {
+    navigator.clipboard?.writeText($('command-text').value).catch(() => {});
+    $('command-text').select();
   });
-  $('download').addEventListener('click', download);
+  $('command-close').addEventListener('click', () => $('command-dialog').close());
   $('share').addEventListener('click', shareLink);
+  $('apply-all').addEventListener('click', applyToAll);
+  $('cancel-all').addEventListener('click', () => api('/api/batch/cancel', {}, ''));
+  window.addEventListener('hashchange', () => {
+    const shared = sharedFilter();
+    if (shared && replaceText(shared.text, 'the linked filter')) setFrames(shared.total, shared.t);
+  });
+  window.addEventListener('beforeunload', (e) => {
+    if (edited()) e.preventDefault();
+  });
 }
 
 async function start() {
@@ -577,11 +734,16 @@ async function start() {
   if (!response.ok) { setStatus((await failure(response)).error); return; }
   const s = await response.json();
   state.image = { width: s.width, height: s.height };
+  Object.assign(state, { imageName: s.imageName, imageFile: s.imageFile, extension: s.extension });
+  if (s.filterPath !== null) state.file = { path: s.filterPath, version: s.filterVersion, text: s.filter };
+  $('save').hidden = !state.file;
   examples = s.examples;
   buildGallery();
+  buildStrip(s.photos, s.shown);
   const shared = sharedFilter();
   setFrames(shared ? shared.total : 0, shared ? shared.t : 0);
-  setText(shared ? shared.text : s.filter);
+  state.kept = shared ? shared.text : s.filter;
+  setText(state.kept);
   setStatus(`${s.imageName}: ${s.width} × ${s.height}`);
   renderGallery();
 }

@@ -1,0 +1,77 @@
+#include "tools/zorvan/studio/batch.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+
+#include "tools/zorvan/commands/apply_run.h"
+#include "tools/zorvan/failure.h"
+
+namespace zv::cli {
+
+namespace fs = std::filesystem;
+
+std::string NewSubfolder(const std::string& folder) {
+    constexpr int kMostTaken = 100000;
+    for (int n = 1; n <= kMostTaken; ++n) {
+        // Absolute, so no part of it reads as a "png:" prefix of an output.
+        const std::string path =
+            (fs::absolute(folder) / ("zorvan-" + std::to_string(n))).lexically_normal().string();
+        // mkdir, not a check then a mkdir: it fails rather than share a folder made meanwhile.
+        if (mkdir(path.c_str(), 0777) == 0) return path;
+        if (errno != EEXIST) FailIo(path, "cannot make the folder", errno);
+    }
+    FailFile(folder, "zorvan-1 to zorvan-" + std::to_string(kMostTaken) + " are all taken");
+}
+
+Batch::Batch(const std::string& folder, std::vector<std::string> photos, const FilterFile& file,
+             const std::array<int32_t, 8>& controls)
+    : filter_(file), subfolder_(NewSubfolder(folder)) {
+    progress_ = {fs::path(subfolder_).filename().string(), 0, photos.size(), {}, true, false};
+    thread_ = std::jthread([this, photos = std::move(photos), controls] { Run(photos, controls); });
+}
+
+Batch::~Batch() {
+    Cancel();
+}
+
+Batch::Progress Batch::Now() const {
+    const std::lock_guard lock(mutex_);
+    return progress_;
+}
+
+void Batch::Run(const std::vector<std::string>& photos, const std::array<int32_t, 8>& controls) {
+    ApplyOptions options;
+    options.run.quiet = true;
+    ApplyRun run{options, filter_, {}};
+    run.settings.controls = controls;
+    std::set<std::string> outputs;
+    for (const std::string& photo : photos) {
+        if (cancel_) break;
+        fs::path output = fs::path(subfolder_) / fs::path(photo).filename();
+        // Formats that are read only are written as PNG, as Export does.
+        if (!FormatForPath(output.string())) output.replace_extension(".png");
+        std::string error;
+        try {
+            if (!outputs.insert(output.string()).second) {
+                FailFile(output.string(), "written from another photo already");
+            }
+            ApplyFile(run, photo, output.string(), false);
+        } catch (const Failure& f) {
+            error = f.what();
+        } catch (const std::exception& e) {  // the render library's, or out of memory
+            error = OneLine(photo + ": " + e.what());
+        }
+        const std::lock_guard lock(mutex_);
+        ++progress_.done;
+        if (!error.empty())
+            progress_.failed.push_back({fs::path(photo).filename().string(), error});
+    }
+    const std::lock_guard lock(mutex_);
+    progress_.running = false;
+    progress_.cancelled = cancel_ && progress_.done < progress_.total;
+}
+
+}  // namespace zv::cli
