@@ -52,8 +52,6 @@ BENCHMARK(BM_Render)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTi
 // The plug-in's apply: tiles in, render, tiles out to a shadow buffer.
 void BM_ApplyThroughTiles(benchmark::State& state) {
     gegl_init(nullptr, nullptr);
-    // GIMP gives its plug-ins' GEGL a thread a core (its num-processors).
-    g_object_set(gegl_config(), "threads", static_cast<gint>(g_get_num_processors()), nullptr);
     const Babl* format = babl_format("R'G'B'A u8");
     GeglBuffer* layer = LayerBuffer(format);
     const GeglRectangle* extent = gegl_buffer_get_extent(layer);
