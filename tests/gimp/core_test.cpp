@@ -50,6 +50,28 @@ TEST(Pixels, GreyRuleAndRegion) {
     EXPECT_EQ(out, (std::vector<uint8_t>{3, 4, 5, 6, 7, 8}));
 }
 
+// A run writes only when its render ends: cancelled from the progress bar,
+// at its first report or its last, nothing is written.
+TEST(Pixels, CancelledRunWritesNothing) {
+    const RenderSource source(Pixels{64, 64, 3, std::vector<uint8_t>(64 * 64 * 3, 5)});
+    const CompiledFilter f = CompileFilter("255 - c");
+    for (const bool lastOnly : {false, true}) {
+        zv::RenderSettings s;
+        s.threads = 1;
+        s.progress = [lastOnly](int64_t done, int64_t total) { return lastOnly && done < total; };
+        int writes = 0;
+        EXPECT_EQ(RenderThenWrite(*f.filter, source, 3, {0, 0, 64, 64}, s,
+                                  [&](const std::vector<uint8_t>&) { ++writes; }),
+                  zv::Status::kCancelled);
+        EXPECT_EQ(writes, 0) << lastOnly;
+    }
+    std::vector<uint8_t> written;
+    EXPECT_EQ(RenderThenWrite(*f.filter, source, 3, {0, 0, 64, 64}, {},
+                              [&](const std::vector<uint8_t>& out) { written = out; }),
+              zv::Status::kOk);
+    EXPECT_EQ(written, std::vector<uint8_t>(64 * 64 * 3, 250));
+}
+
 TEST(Settings, StoredAndRestored) {
     Settings s{"rgb: ctl(0)", {1, -2, 3, 4, 5, 6, 7, 8}, 9, 10};
     const std::vector<uint8_t> bytes = Store(s);

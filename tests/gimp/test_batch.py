@@ -24,6 +24,11 @@ CASES = {
     "selection": ("RGB", "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE {} {} {} {})"
                   .format(*SELECTION), TWIRL),
     "bad": ("RGB", "", "255 - c +"),
+    # Grey drawables of an RGB layer: its mask, and a channel made from red.
+    "mask": ("RGB", "(gimp-layer-add-mask d (car (gimp-layer-create-mask d ADD-MASK-COPY)))",
+             TWIRL),
+    "channel": ("RGB", "(gimp-image-insert-channel img (car (gimp-channel-new-from-component "
+                'img RED-CHANNEL "red")) 0 0)', TWIRL),
     "indexed": ("RGB", "(gimp-image-convert-indexed img CONVERT-DITHER-NONE "
                 "CONVERT-PALETTE-GENERATE 16 FALSE FALSE \"\")", TWIRL),
 }
@@ -33,6 +38,10 @@ CASES = {
 # each command finds the one image there is (each case deletes its own).
 IMAGE = "(vector-ref (cadr (gimp-image-list)) 0)"
 DRAWABLE = f"(car (gimp-image-get-active-drawable {IMAGE}))"
+LAYER = f"(vector-ref (cadr (gimp-image-get-layers {IMAGE})) 0)"
+# Cases whose active drawable is not the layer: that drawable is saved
+# before the run too, and the layer after it.
+NOT_THE_LAYER = ("mask", "channel")
 
 
 def load(folder, name, prepare=""):
@@ -44,9 +53,9 @@ def zorvan(text, mode="RUN-NONINTERACTIVE"):
     return f"(plug-in-zorvan {mode} {IMAGE} {DRAWABLE} {scheme(text)} {CONTROLS})"
 
 
-def save(folder, name):
-    return (f'(begin (file-png-save2 RUN-NONINTERACTIVE {IMAGE} {DRAWABLE} '
-            f'"{folder}/{name}-out.png" "x" 0 9 0 0 0 0 0 0 0) (gimp-image-delete {IMAGE}))')
+def save(folder, name, drawable=DRAWABLE):
+    return (f"(file-png-save2 RUN-NONINTERACTIVE {IMAGE} {drawable} "
+            f'"{folder}/{name}.png" "x" 0 9 0 0 0 0 0 0 0)')
 
 
 def batch(folder: pathlib.Path) -> list:
@@ -54,12 +63,18 @@ def batch(folder: pathlib.Path) -> list:
     for name, (mode, prepare, text) in CASES.items():
         picture(folder / f"{name}.png", mode)
         # The run is a command of its own, so that a failing one still saves.
-        commands += [load(folder, name, prepare), zorvan(text)]
+        commands.append(load(folder, name, prepare))
+        if name in NOT_THE_LAYER:
+            commands.append(save(folder, f"{name}-before"))
+        commands.append(zorvan(text))
         if name == "deep":  # back to 8 bits, which u8 -> u16 -> u8 keeps exactly
             commands.append(f"(gimp-image-convert-precision {IMAGE} PRECISION-U8-GAMMA)")
-        commands.append(save(folder, name))
+        if name in NOT_THE_LAYER:
+            commands.append(save(folder, f"{name}-layer", LAYER))
+        commands += [save(folder, f"{name}-out"), f"(gimp-image-delete {IMAGE})"]
     # "Repeat last" on a fresh copy gives the last good run's result again.
-    commands += [load(folder, "rgb"), zorvan("", "RUN-WITH-LAST-VALS"), save(folder, "repeat")]
+    commands += [load(folder, "rgb"), zorvan("", "RUN-WITH-LAST-VALS"), save(folder, "repeat-out"),
+                 f"(gimp-image-delete {IMAGE})"]
     # Too many pixels: refused before any is read.
     commands += ["(let* ((img (car (gimp-image-new 17000 17000 RGB)))"
                  '(d (car (gimp-layer-new img 17000 17000 RGB-IMAGE "big" 100 '
@@ -102,11 +117,16 @@ def test_pixels_equal_the_tools(run, name, options, channels):
     assert np.array_equal(got[seen][:, channels], want[seen][:, channels])
 
 
-def test_grey_is_red_of_the_grey_spread_over_rgb(run):
+@pytest.mark.parametrize("name, source", [
+    ("grey", "grey"), ("mask", "mask-before"), ("channel", "channel-before")])
+def test_grey_is_red_of_the_grey_spread_over_rgb(run, name, source):
     folder, _ = run
-    want = expected(folder, "grey", *TWIRL_OPTIONS)
-    got = read(folder / "grey-out.png")
+    want = expected(folder, source, *TWIRL_OPTIONS)
+    got = read(folder / f"{name}-out.png")
     assert got.ndim == 2 and np.array_equal(got, want[:, :, 0] if want.ndim == 3 else want)
+    assert not np.array_equal(got, read(folder / f"{source}.png"))
+    if name in NOT_THE_LAYER:  # the layer that holds them stays as it was
+        assert np.array_equal(read(folder / f"{name}-layer.png"), read(folder / f"{name}.png"))
 
 
 def test_selection_changes_only_its_pixels(run):

@@ -67,6 +67,15 @@ zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, int 
     return status;
 }
 
+zv::Status RenderThenWrite(const zv::Filter& filter, const RenderSource& source, int channels,
+                           const zv::Rect& rect, const zv::RenderSettings& settings,
+                           const std::function<void(const std::vector<uint8_t>&)>& write) {
+    std::vector<uint8_t> out;
+    const zv::Status status = RenderRect(filter, source, channels, rect, settings, out);
+    if (status == zv::Status::kOk) write(out);
+    return status;
+}
+
 std::vector<uint8_t> ForScreen(const uint8_t* pixels, int32_t width, int32_t height,
                                int channels, bool grey) {
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "zorvan/render.hpp"
@@ -46,6 +47,13 @@ class RenderSource {
 zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, int channels,
                       const zv::Rect& rect, const zv::RenderSettings& settings,
                       std::vector<uint8_t>& out);
+
+// A whole run's rendering: write is given rect's pixels only when the render
+// ran to the end, so a cancelled run (progress returned false) or one that
+// throws leaves the drawable as it was.
+zv::Status RenderThenWrite(const zv::Filter& filter, const RenderSource& source, int channels,
+                           const zv::Rect& rect, const zv::RenderSettings& settings,
+                           const std::function<void(const std::vector<uint8_t>&)>& write);
 
 // An RGB picture for the screen of an 8-bit render target: grey shows red's
 // result, alpha is laid over a checkerboard.

@@ -63,20 +63,21 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     render.progress = [&shown](int64_t done, int64_t total) {
         return Progress(done, total, shown);
     };
-    std::vector<uint8_t> out;
+    const gint32 image = gimp_item_get_image(drawable);
     zv::Status status;
     try {
-        status = RenderRect(*compiled.filter, source, channels, rect, render, out);
+        status = RenderThenWrite(*compiled.filter, source, channels, rect, render,
+                                 [&](const std::vector<uint8_t>& out) {
+                                     gimp_image_undo_group_start(image);
+                                     Write(drawable, format, rect, out);
+                                     gimp_image_undo_group_end(image);
+                                 });
     } catch (const zv::Error& e) {
+        gimp_progress_end();
         return Failed(e.what());
     }
-    if (status == zv::Status::kCancelled) return {GIMP_PDB_CANCEL, "cancelled"};
-
-    const gint32 image = gimp_item_get_image(drawable);
-    gimp_image_undo_group_start(image);
-    Write(drawable, format, rect, out);
-    gimp_image_undo_group_end(image);
     gimp_progress_end();
+    if (status == zv::Status::kCancelled) return {GIMP_PDB_CANCEL, "cancelled"};
     return {};
 }
 
