@@ -140,6 +140,17 @@ struct FilterFile {
     std::vector<FormulaOffer> formulas;  // in the file's order, priority 0
 };
 
+// The keys of a filter file that take a formula, and the channels each
+// one's formula is for; the other keys are title, about and ctl0 to ctl7.
+struct FormulaKey {
+    std::string_view key;
+    ChannelSet channels;
+};
+inline constexpr FormulaKey kFormulaKeys[] = {
+    {"r", kRed}, {"g", kGreen}, {"b", kBlue}, {"a", kAlpha}, {"rgb", kColourChannels},
+    {"all", kAllChannels},
+};
+
 // Parses the text of a filter file; name is how messages call it. A
 // malformed file throws Error(kBadFilter) with "name:line: reason"; the
 // formulas are not compiled here.
