@@ -3,10 +3,10 @@
 // context that holds each pixel's position and, as hosts that fill the context
 // from the image do, its bytes in r, g, b and c; and so must a formula that
 // compiles for interleaved runs, element by element, and clamped to bytes
-// on whole rows of interleaved pixels (render/span_rows.h). Runs start inside and
+// on whole rows of interleaved pixels (render/span/rows.h). Runs start inside and
 // outside the image and reach past it, with the loops of any instruction set
 // this processor runs; the input's layout is described in fuzz/host.h.
-// Formulas whose cells are local (render/cells.h) compile too: whatever the
+// Formulas whose cells are local (render/span/cells.h) compile too: whatever the
 // host's cells hold, their values must not show.
 #include <cstdio>
 #include <vector>
@@ -14,9 +14,9 @@
 #include "eval/pixels.h"
 #include "fuzz/host.h"
 #include "render/context.h"
-#include "render/span.h"
-#include "render/span_isa.h"
-#include "render/span_rows.h"
+#include "render/span/isa.h"
+#include "render/span/rows.h"
+#include "render/span/span.h"
 
 namespace {
 

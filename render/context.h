@@ -51,10 +51,6 @@ inline int32_t EvaluateChannel(const ExprNode* tree, const Program* program, Pix
     return program ? Run(*program, context) : Evaluate(tree, context);
 }
 
-inline uint8_t ClampToByte(int32_t value) {
-    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
-}
-
 static_assert(ZV_RANDOM_START == kFreshRandomState);
 
 // rnd's state of the calling thread, set for a render and given back after.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "render/span_isa.h"
+#include "render/span/isa.h"
 
 namespace zv {
 

@@ -9,7 +9,7 @@
 
 #include "eval/program.h"
 #include "render/formula.h"
-#include "render/span.h"
+#include "render/span/span.h"
 #include "zorvan/render.hpp"
 
 namespace zv {

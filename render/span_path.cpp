@@ -9,8 +9,8 @@
 
 #include "render/context.h"
 #include "render/job.h"
-#include "render/span_bytes.h"
-#include "render/span_rows.h"
+#include "render/span/bytes.h"
+#include "render/span/rows.h"
 
 namespace zv {
 

@@ -191,7 +191,7 @@ TEST(Formula, DeepNestingIsAParseFailure) {
 }
 
 // Formulas of one filter; cells shared between them order it, cells each
-// keeps to itself do not (the cases of render/cells.h are in span_exact_test).
+// keeps to itself do not (the cases of render/span/cells.h are in span_exact_test).
 TEST(Formula, VisitingOrderMattersForRndAndSharedCells) {
     const std::pair<std::vector<const char*>, bool> cases[] = {
         {{"255 - c"}, false},

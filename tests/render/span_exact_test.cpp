@@ -11,9 +11,10 @@
 
 #include "render/context.h"
 #include "render/formula.h"
-#include "render/span.h"
-#include "render/span_isa.h"
-#include "render/span_rows.h"
+#include "render/span/cells.h"
+#include "render/span/isa.h"
+#include "render/span/rows.h"
+#include "render/span/span.h"
 #include "tests/render/fixture.h"
 #include "tests/render/formulas.h"
 

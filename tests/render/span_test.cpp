@@ -1,7 +1,7 @@
 // The span evaluator on the scrambled test context: what compiles, what
 // folds, and values equal to ZvExec's wherever the run lies, also partly or
 // wholly outside the image.
-#include "render/span.h"
+#include "render/span/span.h"
 
 #include <gtest/gtest.h>
 

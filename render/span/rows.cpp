@@ -1,10 +1,10 @@
-#include "render/span_rows.h"
+#include "render/span/rows.h"
 
 #include <algorithm>
 
 #include "eval/depends.h"
-#include "render/span_bytes.h"
-#include "render/span_interleaved.h"
+#include "render/span/bytes.h"
+#include "render/span/interleaved.h"
 
 namespace zv {
 namespace {

@@ -7,12 +7,11 @@
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
-#include "render/cells.h"
-#include "render/formula.h"
-#include "render/span.h"
-#include "render/span_interleaved.h"
-#include "render/span_kernels.h"
-#include "render/span_merge.h"
+#include "render/span/cells.h"
+#include "render/span/interleaved.h"
+#include "render/span/kernels.h"
+#include "render/span/merge.h"
+#include "render/span/span.h"
 
 namespace zv {
 namespace {

@@ -4,7 +4,7 @@
 #include <numeric>
 
 #include "eval/apply.h"
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 

@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "render/span.h"
-#include "render/span_bytes.h"
-#include "render/span_ranges.h"
+#include "render/span/bytes.h"
+#include "render/span/ranges.h"
+#include "render/span/span.h"
 
 namespace zv {
 

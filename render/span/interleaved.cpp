@@ -1,6 +1,6 @@
 // The leaves of interleaved runs. Each element's pixel and channel come from
 // tables, so that the loops stay free of divisions and vectorise.
-#include "render/span_interleaved.h"
+#include "render/span/interleaved.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
 // Ranges in 64 bits: a bound outside int32 means the value may wrap, and
 // then it may be anything.
-#include "render/span_ranges.h"
+#include "render/span/ranges.h"
 
 #include <algorithm>
 #include <limits>
