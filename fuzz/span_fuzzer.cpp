@@ -49,7 +49,7 @@ template <class Compare>
 void OnRuns(const zv::SpanProgram& program, FuzzedDataProvider& in, const Compare& compare) {
     zvfuzz::Host host = zvfuzz::MakeHost(in);
     const PixelContext base = *host.context;
-    zv::SpanRun run(program);
+    zv::SpanWorkspace run(program);
     for (int32_t r = in.ConsumeIntegralInRange<int32_t>(1, 3); r > 0; --r) {
         PixelContext spans = base;
         spans.y = in.ConsumeIntegralInRange<int32_t>(-3, zvfuzz::kRows + 2);
@@ -61,7 +61,7 @@ void OnRuns(const zv::SpanProgram& program, FuzzedDataProvider& in, const Compar
 
 void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
     OnRuns(program, in,
-           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+           [&](zv::SpanWorkspace& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
                const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
                run.Start(spans, x0, n);
                for (int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 3); channels > 0;
@@ -77,7 +77,7 @@ void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDat
 void CompareInterleaved(const ExprNode* root, const zv::SpanProgram& program,
                         FuzzedDataProvider& in) {
     OnRuns(program, in,
-           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+           [&](zv::SpanWorkspace& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
                const int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 4);
                const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
                const int32_t* values = run.Interleaved(spans, x0, n, channels);

@@ -48,7 +48,7 @@ inline int32_t EvaluateChannel(const ExprNode* tree, const Program* program, Pix
                                const uint8_t* pixel, int32_t sourceChannels, int32_t k) {
     context.channel = k;
     context.current = k < sourceChannels ? pixel[k] : 255;
-    return program ? Run(*program, context) : Evaluate(tree, context);
+    return program ? RunProgram(*program, context) : WalkTree(tree, context);
 }
 
 static_assert(ZV_RANDOM_START == kFreshRandomState);

@@ -23,6 +23,8 @@ struct SpanGroup {
     std::vector<int32_t> channels;
 };
 
+namespace detail {
+
 struct FilterData {
     std::array<const ExprNode*, 4> trees{};  // per channel; null keeps the channel
     std::array<const Program*, 4> programs{};  // per channel; null takes the tree walk
@@ -45,5 +47,12 @@ struct FilterData {
     // and rad; alpha itself, when computed, through c and cnv too.
     bool ReadsAlpha(bool computesAlpha) const { return readsAlpha || computesAlpha; }
 };
+
+}  // namespace detail
+
+// What a filter compiled to, for the renderer.
+inline const detail::FilterData& DataOf(const Filter& filter) {
+    return *filter.data_;
+}
 
 }  // namespace zv

@@ -165,7 +165,7 @@ unsigned ControlsRead(const ExprNode* node) {
     const ExprNode* index = node->children[0];
     if (!index || !Constant(index)) return 0xFFu;
     PixelContext none{};
-    const uint32_t i = uint32_t(Evaluate(index, none));
+    const uint32_t i = uint32_t(WalkTree(index, none));
     if (kind == ZV_MAP) return i < 4 ? 3u << (2 * i) : 0;
     return i < 8 ? 1u << i : 0;
 }

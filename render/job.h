@@ -12,7 +12,7 @@
 namespace zv {
 
 struct Job {
-    const FilterData& filter;
+    const detail::FilterData& filter;
     ImageView source;
     MutableImageView target;
     const RenderSettings& settings;

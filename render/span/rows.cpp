@@ -103,7 +103,7 @@ InterleavedRows::Variant& InterleavedRows::For(const std::vector<int8_t>& taken)
     }
     if (!branches.empty()) v->owned = CompileSpans(tree_, true, branches).program;
     const SpanProgram& p = v->owned ? *v->owned : program_;
-    v->run = std::make_unique<SpanRun>(p);
+    v->run = std::make_unique<SpanWorkspace>(p);
     v->byTable = ByTable(p);
     variants_.push_back(std::move(v));
     return *variants_.back();

@@ -71,7 +71,7 @@ void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const 
     const SpanCompiled compiled = CompileSpans(tree, true);
     if (!compiled.program) return;
     PixelContext spans = render.Fresh(), pixels = render.Fresh();
-    SpanRun run(*compiled.program);
+    SpanWorkspace run(*compiled.program);
     const int32_t channels = source.channels;
     for (int32_t y = 0; y < source.height; ++y) {
         spans.y = y;
@@ -102,7 +102,7 @@ void ExpectSameValues(const std::string& text, const Picture& source,
     ASSERT_TRUE(compiled.program) << text << ": " << compiled.reason;
     const RenderContext render(source.View(), 4, settings, true);
     PixelContext spans = render.Fresh(), pixels = render.Fresh();
-    SpanRun run(*compiled.program);
+    SpanWorkspace run(*compiled.program);
     for (int32_t y = 0; y < source.height; ++y) {
         spans.y = y;
         for (const int32_t dx : {1, 2 + y % 2}) {

@@ -168,7 +168,9 @@ struct FilterInputs {
     bool t = false, total = false;
 };
 
+namespace detail {
 struct FilterData;
+}
 
 // Compiled formulas, one chosen per channel. Immutable and cheap to copy;
 // one filter may render on several threads at once.
@@ -204,10 +206,9 @@ class ZV_RENDER_API Filter {
     // (rnd, cells)".
     std::string Path(int channel, int32_t channels, unsigned threads) const;
 
-    const FilterData& data() const { return *data_; }
-
    private:
-    std::shared_ptr<const FilterData> data_;
+    friend const detail::FilterData& DataOf(const Filter& filter);
+    std::shared_ptr<const detail::FilterData> data_;
 };
 
 // 8-bit interleaved images the caller owns: rows top to bottom, `stride`
