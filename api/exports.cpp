@@ -15,7 +15,7 @@ ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree) {
     zv::ParseOutcome out = zv::ParseText(t, std::strlen(t), buildTree != 0);
     if (status) *status = out.status;
     if (out.root) {
-        std::unique_ptr<zv::Program> program = zv::Compile(*out.root);
+        std::unique_ptr<zv::Program> program = zv::CompileProgram(*out.root);
         if (program && zv::Enter(out.root, program.get())) program.release();
     }
     return out.root;
@@ -23,8 +23,8 @@ ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree) {
 
 int32_t ZvExec(const ExprNode* root, PixelContext* context) {
     if (!root) return 0;
-    if (const zv::Program* program = zv::Find(root)) return zv::Run(*program, *context);
-    return zv::Evaluate(root, *context);
+    if (const zv::Program* program = zv::Find(root)) return zv::RunProgram(*program, *context);
+    return zv::WalkTree(root, *context);
 }
 
 void ZvFree(ExprNode* root) {

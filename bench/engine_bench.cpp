@@ -16,7 +16,7 @@
 #include "eval/arith.h"
 #include "eval/builtins.h"
 #include "render/job.h"
-#include "render/span_isa.h"
+#include "render/span/isa.h"
 #include "tools/zorvan/rendered.h"
 
 namespace zv::cli {

@@ -88,7 +88,7 @@ struct Chain {
     int32_t value = 0;
 };
 
-class Compiler {
+class ProgramCompiler {
    public:
     std::unique_ptr<Program> Compile(const ExprNode& root);
 
@@ -111,7 +111,7 @@ class Compiler {
     void Lazy(Visit& v);
     void Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity);
     void Move(int32_t dst, Operand from) { Push({kMoveBase + from.mode, dst, from.v, 0}); }
-    void Truth(int32_t dst, Operand from);
+    void StoreTruth(int32_t dst, Operand from);
     bool IsBoolean(Operand o) const;
     Operand Boolean(Operand o);
     void MarkBoolean(int32_t reg) {
@@ -179,14 +179,14 @@ std::string KeyOf(int32_t kind, const Operand* args, int32_t arity) {
     return key;
 }
 
-Operand Compiler::Leaf(const ExprNode& n) {
+Operand ProgramCompiler::Leaf(const ExprNode& n) {
     if (n.kind == ZV_NUMBER) return {kImm, n.value};
     const Field f = kFields[SlotOf(n.kind)];
     if (f.offset >= 0) return {f.mask == 0xFF ? kByte : kWord, f.offset};
     return Strict(n.kind, nullptr, 0);
 }
 
-Operand Compiler::Strict(int32_t kind, const Operand* args, int32_t arity) {
+Operand ProgramCompiler::Strict(int32_t kind, const Operand* args, int32_t arity) {
     if (kind == ZV_UPLUS) return args[0];
     if (kind == ZV_RST) return {kImm, 0};  // its argument has been evaluated
     bool literals = true;
@@ -212,7 +212,7 @@ Operand Compiler::Strict(int32_t kind, const Operand* args, int32_t arity) {
     return result;
 }
 
-void Compiler::Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
+void ProgramCompiler::Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
     if (ByDivisor(kind, args)) {
         const int32_t base = kind == '/' ? kDivideBase : kRemainderBase;
         const auto at = static_cast<int32_t>(program_->divisors.size());
@@ -230,7 +230,7 @@ void Compiler::Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arit
 }
 
 // dst = from != 0, as && and || yield.
-void Compiler::Truth(int32_t dst, Operand from) {
+void ProgramCompiler::StoreTruth(int32_t dst, Operand from) {
     if (from.mode == kImm) return Move(dst, {kImm, from.v != 0});
     const Operand args[2] = {from, {kImm, 0}};
     Emit(dst, ZV_NE, args, 2);
@@ -238,7 +238,7 @@ void Compiler::Truth(int32_t dst, Operand from) {
 
 // A way's value into the register the ways share: the way's last step
 // writes it there if that step made it.
-void Compiler::Into(int32_t dst, Operand value, size_t start) {
+void ProgramCompiler::Into(int32_t dst, Operand value, size_t start) {
     Op* last = Here() > start ? &program_->ops.back() : nullptr;
     const bool join = size_t(value.v) < joins_.size() && joins_[size_t(value.v)];
     if (last && value.mode == kReg && Writes(*last) && last->dst == value.v && !join) {
@@ -248,14 +248,14 @@ void Compiler::Into(int32_t dst, Operand value, size_t start) {
     }
 }
 
-Operand Compiler::InRegister(Operand o) {
+Operand ProgramCompiler::InRegister(Operand o) {
     if (o.mode == kReg) return o;
     const Operand r{kReg, NewRegister()};
     Move(r.v, o);
     return r;
 }
 
-void Compiler::Forget(size_t mark) {
+void ProgramCompiler::Forget(size_t mark) {
     for (size_t i = mark; i < known_.size(); ++i) values_by_key_.erase(known_[i]);
     known_.resize(mark);
 }
@@ -277,12 +277,12 @@ bool Cheap(const ExprNode* n) {
     return Cheap(n, budget);
 }
 
-bool Compiler::IsBoolean(Operand o) const {
+bool ProgramCompiler::IsBoolean(Operand o) const {
     if (o.mode == kImm) return o.v == 0 || o.v == 1;
     return o.mode == kReg && size_t(o.v) < booleans_.size() && booleans_[size_t(o.v)];
 }
 
-Operand Compiler::Boolean(Operand o) {
+Operand ProgramCompiler::Boolean(Operand o) {
     if (IsBoolean(o)) return o;
     const Operand args[2] = {o, {kImm, 0}};
     return Strict(ZV_NE, args, 2);
@@ -293,7 +293,7 @@ Operand Compiler::Boolean(Operand o) {
 // right side of && and ||; 5 hands on the value of a child picked while
 // compiling, 6 its truth. Computing both sides: 7 and 8 finish the ways of
 // a condition, 9 the right side of && and ||.
-void Compiler::Lazy(Visit& v) {
+void ProgramCompiler::Lazy(Visit& v) {
     const ExprNode& n = *v.node;
     const int32_t kind = n.kind;
     if (v.stage == 0) {
@@ -360,7 +360,7 @@ void Compiler::Lazy(Visit& v) {
             if (v.stage == 3 || IsBoolean(value))
                 Into(v.dst, value, v.start);
             else
-                Truth(v.dst, value);
+                StoreTruth(v.dst, value);
             Forget(v.mark);
             Land(v.jump);
             if (v.stage == 4) MarkBoolean(v.dst);
@@ -386,7 +386,7 @@ void Compiler::Lazy(Visit& v) {
 // A node of an associative kind with a child of the same kind opens a
 // chain: its terms in the order the tree walk evaluates them, the right
 // operand before the left.
-bool Compiler::OpenChain(const ExprNode* n) {
+bool ProgramCompiler::OpenChain(const ExprNode* n) {
     const int32_t kind = n->kind;
     if (IndexIn(kAssociative, kind) < 0 ||
         (n->children[0]->kind != kind && n->children[1]->kind != kind))
@@ -409,7 +409,7 @@ bool Compiler::OpenChain(const ExprNode* n) {
     return true;
 }
 
-void Compiler::Absorb(Chain& chain, int32_t kind, Operand term) {
+void ProgramCompiler::Absorb(Chain& chain, int32_t kind, Operand term) {
     if (term.mode == kImm) {
         if (chain.literal) {
             const Operand both[2] = {{kImm, chain.value}, term};
@@ -430,7 +430,7 @@ void Compiler::Absorb(Chain& chain, int32_t kind, Operand term) {
     }
 }
 
-void Compiler::StepChain(Visit& v) {
+void ProgramCompiler::StepChain(Visit& v) {
     Chain& chain = v.chain;
     const int32_t kind = v.node->kind;
     if (v.stage > 0) Absorb(chain, kind, Take());
@@ -451,7 +451,7 @@ void Compiler::StepChain(Visit& v) {
     Yield(result);
 }
 
-void Compiler::Step() {
+void ProgramCompiler::Step() {
     Visit& v = visits_.back();
     if (v.chain.count > 0) return StepChain(v);
     const ExprNode& n = *v.node;
@@ -468,7 +468,7 @@ void Compiler::Step() {
 
 // Each value's register from the step that first writes it to the step
 // that last reads or writes it; a step may write a register it reads.
-bool Compiler::AllocateRegisters() {
+bool ProgramCompiler::AllocateRegisters() {
     std::vector<Op>& ops = program_->ops;
     std::vector<Operand>& pool = program_->pool;
     std::vector<int32_t> first(size_t(registers_), -1), last(size_t(registers_), -1);
@@ -508,7 +508,7 @@ bool Compiler::AllocateRegisters() {
     return used <= kMaxRegisters;
 }
 
-std::unique_ptr<Program> Compiler::Compile(const ExprNode& root) {
+std::unique_ptr<Program> ProgramCompiler::Compile(const ExprNode& root) {
     Open(&root);
     while (!visits_.empty()) Step();
     const Operand result = Take();
@@ -519,9 +519,9 @@ std::unique_ptr<Program> Compiler::Compile(const ExprNode& root) {
 
 }  // namespace
 
-std::unique_ptr<Program> Compile(const ExprNode& root) {
+std::unique_ptr<Program> CompileProgram(const ExprNode& root) {
     try {
-        return Compiler().Compile(root);
+        return ProgramCompiler().Compile(root);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -136,7 +136,7 @@ const std::array<Handler, kKindSlots> kHandlers =
 
 }  // namespace
 
-int32_t Evaluate(const ExprNode* root, PixelContext& context) {
+int32_t WalkTree(const ExprNode* root, PixelContext& context) {
     const uintptr_t here = StackPosition();
     const uintptr_t budget = here > kNativeBudget ? here - kNativeBudget : 0;
     return Eval(root, context, std::max(budget, StackFloor()));

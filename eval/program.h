@@ -108,9 +108,9 @@ inline constexpr int32_t kMaxRegisters = 256;
 // The program of a tree from the parser (every node holding the children
 // its kind reads), or null where it needs too many registers or memory runs
 // out; the tree walk serves then.
-std::unique_ptr<Program> Compile(const ExprNode& root);
+std::unique_ptr<Program> CompileProgram(const ExprNode& root);
 
 // The same value, and the same writes to the context, as the tree walk.
-int32_t Run(const Program& program, PixelContext& context);
+int32_t RunProgram(const Program& program, PixelContext& context);
 
 }  // namespace zv

@@ -129,7 +129,7 @@ static_assert(kCodes <= kLabels, "a step code without a label");
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"  // labels as values
-int32_t Run(const Program& program, PixelContext& c) {
+int32_t RunProgram(const Program& program, PixelContext& c) {
 #define ZV_ADDRESS(t, u) &&step_##t##_##u,
     static const void* const kSteps[kLabels] = {ZV_CODES(ZV_ADDRESS)};
 #undef ZV_ADDRESS

@@ -40,15 +40,16 @@ static void yyerror(zv::ParseState* state, const char* message);
     int32_t kind;
 }
 
-/* The scanner's codes are the kinds of the nodes built. Leaves and calls
-   reach the grammar as LEAF and as the token for their number of
-   arguments, with the kind as value (see yylex). */
+/* The scanner's codes are the kinds of the nodes built (checked below).
+   Leaves and calls reach the grammar as LEAF and as the token for their
+   number of arguments, with the kind as value (see yylex); those tokens lie
+   above every kind, past the codes kept for new built-ins. */
 %token SEQ 258
 %token BITXOR 286 BITOR 287 BITAND 288 OR 289 AND 290
 %token EQ 291 NE 292 LE 293 GE 294 LT 295 GT 296
 %token SHL 297 SHR 298 NOT 301 COMPL 302
 %token <number> NUMBER 303
-%token <kind> LEAF 304 FN1 305 FN2 306 FN3 307 FN4 308 FN5 309 FN10 310
+%token <kind> LEAF 320 FN1 321 FN2 322 FN3 323 FN4 324 FN5 325 FN10 326
 
 %type <node> expr
 %destructor { zv::ReleaseTree($$); } <node>
@@ -120,6 +121,14 @@ expr
 // A call's token by its number of arguments.
 static constexpr std::array<int, 11> kCallTokens = {0, TOK_FN1, TOK_FN2, TOK_FN3, TOK_FN4,
                                                     TOK_FN5, 0, 0, 0, 0, TOK_FN10};
+#define SAME_CODE(name) int{TOK_##name} == int{ZV_##name} &&
+static_assert(SAME_CODE(SEQ) SAME_CODE(BITXOR) SAME_CODE(BITOR) SAME_CODE(BITAND) SAME_CODE(OR)
+              SAME_CODE(AND) SAME_CODE(EQ) SAME_CODE(NE) SAME_CODE(LE) SAME_CODE(GE)
+              SAME_CODE(LT) SAME_CODE(GT) SAME_CODE(SHL) SAME_CODE(SHR) SAME_CODE(NOT)
+              SAME_CODE(COMPL) SAME_CODE(NUMBER) true,
+              "a token's number differs from the code of the kind it stands for");
+#undef SAME_CODE
+static_assert(TOK_LEAF > zv::kLastKind, "the grammar's own tokens overlap the kinds");
 static_assert(std::all_of(std::begin(zv::kKinds), std::end(zv::kKinds), [](const zv::KindInfo& k) {
     return k.form != zv::Form::kCall || (zv::ArityOf(k) < 11 && kCallTokens[zv::ArityOf(k)] != 0);
 }), "a built-in takes a number of arguments that the grammar has no rule for");

@@ -1,9 +1,17 @@
 // Every kind of node, one row each: how it is written, the arguments it
 // takes, how it is evaluated and what its value depends on. The scanner's
 // words, the grammar's arities, the evaluators' tables, the span compiler's
-// flags, the tools' questions about a formula and the messages about a
-// formula that does not parse all read this table. Adding a built-in means
-// adding its row here and its meaning in eval/apply.h.
+// flags, the tools' questions about a formula, the messages about a
+// formula that does not parse, and the word lists of the studio's page and
+// of the fuzzer (render/word_lists.cpp) all read this table.
+//
+// Adding a built-in touches:
+//   api/zorvan.h                 its code, the first kept one after ZV_NUMBER
+//   front/kinds.h                its row
+//   eval/builtins.h              its function
+//   eval/apply.h                 its case, which calls the function
+//   docs/language.md             what it does, for users
+//   tests/eval/builtins_test.cpp its cases
 #pragma once
 
 #include <algorithm>
@@ -179,8 +187,10 @@ constexpr int32_t ArityOf(const KindInfo& k) {
 }
 
 // Every kind lies in this dense range; per-kind tables have one slot per
-// kind of it and slot 0 for every code outside it.
-inline constexpr int32_t kFirstKind = 37, kLastKind = ZV_NUMBER;
+// kind of it and slot 0 for every code outside it. The codes after
+// ZV_NUMBER up to kLastKind are kept for new built-ins; the grammar's own
+// tokens start above them.
+inline constexpr int32_t kFirstKind = 37, kLastKind = ZV_NUMBER + 16;
 inline constexpr size_t kKindSlots = kLastKind - kFirstKind + 2;
 
 constexpr size_t SlotOf(int32_t kind) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <vector>
 
 namespace zv {
 
@@ -57,6 +58,21 @@ void ReleaseTree(ExprNode* root) {
         }
         std::free(node);
     }
+}
+
+bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&)) {
+    std::vector<const ExprNode*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        const ExprNode* node = pending.back();
+        pending.pop_back();
+        const KindInfo* kind = FindKind(node->kind);
+        if (!kind || test(*kind)) return true;
+        for (int32_t i = 0; i < node->childCount; ++i) {
+            if (node->children[i]) pending.push_back(node->children[i]);
+        }
+    }
+    return false;
 }
 
 }  // namespace zv

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "api/zorvan.h"
+#include "front/kinds.h"
 
 namespace zv {
 
@@ -16,5 +17,9 @@ ExprNode* MakeNode(bool build, bool* outOfMemory, int32_t kind, int32_t value,
 
 // Releases a tree of any depth without native recursion.
 void ReleaseTree(ExprNode* root);
+
+// Whether the tree has a node (evaluated or not) of a kind that test holds
+// for, or of a kind without a row.
+bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&));
 
 }  // namespace zv

@@ -39,7 +39,7 @@ void Evaluate(const ExprNode* root, FuzzedDataProvider& in) {
         std::memcpy(before, &context, sizeof before);
         PixelContext walked = context;
         const uint32_t state = zv::RandomState();
-        const int32_t want = zv::Evaluate(root, walked);
+        const int32_t want = zv::WalkTree(root, walked);
         const uint32_t walkedState = zv::RandomState();
         zv::RandomState() = state;
         Check(ZvExec(root, &context) == want, "ZvExec and the tree walk differ");

@@ -3,10 +3,10 @@
 // context that holds each pixel's position and, as hosts that fill the context
 // from the image do, its bytes in r, g, b and c; and so must a formula that
 // compiles for interleaved runs, element by element, and clamped to bytes
-// on whole rows of interleaved pixels (render/span_rows.h). Runs start inside and
+// on whole rows of interleaved pixels (render/span/rows.h). Runs start inside and
 // outside the image and reach past it, with the loops of any instruction set
 // this processor runs; the input's layout is described in fuzz/host.h.
-// Formulas whose cells are local (render/cells.h) compile too: whatever the
+// Formulas whose cells are local (render/span/cells.h) compile too: whatever the
 // host's cells hold, their values must not show.
 #include <cstdio>
 #include <vector>
@@ -14,9 +14,9 @@
 #include "eval/pixels.h"
 #include "fuzz/host.h"
 #include "render/context.h"
-#include "render/span.h"
-#include "render/span_isa.h"
-#include "render/span_rows.h"
+#include "render/span/isa.h"
+#include "render/span/rows.h"
+#include "render/span/span.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ template <class Compare>
 void OnRuns(const zv::SpanProgram& program, FuzzedDataProvider& in, const Compare& compare) {
     zvfuzz::Host host = zvfuzz::MakeHost(in);
     const PixelContext base = *host.context;
-    zv::SpanRun run(program);
+    zv::SpanWorkspace run(program);
     for (int32_t r = in.ConsumeIntegralInRange<int32_t>(1, 3); r > 0; --r) {
         PixelContext spans = base;
         spans.y = in.ConsumeIntegralInRange<int32_t>(-3, zvfuzz::kRows + 2);
@@ -61,7 +61,7 @@ void OnRuns(const zv::SpanProgram& program, FuzzedDataProvider& in, const Compar
 
 void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDataProvider& in) {
     OnRuns(program, in,
-           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+           [&](zv::SpanWorkspace& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
                const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
                run.Start(spans, x0, n);
                for (int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 3); channels > 0;
@@ -77,7 +77,7 @@ void CompareRuns(const ExprNode* root, const zv::SpanProgram& program, FuzzedDat
 void CompareInterleaved(const ExprNode* root, const zv::SpanProgram& program,
                         FuzzedDataProvider& in) {
     OnRuns(program, in,
-           [&](zv::SpanRun& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
+           [&](zv::SpanWorkspace& run, PixelContext& spans, const PixelContext& base, int32_t x0) {
                const int32_t channels = in.ConsumeIntegralInRange<int32_t>(1, 4);
                const int32_t n = in.ConsumeIntegralInRange<int32_t>(1, zv::kSpanMax);
                const int32_t* values = run.Interleaved(spans, x0, n, channels);

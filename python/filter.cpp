@@ -6,14 +6,8 @@ namespace py = pybind11;
 
 namespace {
 
-const std::pair<const char*, zv::ChannelSet> kKeys[] = {
-    {"all", zv::kAllChannels}, {"rgb", zv::kColourChannels},
-    {"r", zv::kRed},           {"g", zv::kGreen},
-    {"b", zv::kBlue},          {"a", zv::kAlpha},
-};
-
 zv::ChannelSet ChannelsOf(const std::string& key) {
-    for (const auto& [name, channels] : kKeys) {
+    for (const auto& [name, channels] : zv::kFormulaKeys) {
         if (key == name) return channels;
     }
     throw py::value_error("no channels called " + key + "; all, rgb, r, g, b and a are");

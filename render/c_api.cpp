@@ -109,12 +109,12 @@ int32_t ZvFilterTargetChannels(const ZvFilter* filter, int32_t sourceChannels) {
 
 int32_t ZvFilterControl(const ZvFilter* filter, int32_t k) {
     if (!filter || k < 0 || k > 7) return 0;
-    return filter->filter.data().controls[k].value;
+    return DataOf(filter->filter).controls[k].value;
 }
 
 const char* ZvFilterControlName(const ZvFilter* filter, int32_t k) {
     if (!filter || k < 0 || k > 7) return nullptr;
-    return filter->filter.data().controls[k].name.c_str();
+    return DataOf(filter->filter).controls[k].name.c_str();
 }
 
 ZvStatus ZvFilterControlRange(const ZvFilter* filter, int32_t k, int32_t* low, int32_t* high) {

@@ -48,11 +48,7 @@ inline int32_t EvaluateChannel(const ExprNode* tree, const Program* program, Pix
                                const uint8_t* pixel, int32_t sourceChannels, int32_t k) {
     context.channel = k;
     context.current = k < sourceChannels ? pixel[k] : 255;
-    return program ? Run(*program, context) : Evaluate(tree, context);
-}
-
-inline uint8_t ClampToByte(int32_t value) {
-    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+    return program ? RunProgram(*program, context) : WalkTree(tree, context);
 }
 
 static_assert(ZV_RANDOM_START == kFreshRandomState);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "render/span_isa.h"
+#include "render/span/isa.h"
 
 namespace zv {
 
@@ -28,7 +28,7 @@ const FormulaOffer* Choose(const std::vector<FormulaOffer>& offers, int k, size_
 }
 
 // Channels that share a tree share a group and its span program.
-void Group(FilterData& f) {
+void Group(detail::FilterData& f) {
     for (int32_t k = 0; k < 4; ++k) {
         if (!f.Computes(k)) continue;
         const auto same = [&](const SpanGroup& g) { return g.tree == f.trees[k]; };
@@ -46,11 +46,11 @@ void Group(FilterData& f) {
     }
 }
 
-std::shared_ptr<FilterData> Compile(const std::vector<FormulaOffer>& offers) {
-    auto f = std::make_shared<FilterData>();
+std::shared_ptr<detail::FilterData> CompileFilter(const std::vector<FormulaOffer>& offers) {
+    auto f = std::make_shared<detail::FilterData>();
     for (const FormulaOffer& offer : offers) {
         f->owned.push_back(CompileFormula(offer.formula, &f->warnings));
-        f->compiled.push_back(zv::Compile(*f->owned.back()));
+        f->compiled.push_back(CompileProgram(*f->owned.back()));
     }
     for (int k = 0; k < 4; ++k) {
         size_t index = 0;
@@ -91,13 +91,13 @@ Error::Error(Status status, const std::string& message, std::string detail, int 
       line_(line),
       column_(column) {}
 
-Filter::Filter(const std::vector<FormulaOffer>& offers) : data_(Compile(offers)) {}
+Filter::Filter(const std::vector<FormulaOffer>& offers) : data_(CompileFilter(offers)) {}
 
 Filter::Filter(std::string_view formula, ChannelSet channels)
     : Filter(std::vector<FormulaOffer>{{channels, {std::string(formula), "formula", {}, {}}, 0}}) {}
 
 Filter::Filter(const FilterFile& file) {
-    std::shared_ptr<FilterData> f = Compile(file.formulas);
+    std::shared_ptr<detail::FilterData> f = CompileFilter(file.formulas);
     f->controls = file.controls;
     data_ = std::move(f);
 }

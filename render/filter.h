@@ -9,7 +9,7 @@
 
 #include "eval/program.h"
 #include "render/formula.h"
-#include "render/span.h"
+#include "render/span/span.h"
 #include "zorvan/render.hpp"
 
 namespace zv {
@@ -22,6 +22,8 @@ struct SpanGroup {
     const char* reason;                        // why it is not compiled
     std::vector<int32_t> channels;
 };
+
+namespace detail {
 
 struct FilterData {
     std::array<const ExprNode*, 4> trees{};  // per channel; null keeps the channel
@@ -45,5 +47,12 @@ struct FilterData {
     // and rad; alpha itself, when computed, through c and cnv too.
     bool ReadsAlpha(bool computesAlpha) const { return readsAlpha || computesAlpha; }
 };
+
+}  // namespace detail
+
+// What a filter compiled to, for the renderer.
+inline const detail::FilterData& DataOf(const Filter& filter) {
+    return *filter.data_;
+}
 
 }  // namespace zv

@@ -10,14 +10,12 @@ namespace zv {
 
 namespace {
 
-struct FormulaKey {
-    std::string_view key;
-    ChannelSet channels;
-};
-constexpr FormulaKey kFormulaKeys[] = {
-    {"r", 0b0001},         {"g", 0b0010}, {"b", 0b0100}, {"a", 0b1000}, {"rgb", kColourChannels},
-    {"all", kAllChannels},
-};
+// "r, g, b, a, rgb, all", for messages.
+std::string FormulaKeyList() {
+    std::string list;
+    for (const FormulaKey& f : kFormulaKeys) list += (list.empty() ? "" : ", ") + std::string(f.key);
+    return list;
+}
 
 std::string_view Trim(std::string_view s) {
     const size_t first = s.find_first_not_of(" \t");
@@ -41,7 +39,7 @@ class Parser {
             Line(line);
             start = end + 1;
         }
-        if (file_.formulas.empty()) Fail(0, "the file has no formula (keys r, g, b, a, rgb, all)");
+        if (file_.formulas.empty()) Fail(0, "the file has no formula (keys " + FormulaKeyList() + ")");
         return std::move(file_);
     }
 
@@ -86,7 +84,7 @@ class Parser {
             Control(file_.controls[key[3] - '0'], value);
         } else {
             Fail(lineNumber_, "unknown key " + Quoted(key) +
-                                  " (title, about, ctl0 to ctl7, r, g, b, a, rgb, all)");
+                                  " (title, about, ctl0 to ctl7, " + FormulaKeyList() + ")");
         }
     }
 

@@ -7,7 +7,7 @@
 #include "front/explain.h"
 #include "front/parse.h"
 #include "front/tree.h"
-#include "render/cells.h"
+#include "render/span/cells.h"
 
 namespace zv {
 
@@ -129,21 +129,6 @@ Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings) 
     return Tree(out.root);
 }
 
-bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&)) {
-    std::vector<const ExprNode*> pending;
-    if (root) pending.push_back(root);
-    while (!pending.empty()) {
-        const ExprNode* node = pending.back();
-        pending.pop_back();
-        const KindInfo* kind = FindKind(node->kind);
-        if (!kind || test(*kind)) return true;
-        for (int32_t i = 0; i < node->childCount; ++i) {
-            if (node->children[i]) pending.push_back(node->children[i]);
-        }
-    }
-    return false;
-}
-
 bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees) {
     bool puts = false, shares = false;
     for (const ExprNode* root : trees) {
@@ -155,10 +140,6 @@ bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees) {
         shares = shares || !CellsAreLocal(root);
     }
     return puts && shares;
-}
-
-bool Puts(const ExprNode* root) {
-    return HasKind(root, [](const KindInfo& k) { return k.code == ZV_PUT; });
 }
 
 bool ReadsAlpha(const ExprNode* root) {
@@ -184,7 +165,7 @@ unsigned ControlsRead(const ExprNode* node) {
     const ExprNode* index = node->children[0];
     if (!index || !Constant(index)) return 0xFFu;
     PixelContext none{};
-    const uint32_t i = uint32_t(Evaluate(index, none));
+    const uint32_t i = uint32_t(WalkTree(index, none));
     if (kind == ZV_MAP) return i < 4 ? 3u << (2 * i) : 0;
     return i < 8 ? 1u << i : 0;
 }

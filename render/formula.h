@@ -22,18 +22,11 @@ using Tree = std::unique_ptr<ExprNode, TreeDeleter>;
 // about a formula that parses go to warnings when it is given.
 Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings = nullptr);
 
-// Whether the tree has a node (evaluated or not) of a kind that test holds
-// for, or of a kind without a row.
-bool HasKind(const ExprNode* root, bool (*test)(const KindInfo&));
-
 // Whether the values of a filter of these formulas at one pixel can depend
 // on what was computed before it: some formula calls rnd, or one puts into
 // cells and one reads a cell it may not have written itself in the same
-// evaluation (render/cells.h).
+// evaluation (render/span/cells.h).
 bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees);
-
-// Whether the tree calls put.
-bool Puts(const ExprNode* root);
 
 // Whether the tree may read channel 3 of some pixel.
 bool ReadsAlpha(const ExprNode* root);

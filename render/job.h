@@ -12,7 +12,7 @@
 namespace zv {
 
 struct Job {
-    const FilterData& filter;
+    const detail::FilterData& filter;
     ImageView source;
     MutableImageView target;
     const RenderSettings& settings;
@@ -39,7 +39,7 @@ void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelC
                     int32_t j);
 
 // The paths. Filters whose formulas call rnd or read cells that other
-// evaluations wrote (render/cells.h) take RenderOrdered; the
+// evaluations wrote (render/span/cells.h) take RenderOrdered; the
 // others RenderSpans, in which formulas that cannot be compiled run per
 // pixel. RenderPerPixel evaluates every channel per pixel for any filter
 // without effects: what the span path must equal byte for byte.

@@ -6,6 +6,7 @@
 // any number of threads.
 #include "render/context.h"
 #include "render/job.h"
+#include "render/span/bytes.h"
 
 namespace zv {
 

@@ -74,7 +74,7 @@ Status RenderBy(Path path, const Filter& filter, const ImageView& source,
     const auto from = CheckView(source, "source");
     const Rect region = CheckRegion(settings, source);
     if (settings.step < 1) Refuse("step " + std::to_string(settings.step) + ": must be 1 or more");
-    const FilterData& f = filter.data();
+    const detail::FilterData& f = DataOf(filter);
     const int32_t channels = f.TargetChannels(source.channels);
     const int32_t width = Sampled(region.width, settings.step);
     const int32_t height = Sampled(region.height, settings.step);
@@ -108,7 +108,7 @@ int32_t Evaluate(const Filter& filter, const ImageView& source, int32_t x, int32
                std::to_string(source.width) + "x" + std::to_string(source.height) + " image");
     }
     if (!filter.Computes(channel)) Refuse("channel " + std::to_string(channel) + " has no formula");
-    const FilterData& f = filter.data();
+    const detail::FilterData& f = DataOf(filter);
     const RenderContext render(source, f.TargetChannels(source.channels), settings,
                                f.ReadsAlpha(channel == 3));
     PixelContext context = render.Fresh();

@@ -9,8 +9,8 @@
 
 #include "render/context.h"
 #include "render/job.h"
-#include "render/span_bytes.h"
-#include "render/span_rows.h"
+#include "render/span/bytes.h"
+#include "render/span/rows.h"
 
 namespace zv {
 
@@ -62,7 +62,7 @@ std::vector<GroupPlan> Plan(const Job& job) {
 struct Worker {
     PixelContext context;
     std::optional<InterleavedRows> rows;
-    std::vector<SpanRun> runs;
+    std::vector<SpanWorkspace> runs;
 
     Worker(const PixelContext& fresh, const std::vector<GroupPlan>& plans) : context(fresh) {
         if (!plans.empty() && plans[0].interleaved) {  // then the only group
@@ -91,7 +91,7 @@ void SpanRow(const Job& job, const std::vector<GroupPlan>& plans, Worker& w, int
         size_t next = 0;
         for (const GroupPlan& p : plans) {
             if (!p.program) continue;
-            SpanRun& r = w.runs[next++];
+            SpanWorkspace& r = w.runs[next++];
             r.Start(w.context, job.SourceColumn(i0), count, job.step);
             for (const int32_t k : p.group.channels) {
                 if (k >= job.channels) continue;

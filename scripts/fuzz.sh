@@ -33,8 +33,8 @@ while IFS= read -r literal; do
 done < <(grep -ohE '"([^"\\]|\\.)*"' tests/*/*.cpp || true)
 for f in examples/*.zvf; do
   [ -e "$f" ] || continue
-  awk -v out="$seeds/$(basename "$f" .zvf)" '
-    /^(r|g|b|a|rgb|all):/ { n++; sub(/^[a-z]+: */, ""); printf "%s", $0 > (out "-" n); keep = 1; next }
+  awk -v out="$seeds/$(basename "$f" .zvf)" -v keys="$(cat "$build/fuzz/formula_keys")" '
+    $0 ~ "^(" keys "):" { n++; sub(/^[a-z]+: */, ""); printf "%s", $0 > (out "-" n); keep = 1; next }
     keep && /^[ \t]/ { printf "\n%s", $0 > (out "-" n); next }
     { keep = 0 }' "$f"
 done
@@ -49,9 +49,9 @@ fuzz() {
     -print_final_stats=1 "$build/corpus/$target" "$@"
 }
 short=$((seconds * 2 / 5))
-fuzz formula_fuzzer "$seconds" fuzz/formula.dict "$seeds"
-fuzz span_fuzzer "$seconds" fuzz/formula.dict "$seeds"
-fuzz filter_file_fuzzer "$short" fuzz/formula.dict fuzz/seeds/filter_file examples
+fuzz formula_fuzzer "$seconds" "$build/fuzz/formula.dict" "$seeds"
+fuzz span_fuzzer "$seconds" "$build/fuzz/formula.dict" "$seeds"
+fuzz filter_file_fuzzer "$short" "$build/fuzz/formula.dict" fuzz/seeds/filter_file examples
 fuzz image_fuzzer "$short" fuzz/image.dict fuzz/seeds/image
 fuzz options_fuzzer "$short" fuzz/options.dict fuzz/seeds/options
 fuzz studio_fuzzer "$short" fuzz/studio.dict fuzz/seeds/studio

@@ -191,7 +191,7 @@ TEST_F(Operators, EveryStrictKindRunsArgumentsLastFirst) {
 // Kinds without a rule yield 0, leave their code behind and evaluate no
 // child; the rest of the tree goes on.
 TEST_F(Operators, UnhandledKinds) {
-    for (int32_t kind : {500, 36, int32_t{'A'}, int32_t{'q'}, 257, 304, -1, kMin}) {
+    for (int32_t kind : {500, 36, int32_t{'A'}, int32_t{'q'}, 257, 304, 319, 320, -1, kMin}) {
         ExprNode* bad = t.Make(kind, 3, {t(ZV_PUT, 9, 0)});
         for (ExprNode* n : {bad, t.Deep(bad)}) {
             PixelContext c = context;

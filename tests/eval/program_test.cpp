@@ -32,7 +32,7 @@ struct Parsed {
 std::string Compare(const std::string& text) {
     Parsed tree(text);
     if (!tree.root) return "does not parse";
-    std::unique_ptr<zv::Program> program = zv::Compile(*tree.root);
+    std::unique_ptr<zv::Program> program = zv::CompileProgram(*tree.root);
     if (!program) return "no program";
     Image image;
     for (int32_t x : {-1, 0, 1, 3, 9}) {
@@ -40,10 +40,10 @@ std::string Compare(const std::string& text) {
             PixelContext walked = image.Context(x, x % 3, channel == 3), ran = walked;
             walked.channel = ran.channel = channel;
             const uint32_t state = zv::RandomState();
-            const int32_t want = zv::Evaluate(tree.root, walked);
+            const int32_t want = zv::WalkTree(tree.root, walked);
             const uint32_t walkedState = zv::RandomState();
             zv::RandomState() = state;
-            const int32_t got = zv::Run(*program, ran);
+            const int32_t got = zv::RunProgram(*program, ran);
             if (got != want || zv::RandomState() != walkedState ||
                 std::memcmp(&walked, &ran, sizeof ran) != 0) {
                 return "at x " + std::to_string(x) + ", channel " + std::to_string(channel) + ": " +
@@ -137,7 +137,7 @@ TEST(Program, LongChainsNeedFewRegisters) {
     for (int i = 0; i < 2000; ++i) mixed = "(x ? " + mixed + "+r*3 : y*" + std::to_string(i) + ")";
     for (const std::string* text : {&sum, &mixed}) {
         Parsed tree(*text);
-        std::unique_ptr<zv::Program> program = zv::Compile(*tree.root);
+        std::unique_ptr<zv::Program> program = zv::CompileProgram(*tree.root);
         ASSERT_NE(program, nullptr) << text->substr(0, 20);
         EXPECT_LE(program->registers, 64) << text->substr(0, 20);
     }

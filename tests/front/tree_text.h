@@ -1,22 +1,16 @@
-// Trees as text for assertions: kind(children...), a NUMBER by its value,
-// a letter by itself, token kinds by name.
+// Trees as text for assertions: name(children...) with each kind's name
+// from the kinds table, a NUMBER by its value.
 #pragma once
 
 #include <string>
 
-#include "api/zorvan.h"
+#include "front/kinds.h"
 
 namespace zvtest {
 
 inline std::string KindName(int32_t kind) {
-    static const char* const names[] = {
-        "SEQ", "ABS", "ADD", "CNV", "CTL", "DIF", "GET", "PUT", "MIN", "MAX", "MIX",
-        "RND", "SCL", "SQR", "SRC", "SUB", "VAL", "C2D", "C2M", "RAD", "R2X", "R2Y",
-        "SIN", "COS", "TAN", "MAP", "RST", "TOTAL", "BITXOR", "BITOR", "BITAND", "OR",
-        "AND", "EQ", "NE", "LE", "GE", "LT", "GT", "SHL", "SHR", "UMINUS", "UPLUS",
-        "NOT", "COMPL"};
-    if (kind >= ZV_SEQ && kind < ZV_NUMBER) return names[kind - ZV_SEQ];
-    return std::string(1, static_cast<char>(kind));
+    const zv::KindInfo* k = zv::FindKind(kind);
+    return k ? std::string(zv::NameOf(*k)) : "kind " + std::to_string(kind);
 }
 
 inline std::string TreeText(const ExprNode* node) {

@@ -200,7 +200,7 @@ TEST(Formula, DeepNestingIsAParseFailure) {
 }
 
 // Formulas of one filter; cells shared between them order it, cells each
-// keeps to itself do not (the cases of render/cells.h are in span_exact_test).
+// keeps to itself do not (the cases of render/span/cells.h are in span_exact_test).
 TEST(Formula, VisitingOrderMattersForRndAndSharedCells) {
     const std::pair<std::vector<const char*>, bool> cases[] = {
         {{"255 - c"}, false},
@@ -232,7 +232,7 @@ TEST(Filter, ChoosesTheFormulaOfEachChannel) {
     // red and blue and green alike; alpha keeps the file's all.
     const Filter mixed(std::vector<FormulaOffer>{offer(kAllChannels, "1", 0), offer(0b0010, "2", 0),
                                                  offer(kColourChannels, "3", 1)});
-    const FilterData& p = mixed.data();
+    const detail::FilterData& p = DataOf(mixed);
     EXPECT_EQ(p.origins[0], "3");
     EXPECT_EQ(p.origins[1], "3");
     EXPECT_EQ(p.origins[2], "3");
@@ -245,14 +245,14 @@ TEST(Filter, ChoosesTheFormulaOfEachChannel) {
     // whole filter.
     const Filter chosen(std::vector<FormulaOffer>{offer(0b1000, "put(1, 0) + get(0)", 0),
                                                   offer(kAllChannels, "4", 0)});
-    const FilterData& q = chosen.data();
+    const detail::FilterData& q = DataOf(chosen);
     EXPECT_EQ(q.origins[0], "4");
     EXPECT_EQ(q.origins[3], "put(1, 0) + get(0)");
     EXPECT_TRUE(q.addsAlpha);
     EXPECT_TRUE(q.visitingOrder);
 
     const Filter red(std::vector<FormulaOffer>{offer(kRed, "r", 1)});
-    const FilterData& none = red.data();
+    const detail::FilterData& none = DataOf(red);
     EXPECT_TRUE(none.Computes(0));
     EXPECT_FALSE(none.Computes(1));
 }

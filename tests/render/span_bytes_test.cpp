@@ -6,9 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "render/context.h"
-#include "render/span_bytes.h"
-#include "render/span_isa.h"
+#include "render/span/bytes.h"
+#include "render/span/isa.h"
 
 namespace zv {
 namespace {

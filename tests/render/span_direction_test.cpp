@@ -1,14 +1,13 @@
 // The vector guess of d and c2d's direction against Direction itself: where
 // the guess says it is sure it must be Direction's integer, and it must be
 // sure nearly everywhere, or the exact fallback would do all the work.
-#include "render/span_direction.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "eval/arith.h"
+#include "render/span/direction.h"
 
 namespace zv {
 namespace {

@@ -11,9 +11,10 @@
 
 #include "render/context.h"
 #include "render/formula.h"
-#include "render/span.h"
-#include "render/span_isa.h"
-#include "render/span_rows.h"
+#include "render/span/cells.h"
+#include "render/span/isa.h"
+#include "render/span/rows.h"
+#include "render/span/span.h"
 #include "tests/render/fixture.h"
 #include "tests/render/formulas.h"
 
@@ -70,7 +71,7 @@ void ExpectSameInterleaved(const ExprNode* tree, const std::string& text, const 
     const SpanCompiled compiled = CompileSpans(tree, true);
     if (!compiled.program) return;
     PixelContext spans = render.Fresh(), pixels = render.Fresh();
-    SpanRun run(*compiled.program);
+    SpanWorkspace run(*compiled.program);
     const int32_t channels = source.channels;
     for (int32_t y = 0; y < source.height; ++y) {
         spans.y = y;
@@ -101,7 +102,7 @@ void ExpectSameValues(const std::string& text, const Picture& source,
     ASSERT_TRUE(compiled.program) << text << ": " << compiled.reason;
     const RenderContext render(source.View(), 4, settings, true);
     PixelContext spans = render.Fresh(), pixels = render.Fresh();
-    SpanRun run(*compiled.program);
+    SpanWorkspace run(*compiled.program);
     for (int32_t y = 0; y < source.height; ++y) {
         spans.y = y;
         for (const int32_t dx : {1, 2 + y % 2}) {

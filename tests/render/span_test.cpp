@@ -1,7 +1,7 @@
 // The span evaluator on the scrambled test context: what compiles, what
 // folds, and values equal to ZvExec's wherever the run lies, also partly or
 // wholly outside the image.
-#include "render/span.h"
+#include "render/span/span.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ size_t Steps(const zv::SpanProgram& p) {
 void ExpectLikeZvExec(const ExprNode* tree, const PixelContext& base, const std::string& what) {
     const zv::SpanCompiled compiled = zv::CompileSpans(tree);
     ASSERT_TRUE(compiled.program) << what << ": " << compiled.reason;
-    zv::SpanRun run(*compiled.program);
+    zv::SpanWorkspace run(*compiled.program);
     for (int32_t y = -1; y <= 3; ++y) {
         for (const auto& [x0, n] : {std::pair{-2, 9}, std::pair{1, 2}, std::pair{4, 1}}) {
             PixelContext spans = base;

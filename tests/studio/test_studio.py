@@ -188,6 +188,9 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
         'filter:6:6: formula for a does not parse: "+" has no right operand')
     mark = browser.find_element(By.CSS_SELECTOR, "#highlight .err-line .err")
     assert mark.text == "+"
+    # Calls are marked in the formula lines alone, from the lists of
+    # functions and formula keys that the build writes.
+    assert {e.text for e in browser.find_elements(By.CSS_SELECTOR, "#highlight .f")} == {"ctl"}
     assert drawn(browser) == shown
     browser.save_screenshot(str(SHOTS / "studio-error.png"))
 

@@ -140,6 +140,17 @@ struct FilterFile {
     std::vector<FormulaOffer> formulas;  // in the file's order, priority 0
 };
 
+// The keys of a filter file that take a formula, and the channels each
+// one's formula is for; the other keys are title, about and ctl0 to ctl7.
+struct FormulaKey {
+    std::string_view key;
+    ChannelSet channels;
+};
+inline constexpr FormulaKey kFormulaKeys[] = {
+    {"r", kRed}, {"g", kGreen}, {"b", kBlue}, {"a", kAlpha}, {"rgb", kColourChannels},
+    {"all", kAllChannels},
+};
+
 // Parses the text of a filter file; name is how messages call it. A
 // malformed file throws Error(kBadFilter) with "name:line: reason"; the
 // formulas are not compiled here.
@@ -157,7 +168,9 @@ struct FilterInputs {
     bool t = false, total = false;
 };
 
+namespace detail {
 struct FilterData;
+}
 
 // Compiled formulas, one chosen per channel. Immutable and cheap to copy;
 // one filter may render on several threads at once.
@@ -193,10 +206,9 @@ class ZV_RENDER_API Filter {
     // (rnd, cells)".
     std::string Path(int channel, int32_t channels, unsigned threads) const;
 
-    const FilterData& data() const { return *data_; }
-
    private:
-    std::shared_ptr<const FilterData> data_;
+    friend const detail::FilterData& DataOf(const Filter& filter);
+    std::shared_ptr<const detail::FilterData> data_;
 };
 
 // 8-bit interleaved images the caller owns: rows top to bottom, `stride`

@@ -6,10 +6,7 @@
 const $ = (id) => document.getElementById(id);
 const token = new URLSearchParams(location.search).get('token') || '';
 
-const FUNCTIONS = new Set(['abs', 'add', 'c2d', 'c2m', 'cnv', 'cos', 'ctl', 'dif', 'get', 'map',
-  'max', 'min', 'mix', 'put', 'r2x', 'r2y', 'rad', 'rnd', 'rst', 'scl', 'sin', 'sqr', 'src', 'sub',
-  'tan', 'val']);
-const FORMULA_KEYS = /^(r|g|b|a|rgb|all):/;
+// FUNCTIONS and FORMULA_KEYS come from words.js, which the build writes.
 
 const state = {
   text: '',

@@ -1,6 +1,6 @@
 // Ranges in 64 bits: a bound outside int32 means the value may wrap, and
 // then it may be anything.
-#include "render/span_ranges.h"
+#include "render/span/ranges.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,7 +15,7 @@ Range Fit(int64_t lo, int64_t hi) {
     return lo < kAny.lo || hi > kAny.hi ? kAny : Range{lo, hi};
 }
 // A truth value that may be true, false, or either.
-Range Truth(bool canBeTrue, bool canBeFalse) {
+Range TruthRange(bool canBeTrue, bool canBeFalse) {
     return {canBeFalse ? 0 : 1, canBeTrue ? 1 : 0};
 }
 bool Exactly(Range a, int64_t v) {
@@ -43,13 +43,13 @@ Range Of(int32_t kind, const Range* a, int8_t& taken) {
         case ZV_UPLUS: return a[0];
         case ZV_MIN: return {std::min(a[0].lo, a[1].lo), std::min(a[0].hi, a[1].hi)};
         case ZV_MAX: return {std::max(a[0].lo, a[1].lo), std::max(a[0].hi, a[1].hi)};
-        case ZV_LT: return Truth(a[0].lo < a[1].hi, a[0].hi >= a[1].lo);
-        case ZV_GT: return Truth(a[0].hi > a[1].lo, a[0].lo <= a[1].hi);
-        case ZV_LE: return Truth(a[0].lo <= a[1].hi, a[0].hi > a[1].lo);
-        case ZV_GE: return Truth(a[0].hi >= a[1].lo, a[0].lo < a[1].hi);
-        case ZV_EQ: return Truth(overlap, !same);
-        case ZV_NE: return Truth(!same, overlap);
-        case ZV_NOT: return Truth(Holds(a[0], 0), !Exactly(a[0], 0));
+        case ZV_LT: return TruthRange(a[0].lo < a[1].hi, a[0].hi >= a[1].lo);
+        case ZV_GT: return TruthRange(a[0].hi > a[1].lo, a[0].lo <= a[1].hi);
+        case ZV_LE: return TruthRange(a[0].lo <= a[1].hi, a[0].hi > a[1].lo);
+        case ZV_GE: return TruthRange(a[0].hi >= a[1].lo, a[0].lo < a[1].hi);
+        case ZV_EQ: return TruthRange(overlap, !same);
+        case ZV_NE: return TruthRange(!same, overlap);
+        case ZV_NOT: return TruthRange(Holds(a[0], 0), !Exactly(a[0], 0));
         case ZV_AND:
         case ZV_OR: return {0, 1};
         case '?':

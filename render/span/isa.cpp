@@ -1,4 +1,4 @@
-#include "render/span_isa.h"
+#include "render/span/isa.h"
 
 #include <atomic>
 #include <cstdlib>

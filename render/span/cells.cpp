@@ -1,8 +1,9 @@
-#include "render/cells.h"
+#include "render/span/cells.h"
 
 #include <bitset>
 
 #include "eval/rules.h"
+#include "front/tree.h"
 
 namespace zv {
 
@@ -58,6 +59,10 @@ int32_t CellOf(const ExprNode& n) {
 bool CellsAreLocal(const ExprNode* root) {
     Written written;
     return Walk(root, written, 0);
+}
+
+bool Puts(const ExprNode* root) {
+    return HasKind(root, [](const KindInfo& k) { return k.code == ZV_PUT; });
 }
 
 }  // namespace zv

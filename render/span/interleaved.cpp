@@ -1,6 +1,6 @@
 // The leaves of interleaved runs. Each element's pixel and channel come from
 // tables, so that the loops stay free of divisions and vectorise.
-#include "render/span_interleaved.h"
+#include "render/span/interleaved.h"
 
 #include <array>
 
@@ -21,26 +21,22 @@ constexpr Element kElement = [] {
     return t;
 }();
 
-int32_t* Lane(const SpanState& f, int32_t value) {
-    return f.lanes + f.program->values[value].lane * kSpanMax;
-}
-
 void Column(const SpanStep& s, const SpanState& f) {
     const int32_t* pixel = kElement.pixel[f.channels].data();
-    int32_t* out = Lane(f, s.out);
+    int32_t* out = LaneOf(f, s.out);
     for (int32_t e = 0, n = f.n, x0 = f.x0; e < n; ++e) out[e] = x0 + pixel[e];
 }
 
 void ChannelNumber(const SpanStep& s, const SpanState& f) {
     const int32_t* channel = kElement.channel[f.channels].data();
-    int32_t* out = Lane(f, s.out);
+    int32_t* out = LaneOf(f, s.out);
     for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = channel[e];
 }
 
 void Current(const SpanStep& s, const SpanState& f) {
     const PixelContext& c = *f.context;
     const int32_t channels = f.channels;
-    int32_t* out = Lane(f, s.out);
+    int32_t* out = LaneOf(f, s.out);
     if (const uint8_t* p = PackedBytes(c, f.x0, f.n, channels)) {
         for (int32_t e = 0, n = f.n; e < n; ++e) out[e] = p[e];
     } else {

@@ -58,7 +58,7 @@ struct SpanProgram {
     // In order: once per run, then once per channel; each first the steps
     // computed once, then the values copied into lanes, then the loops.
     std::array<std::vector<SpanStep>, 2> once, loops;
-    std::array<std::vector<int32_t>, 2> splats;
+    std::array<std::vector<int32_t>, 2> broadcasts;
     int32_t root = 0;
     int32_t lanes = 0;
 };
@@ -88,10 +88,15 @@ struct SpanState {
     int32_t* lanes;
 };
 
+// The lane that holds a value's pixels on the run.
+inline int32_t* LaneOf(const SpanState& f, int32_t value) {
+    return f.lanes + f.program->values[value].lane * kSpanMax;
+}
+
 // One thread's workspace for one program.
-class SpanRun {
+class SpanWorkspace {
    public:
-    explicit SpanRun(const SpanProgram& program);
+    explicit SpanWorkspace(const SpanProgram& program);
 
     // Starts the run of n (1..kSpanMax) pixels from column x0 of row
     // context.y, dx columns apart; context lives until the last Values.

@@ -1,10 +1,10 @@
-#include "render/span_rows.h"
+#include "render/span/rows.h"
 
 #include <algorithm>
 
 #include "eval/depends.h"
-#include "render/span_bytes.h"
-#include "render/span_interleaved.h"
+#include "render/span/bytes.h"
+#include "render/span/interleaved.h"
 
 namespace zv {
 namespace {
@@ -103,7 +103,7 @@ InterleavedRows::Variant& InterleavedRows::For(const std::vector<int8_t>& taken)
     }
     if (!branches.empty()) v->owned = CompileSpans(tree_, true, branches).program;
     const SpanProgram& p = v->owned ? *v->owned : program_;
-    v->run = std::make_unique<SpanRun>(p);
+    v->run = std::make_unique<SpanWorkspace>(p);
     v->byTable = ByTable(p);
     variants_.push_back(std::move(v));
     return *variants_.back();

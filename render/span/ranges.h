@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "eval/depends.h"
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 

@@ -7,6 +7,10 @@
 
 namespace zv {
 
+inline uint8_t ClampToByte(int32_t value) {
+    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
 // Values clamped to 0..255 into adjacent bytes.
 void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out);
 

@@ -1,7 +1,7 @@
 // The loops over a run for each instruction set the build has, and the
 // table that picks one by kind, by which of its arguments are the same for
 // the whole run, and by the instruction set in use.
-#include "render/span_kernels.h"
+#include "render/span/kernels.h"
 
 #include <array>
 #include <utility>
@@ -9,9 +9,9 @@
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
-#include "render/span_direction.h"
-#include "render/span_interleaved.h"
-#include "render/span_isa.h"
+#include "render/span/direction.h"
+#include "render/span/interleaved.h"
+#include "render/span/isa.h"
 
 namespace zv {
 
@@ -38,7 +38,7 @@ struct Loaded {
 };
 
 namespace baseline {
-#include "render/span_loops.inc"
+#include "render/span/loops.inc"
 }  // namespace baseline
 
 #if ZV_SPAN_WIDE
@@ -50,7 +50,7 @@ namespace baseline {
 #pragma GCC target("ssse3,sse4.1,sse4.2,popcnt")
 #endif
 namespace ssse3 {
-#include "render/span_loops.inc"
+#include "render/span/loops.inc"
 }  // namespace ssse3
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -61,7 +61,7 @@ namespace ssse3 {
 #pragma GCC target("avx2,fma,bmi,bmi2")
 #endif
 namespace avx2 {
-#include "render/span_loops.inc"
+#include "render/span/loops.inc"
 }  // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -74,7 +74,7 @@ namespace avx2 {
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx2,fma,bmi,bmi2,prefer-vector-width=512")
 #endif
 namespace avx512 {
-#include "render/span_loops.inc"
+#include "render/span/loops.inc"
 }  // namespace avx512
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -11,9 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "render/span.h"
-#include "render/span_bytes.h"
-#include "render/span_ranges.h"
+#include "render/span/bytes.h"
+#include "render/span/ranges.h"
+#include "render/span/span.h"
 
 namespace zv {
 
@@ -31,7 +31,7 @@ class InterleavedRows {
     struct Variant {
         std::vector<int8_t> taken;
         std::unique_ptr<SpanProgram> owned;
-        std::unique_ptr<SpanRun> run;
+        std::unique_ptr<SpanWorkspace> run;
         bool byTable = false;
         uint64_t checked = 0;          // the row whose fixed values the table was checked against
         std::vector<int32_t> scalars;  // the table's; empty: no table yet
@@ -58,7 +58,7 @@ class InterleavedRows {
 
     const ExprNode* tree_;
     const SpanProgram& program_;
-    SpanRun run_;
+    SpanWorkspace run_;
     SpanRanges ranges_;
     std::vector<const ExprNode*> conditionals_;  // of the program's loops
     std::vector<std::unique_ptr<Variant>> variants_;

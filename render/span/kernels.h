@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 

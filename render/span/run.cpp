@@ -4,11 +4,11 @@
 #include <numeric>
 
 #include "eval/apply.h"
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 
-SpanRun::SpanRun(const SpanProgram& program)
+SpanWorkspace::SpanWorkspace(const SpanProgram& program)
     : program_(program),
       scalars_(program.constants),
       lanes_(static_cast<size_t>(program.lanes) * kSpanMax) {
@@ -17,7 +17,7 @@ SpanRun::SpanRun(const SpanProgram& program)
     state_.lanes = lanes_.data();
 }
 
-void SpanRun::Once(int which) {
+void SpanWorkspace::Once(int which) {
     PixelContext& c = *state_.context;
     for (const SpanStep& s : program_.once[which]) {
         auto arg = [&](int32_t j) { return scalars_[s.args[j]]; };
@@ -25,8 +25,8 @@ void SpanRun::Once(int which) {
     }
 }
 
-void SpanRun::Loops(int which, bool overBytes) {
-    for (const int32_t v : program_.splats[which]) {
+void SpanWorkspace::Loops(int which, bool overBytes) {
+    for (const int32_t v : program_.broadcasts[which]) {
         int32_t* lane = state_.lanes + program_.values[v].lane * kSpanMax;
         std::fill_n(lane, state_.n, scalars_[v]);
     }
@@ -40,7 +40,7 @@ void SpanRun::Loops(int which, bool overBytes) {
     }
 }
 
-void SpanRun::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels) {
+void SpanWorkspace::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, int32_t channels) {
     state_.context = &context;
     state_.x0 = x0;
     state_.n = n;
@@ -49,33 +49,33 @@ void SpanRun::Begin(PixelContext& context, int32_t x0, int32_t n, int32_t dx, in
     Phase(0);
 }
 
-const int32_t* SpanRun::Root() const {
+const int32_t* SpanWorkspace::Root() const {
     return state_.lanes + program_.values[program_.root].lane * kSpanMax;
 }
 
-void SpanRun::Start(PixelContext& context, int32_t x0, int32_t n, int32_t dx) {
+void SpanWorkspace::Start(PixelContext& context, int32_t x0, int32_t n, int32_t dx) {
     Begin(context, x0, n, dx, 0);
 }
 
-const int32_t* SpanRun::Values(int32_t channel) {
+const int32_t* SpanWorkspace::Values(int32_t channel) {
     state_.context->channel = channel;
     Phase(1);
     return Root();
 }
 
-const int32_t* SpanRun::Interleaved(PixelContext& context, int32_t x0, int32_t n,
+const int32_t* SpanWorkspace::Interleaved(PixelContext& context, int32_t x0, int32_t n,
                                     int32_t channels) {
     Begin(context, x0, n, 1, channels);  // nothing is left for a channel
     return Root();
 }
 
-const int32_t* SpanRun::Scalars(PixelContext& context) {
+const int32_t* SpanWorkspace::Scalars(PixelContext& context) {
     state_.context = &context;
     Once(0);
     return scalars_.data();
 }
 
-const int32_t* SpanRun::OverBytes() {
+const int32_t* SpanWorkspace::OverBytes() {
     state_.x0 = 0, state_.n = 256, state_.dx = 1, state_.channels = 1;
     Loops(0, true);
     return Root();

@@ -1,4 +1,6 @@
-#include "render/span_bytes.h"
+#include "render/span/bytes.h"
+
+#include <algorithm>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -7,8 +9,7 @@
 #include <arm_neon.h>
 #endif
 
-#include "render/context.h"
-#include "render/span_isa.h"
+#include "render/span/isa.h"
 
 #if ZV_SPAN_WIDE
 #include <immintrin.h>
@@ -48,7 +49,7 @@ struct Ways {
 namespace sse2 {
 #define ZV_SET
 ZV_SSE_OPS
-#include "render/span_bytes.inc"
+#include "render/span/bytes.inc"
 #undef ZV_SET
 }  // namespace sse2
 #endif
@@ -64,7 +65,7 @@ ZV_OP V ShuffleBytes(V table, V index) {
     return _mm_shuffle_epi8(table, index);
 }
 #define ZV_SHUFFLES
-#include "render/span_bytes.inc"
+#include "render/span/bytes.inc"
 #undef ZV_SET
 }  // namespace ssse3
 
@@ -102,7 +103,7 @@ ZV_OP V Piece(const uint8_t* p) {
 ZV_OP V ShuffleBytes(V table, V index) {
     return _mm256_shuffle_epi8(table, index);
 }
-#include "render/span_bytes.inc"
+#include "render/span/bytes.inc"
 #undef ZV_SHUFFLES
 #undef ZV_SET
 }  // namespace avx2
@@ -159,7 +160,7 @@ ZV_OP V SubSat(V a, V b) {
 ZV_OP V Xor(V a, V b) {
     return veorq_u8(a, b);
 }
-#include "render/span_bytes.inc"
+#include "render/span/bytes.inc"
 
 // Four lookups in pieces of 64 entries: tbl gives 0 for an index past its
 // piece, tbx leaves the lane as it was, so each lane keeps its own piece's.

@@ -7,12 +7,11 @@
 #include "eval/apply.h"
 #include "eval/depends.h"
 #include "eval/rules.h"
-#include "render/cells.h"
-#include "render/formula.h"
-#include "render/span.h"
-#include "render/span_interleaved.h"
-#include "render/span_kernels.h"
-#include "render/span_merge.h"
+#include "render/span/cells.h"
+#include "render/span/interleaved.h"
+#include "render/span/kernels.h"
+#include "render/span/merge.h"
+#include "render/span/span.h"
 
 namespace zv {
 namespace {
@@ -23,9 +22,9 @@ constexpr int32_t kMaxDepth = 400;
 // Lanes take kSpanMax int32 each, per thread: 4 MiB at most.
 constexpr int32_t kMaxLanes = 1024;
 
-class Compiler {
+class SpanCompiler {
    public:
-    Compiler(SpanProgram& p, bool interleaved, const SpanTaken& taken, bool cells)
+    SpanCompiler(SpanProgram& p, bool interleaved, const SpanTaken& taken, bool cells)
         : p_(p), interleaved_(interleaved), taken_(taken), cells_(cells) {}
 
     const char* reason = nullptr;
@@ -79,7 +78,7 @@ class Compiler {
     // The root's values go to a lane even when they are the same throughout.
     void Finish(int32_t root) {
         p_.root = root;
-        if (!p_.values[root].varying) Splat(root);
+        if (!p_.values[root].varying) Broadcast(root);
         if (p_.lanes > kMaxLanes) Refuse("too large for spans");
     }
 
@@ -126,7 +125,7 @@ class Compiler {
         s.out = NewValue(v, 0, false);
         merger_.AddStep(s);
         if (v.varying) {
-            Lay(s);
+            ChooseLoop(s);
             p_.loops[v.channel].push_back(s);
         } else {
             p_.once[v.channel].push_back(s);
@@ -177,7 +176,7 @@ class Compiler {
 
     // The step's loop: one that reads the arguments fixed for the run as
     // scalars when there is one, else one that reads every argument in lanes.
-    void Lay(SpanStep& s) {
+    void ChooseLoop(SpanStep& s) {
         p_.values[s.out].lane = p_.lanes++;
         if (interleaved_ && s.arity == 0) return void(s.kernel = InterleavedLeaf(s.kind));
         uint32_t scalars = 0;
@@ -188,15 +187,15 @@ class Compiler {
         if (!s.kernel) {
             s.kernel = KernelFor(s.kind, 0, interleaved_);
             for (int32_t j = 0; j < s.arity; ++j) {
-                if (scalars >> j & 1) Splat(s.args[j]);
+                if (scalars >> j & 1) Broadcast(s.args[j]);
             }
         }
     }
-    void Splat(int32_t value) {
+    void Broadcast(int32_t value) {
         SpanValue& v = p_.values[value];
         if (v.lane >= 0) return;
         v.lane = p_.lanes++;
-        p_.splats[v.channel].push_back(value);
+        p_.broadcasts[v.channel].push_back(value);
     }
 
     SpanProgram& p_;
@@ -214,7 +213,7 @@ SpanCompiled CompileSpans(const ExprNode* root, bool interleaved, const SpanTake
     const bool cells = Puts(root);
     if (cells && !CellsAreLocal(root)) return {nullptr, "reads a cell before writing it"};
     auto program = std::make_unique<SpanProgram>();
-    Compiler compiler(*program, interleaved, taken, cells);
+    SpanCompiler compiler(*program, interleaved, taken, cells);
     const int32_t value = compiler.Node(root, 0);
     if (!compiler.reason) compiler.Finish(value);
     if (compiler.reason) return {nullptr, compiler.reason};

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <map>
 
-#include "render/span.h"
+#include "render/span/span.h"
 
 namespace zv {
 

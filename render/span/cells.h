@@ -22,4 +22,7 @@ int32_t CellOf(const ExprNode& putOrGet);
 // trees nested too deeply to check.
 bool CellsAreLocal(const ExprNode* root);
 
+// Whether the tree calls put.
+bool Puts(const ExprNode* root);
+
 }  // namespace zv
