@@ -31,6 +31,7 @@ struct FormatInfo {
     Format format;
     const char* name;          // for people: "JPEG"
     const char* const* names;  // for --format and extensions, null-ended; the first is usual
+    const char* mediaType;     // "image/jpeg"
     bool writes;               // every format reads
     bool animates;             // holds frames in one file
     bool alpha;                // keeps an alpha channel

@@ -188,48 +188,10 @@ void RenderPart(StudioState& state, const Request& req, const std::string& body,
                     "application/octet-stream");
 }
 
-// The formats results are written in, with the name and type they are sent under.
-struct ResultType {
-    FileFormat format;
-    const char* extension;
-    const char* mediaType;
-};
-constexpr ResultType kResultTypes[] = {
-    {FileFormat::kPng, "png", "image/png"},
-    {FileFormat::kJpeg, "jpg", "image/jpeg"},
-    {FileFormat::kTiff, "tif", "image/tiff"},
-    {FileFormat::kWebp, "webp", "image/webp"},
-};
-
-const ResultType& TypeOf(FileFormat format) {
-    return *std::find_if(std::begin(kResultTypes), std::end(kResultTypes),
-                         [format](const ResultType& t) { return t.format == format; });
-}
-
 // The format results take unless another is asked for: the source's own,
 // that its name gives, or PNG for one that cannot be written.
 FileFormat OwnFormat(const std::string& name) {
     return FormatForPath(name).value_or(FileFormat::kPng);
-}
-
-// image as a file in memory, written as zorvan apply writes one.
-std::string Encoded(const Image& image, const WriteSettings& settings, const std::string& name) {
-    char* bytes = nullptr;
-    size_t size = 0;
-    std::FILE* file = open_memstream(&bytes, &size);
-    if (!file) throw std::bad_alloc();
-    struct Freed {
-        char*& bytes;
-        ~Freed() { std::free(bytes); }
-    } freed{bytes};
-    try {
-        WriteImage(image, settings, file, name);
-    } catch (...) {
-        std::fclose(file);
-        throw;
-    }
-    std::fclose(file);
-    return {bytes, size};
 }
 
 // The whole result as a photo file, byte for byte what zorvan apply writes
@@ -255,9 +217,9 @@ void Export(StudioState& state, const Request& req, const std::string& body, Res
     write.threads = std::max(1u, std::thread::hardware_concurrency());
     const Filter filter(ParseBody(body));
     const Image result = RenderIn(state, req, filter, photo->image, Settings(req, photo->image));
-    const ResultType& type = TypeOf(*format);
-    res.set_header("X-Extension", type.extension);
-    res.set_content(Encoded(result, write, name), type.mediaType);
+    const photo::FormatInfo& type = photo::Info(*format);
+    res.set_header("X-Extension", type.names[0]);
+    res.set_content(EncodeImage(result, write, name), type.mediaType);
 }
 
 // The filter file written back, unless it changed on disk since the page
@@ -287,7 +249,7 @@ void Show(StudioState& state, std::shared_ptr<const Photo> photo, const std::str
           {{"width", photo->image.width},
            {"height", photo->image.height},
            {"name", name},
-           {"extension", TypeOf(OwnFormat(name)).extension}});
+           {"extension", photo::Info(OwnFormat(name)).names[0]}});
     const std::lock_guard lock(state.mutex);
     state.photo = std::move(photo);
     state.imageName = name;
@@ -366,7 +328,7 @@ json State(StudioState& state) {
             {"height", image->height},
             {"imageName", state.imageName},
             {"imageFile", state.imageIsFile ? json(state.imageName) : json()},
-            {"extension", TypeOf(OwnFormat(state.imageName)).extension},
+            {"extension", photo::Info(OwnFormat(state.imageName)).names[0]},
             {"photos", photos},
             {"shown", state.shown},
             {"filter", state.filterText},
