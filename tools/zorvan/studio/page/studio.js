@@ -214,9 +214,10 @@ function shown() {
   };
 }
 
+// The sliders are made anew only when what they show changes: a slider
+// replaced while the hand drags it would drop out of the hand.
 function buildControls() {
   const box = $('controls');
-  box.replaceChildren();
   const show = shown();
   const hidden = state.described.controls.filter((c, k) => !show.control(k)).length +
     (show.frames ? 0 : 1);
@@ -224,6 +225,17 @@ function buildControls() {
   $('more').hidden = !state.allControls && hidden === 0;
   $('more').textContent = state.allControls ? 'Show only what the filter uses'
     : `Show ${hidden === 1 ? 'the unused control' : `${hidden} unused controls`}`;
+  const layout = JSON.stringify(state.described.controls.map((c, k) =>
+    show.control(k) ? [c.name, c.low, c.high] : null));
+  if (box.dataset.layout === layout) {
+    state.controls.forEach((v, k) => {
+      if (!show.control(k)) return;
+      for (const id of [`ctl${k}`, `ctl${k}-value`]) if (Number($(id).value) !== v) $(id).value = v;
+    });
+    return;
+  }
+  box.dataset.layout = layout;
+  box.replaceChildren();
   state.described.controls.forEach((c, k) => {
     if (!show.control(k)) return;
     const label = document.createElement('label');
