@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
-# (the preset fuzz, built in build-fuzz), each target for a bounded time:
+# (the sanitizers' build, preset asan in build-asan, which scripts/sanitize.sh
+# tests; made or brought up to date here), each target for a bounded time:
 # formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes) and
 # span_fuzzer (the render library's span evaluator against ZvExec) for the
 # seconds given, then for two fifths of that each: filter_file_fuzzer (filter
@@ -8,17 +9,18 @@
 # options_fuzzer (the tool's command line) and studio_fuzzer (requests to
 # the studio's server). Any crash, leak, UB report,
 # mismatch or unit slower than 10 s fails the run and leaves its input in
-# build-fuzz/ (crash-*, leak-*, timeout-*); replay one with
-#   build-fuzz/fuzz/formula_fuzzer build-fuzz/crash-...   (or another target)
-# Each target's corpus grows in build-fuzz/corpus/TARGET and is kept between
+# build-asan/ (crash-*, leak-*, timeout-*); replay one with
+#   build-asan/fuzz/formula_fuzzer build-asan/crash-...   (or another target)
+# Each target's corpus grows in build-asan/corpus/TARGET and is kept between
 # runs.
 # Usage: bash scripts/fuzz.sh [seconds per formula target]   (default 120)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-120}
-build=build-fuzz
+build=build-asan
 bash scripts/deps.sh fuzz
-cmake --workflow --preset fuzz
+cmake --preset asan >/dev/null
+cmake --build --preset asan
 
 # Seeds: our own, every string literal of the tests, and every formula of the
 # example filters (a channel line and its indented continuation lines).

@@ -7,7 +7,7 @@
 #                                     "Thread") under ThreadSanitizer (build-tsan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=asan
-[ "${1:-}" = thread ] && preset=tsan
-bash scripts/deps.sh
+preset=asan deps=fuzz   # the asan build is clang's, which the fuzz targets share
+[ "${1:-}" = thread ] && preset=tsan deps=
+bash scripts/deps.sh $deps
 cmake --workflow --preset "$preset"

@@ -55,16 +55,21 @@ extern "C" void __wrap_free(void* p) {
 // ours runs). Kept whole (no inlining, no specialised copies), so that
 // every call goes to the tool's in that case and no block made by one side
 // is freed by the other.
+#ifdef __clang__
+#define KEPT_WHOLE [[gnu::noinline]]  // clang makes no specialised copies
+#else
+#define KEPT_WHOLE [[gnu::noipa]]
+#endif
 long ourNews = 0;
-[[gnu::noipa]] void* operator new(size_t size) {
+KEPT_WHOLE void* operator new(size_t size) {
     ++ourNews;
     if (void* p = __wrap_malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
-[[gnu::noipa]] void operator delete(void* p) noexcept {
+KEPT_WHOLE void operator delete(void* p) noexcept {
     __wrap_free(p);
 }
-[[gnu::noipa]] void operator delete(void* p, size_t) noexcept {
+KEPT_WHOLE void operator delete(void* p, size_t) noexcept {
     __wrap_free(p);
 }
 
