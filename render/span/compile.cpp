@@ -47,7 +47,7 @@ class SpanCompiler {
 
         SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
         SpanValue v{d.position, d.channel, -1};
-        bool folds = !d.position && !d.channel && !d.context;
+        bool folds = AlgebraOf(kind).folds;
         const bool lazy = RuleOf(kind).lazy;
         Cells chosen, first;  // the cells after child 0, and after the first branch
         for (int32_t i = 0; i < s.arity; ++i) {
