@@ -38,8 +38,7 @@ constexpr bool DividesWithoutDivision(int32_t b) {
     return b == 0 || b == -1 || IsPowerOfTwo(b);
 }
 inline int32_t Div(int32_t a, int32_t b) {
-    if (IsPowerOfTwo(b))
-        return (a + ((a >> 31) & (b - 1))) >> std::countr_zero(uint32_t(b));
+    if (IsPowerOfTwo(b)) return (a + ((a >> 31) & (b - 1))) >> std::countr_zero(uint32_t(b));
     if (b == 0) return 0;
     return b == -1 ? Neg(a) : a / b;
 }

@@ -2,7 +2,9 @@
 // else, when the ways are cheap, both computed and one picked by a select
 // (or the truths combined); else a jump over the way not taken. Values
 // shared within a way are forgotten when it ends.
+#include "eval/apply.h"
 #include "eval/compiler.h"
+#include "eval/depends.h"
 #include "eval/registers.h"
 
 namespace zv::detail {
@@ -67,9 +69,11 @@ void ProgramCompiler::Lazy(Visit& v) {
     if (v.stage == kCondition) {
         const Operand first = Take();
         const bool known = first.mode == kImm;
-        if (kind == ZV_SEQ || (kind == '?' && known)) {
-            v.stage = kPicked;
-            return Open(n.children[kind == '?' && !first.v ? 2 : 1]);
+        if (known || kind == ZV_SEQ) {  // the way the tree walk takes; SEQ's is always child 1
+            const Choice pick = Pick(kind, first.v);
+            if (pick.child == 0) return Yield({kImm, pick.value});
+            v.stage = AlgebraOf(kind).truth ? kPickedTruth : kPicked;
+            return Open(n.children[pick.child]);
         }
         if (kind == '?' && Cheap(n.children[1]) && Cheap(n.children[2])) {
             v.dst = InRegister(first).v;
@@ -82,12 +86,6 @@ void ProgramCompiler::Lazy(Visit& v) {
             v.mark = known_.Mark();
             v.start = Here();
             v.stage = kThen;
-            return Open(n.children[1]);
-        }
-        const bool settled = kind == ZV_AND ? !first.v : first.v != 0;  // && or ||
-        if (known && settled) return Yield({kImm, kind == ZV_OR});
-        if (known) {
-            v.stage = kPickedTruth;
             return Open(n.children[1]);
         }
         if (Cheap(n.children[1])) {

@@ -64,7 +64,7 @@ constexpr Field Byte(size_t offset) {
 // allows (see Folds and Shares).
 enum Trait : uint8_t {
     kTruth = 1,        // its value is 0 or 1
-    kAssociative = 2,  // (a k b) k c is a k (b k c): a chain of it may be regrouped
+    kAssociative = 2,  // (a k b) k c is a k (b k c), a k b is b k a: a chain may be regrouped
     kUnshared = 4,     // two nodes with equal arguments may differ: it reads what put writes
 };
 
