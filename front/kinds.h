@@ -1,9 +1,11 @@
 // Every kind of node, one row each: how it is written, the arguments it
-// takes, how it is evaluated and what its value depends on. The scanner's
-// words, the grammar's arities, the evaluators' tables, the span compiler's
-// flags, the tools' questions about a formula, the messages about a
-// formula that does not parse, and the word lists of the studio's page and
-// of the fuzzer (render/word_lists.cpp) all read this table.
+// takes, how it is evaluated, what its value depends on and what the
+// compilers may do with it. The scanner's words, the grammar's arities, the
+// evaluators' tables, both compilers' folding, sharing, truth values and
+// chains (eval/depends.h), the tools' questions about a formula, the
+// messages about a formula that does not parse, and the word lists of the
+// studio's page and of the fuzzer (render/word_lists.cpp) all read this
+// table.
 //
 // Adding a built-in touches:
 //   api/zorvan.h                 its code, the first kept one after ZV_NUMBER
