@@ -29,9 +29,16 @@ inline int32_t Abs(int32_t a) {
 // division would trap), and its remainder is 0. A power of two, the commonest
 // divisor in formulas (X/2, /16, /256), takes a shift instead of a slow
 // division; adding b - 1 to a negative dividend first rounds toward zero.
+constexpr bool IsPowerOfTwo(int32_t b) {
+    return b > 0 && (b & (b - 1)) == 0;
+}
+// Divisors for which Div and Rem need no division instruction, so a
+// compiler keeps their plain step for them.
+constexpr bool DividesWithoutDivision(int32_t b) {
+    return b == 0 || b == -1 || IsPowerOfTwo(b);
+}
 inline int32_t Div(int32_t a, int32_t b) {
-    if (b > 0 && (b & (b - 1)) == 0)
-        return (a + ((a >> 31) & (b - 1))) >> std::countr_zero(uint32_t(b));
+    if (IsPowerOfTwo(b)) return (a + ((a >> 31) & (b - 1))) >> std::countr_zero(uint32_t(b));
     if (b == 0) return 0;
     return b == -1 ? Neg(a) : a / b;
 }

@@ -1,9 +1,11 @@
 // Every kind of node, one row each: how it is written, the arguments it
-// takes, how it is evaluated and what its value depends on. The scanner's
-// words, the grammar's arities, the evaluators' tables, the span compiler's
-// flags, the tools' questions about a formula, the messages about a
-// formula that does not parse, and the word lists of the studio's page and
-// of the fuzzer (render/word_lists.cpp) all read this table.
+// takes, how it is evaluated, what its value depends on and what the
+// compilers may do with it. The scanner's words, the grammar's arities, the
+// evaluators' tables, both compilers' folding, sharing, truth values and
+// chains (eval/depends.h), the tools' questions about a formula, the
+// messages about a formula that does not parse, and the word lists of the
+// studio's page and of the fuzzer (render/word_lists.cpp) all read this
+// table.
 //
 // Adding a built-in touches:
 //   api/zorvan.h                 its code, the first kept one after ZV_NUMBER
@@ -60,6 +62,14 @@ constexpr Field Byte(size_t offset) {
     return {static_cast<int32_t>(offset), 0xFFu};
 }
 
+// What the compilers may do with a kind's nodes besides what its Depends
+// allows (see Folds and Shares).
+enum Trait : uint8_t {
+    kTruth = 1,        // its value is 0 or 1
+    kAssociative = 2,  // (a k b) k c is a k (b k c), a k b is b k a: a chain may be regrouped
+    kUnshared = 4,     // two nodes with equal arguments may differ: it reads what put writes
+};
+
 struct KindInfo {
     int32_t code;  // the node's kind: a character or a NodeKind
     Form form;
@@ -69,22 +79,36 @@ struct KindInfo {
     Field field;
     Depends depends;
     bool readsAlpha;  // may read channel 3 of some pixel
+    uint8_t traits;   // Trait flags
 };
 
+// Computed while compiling when every argument is known.
+constexpr bool Folds(const KindInfo& k) {
+    const Depends d = k.depends;
+    return !d.position && !d.channel && !d.context && !d.effect;
+}
+// Two nodes of the kind with equal arguments have one value within an
+// evaluation, so one may stand for both.
+constexpr bool Shares(const KindInfo& k) {
+    return !k.depends.effect && !(k.traits & kUnshared);
+}
+
 namespace kinds {
+inline constexpr bool kLazy = true;
 constexpr KindInfo Leaf(int32_t code, std::string_view spellings, Depends d, Field f = kNoField,
                         bool readsAlpha = false) {
-    return {code, Form::kLeaf, spellings, {}, false, f, d, readsAlpha};
+    return {code, Form::kLeaf, spellings, {}, false, f, d, readsAlpha, 0};
 }
-constexpr KindInfo Infix(int32_t code, std::string_view spelling, bool lazy = false) {
-    return {code, Form::kInfix, spelling, "a, b", lazy, kNoField, kPure, false};
+constexpr KindInfo Infix(int32_t code, std::string_view spelling, uint8_t traits = 0,
+                         bool lazy = false) {
+    return {code, Form::kInfix, spelling, "a, b", lazy, kNoField, kPure, false, traits};
 }
-constexpr KindInfo Prefix(int32_t code, std::string_view spelling) {
-    return {code, Form::kPrefix, spelling, "a", false, kNoField, kPure, false};
+constexpr KindInfo Prefix(int32_t code, std::string_view spelling, uint8_t traits = 0) {
+    return {code, Form::kPrefix, spelling, "a", false, kNoField, kPure, false, traits};
 }
 constexpr KindInfo Call(int32_t code, std::string_view spellings, std::string_view params,
-                        Depends d = kPure, bool readsAlpha = false) {
-    return {code, Form::kCall, spellings, params, false, kNoField, d, readsAlpha};
+                        Depends d = kPure, bool readsAlpha = false, uint8_t traits = 0) {
+    return {code, Form::kCall, spellings, params, false, kNoField, d, readsAlpha, traits};
 }
 }  // namespace kinds
 
@@ -112,22 +136,22 @@ inline constexpr KindInfo kKinds[] = {
     kinds::Leaf('M', "M mmax", kPerRender, Word(offsetof(PixelContext, mMax))),
     kinds::Leaf(ZV_TOTAL, "total tmax", kPerRender, Word(offsetof(PixelContext, total))),
 
-    kinds::Infix(ZV_SEQ, ",", true),
-    {'?', Form::kConditional, "?", "c, a, b", true, kNoField, kPure, false},
-    kinds::Infix(ZV_BITXOR, "^"),
-    kinds::Infix(ZV_BITOR, "|"),
-    kinds::Infix(ZV_BITAND, "&"),
-    kinds::Infix(ZV_OR, "||", true),
-    kinds::Infix(ZV_AND, "&&", true),
-    kinds::Infix(ZV_EQ, "=="),
-    kinds::Infix(ZV_NE, "!="),
-    kinds::Infix(ZV_LE, "<="),
-    kinds::Infix(ZV_GE, ">="),
-    kinds::Infix(ZV_LT, "<"),
-    kinds::Infix(ZV_GT, ">"),
-    kinds::Infix('+', "+"),
+    kinds::Infix(ZV_SEQ, ",", 0, kinds::kLazy),
+    {'?', Form::kConditional, "?", "c, a, b", true, kNoField, kPure, false, 0},
+    kinds::Infix(ZV_BITXOR, "^", kAssociative),
+    kinds::Infix(ZV_BITOR, "|", kAssociative),
+    kinds::Infix(ZV_BITAND, "&", kAssociative),
+    kinds::Infix(ZV_OR, "||", kTruth, kinds::kLazy),
+    kinds::Infix(ZV_AND, "&&", kTruth, kinds::kLazy),
+    kinds::Infix(ZV_EQ, "==", kTruth),
+    kinds::Infix(ZV_NE, "!=", kTruth),
+    kinds::Infix(ZV_LE, "<=", kTruth),
+    kinds::Infix(ZV_GE, ">=", kTruth),
+    kinds::Infix(ZV_LT, "<", kTruth),
+    kinds::Infix(ZV_GT, ">", kTruth),
+    kinds::Infix('+', "+", kAssociative),
     kinds::Infix('-', "-"),
-    kinds::Infix('*', "*"),
+    kinds::Infix('*', "*", kAssociative),
     kinds::Infix('/', "/"),
     kinds::Infix('%', "%"),
     kinds::Infix(ZV_SHL, "<<"),
@@ -136,7 +160,7 @@ inline constexpr KindInfo kKinds[] = {
     // first: the scanner returns the character, the grammar tells them apart.
     kinds::Prefix(ZV_UMINUS, "-"),
     kinds::Prefix(ZV_UPLUS, "+"),
-    kinds::Prefix(ZV_NOT, "!"),
+    kinds::Prefix(ZV_NOT, "!", kTruth),
     kinds::Prefix(ZV_COMPL, "~"),
 
     kinds::Call(ZV_ABS, "abs", "a"),
@@ -145,10 +169,10 @@ inline constexpr KindInfo kKinds[] = {
                 kAlongRowPerChannel),
     kinds::Call(ZV_CTL, "ctl", "i", kPerRender),
     kinds::Call(ZV_DIF, "dif", "a, b"),
-    kinds::Call(ZV_GET, "get", "i", kPerRender),
+    kinds::Call(ZV_GET, "get", "i", kPerRender, false, kUnshared),
     kinds::Call(ZV_PUT, "put", "v, i", kEffect),
-    kinds::Call(ZV_MIN, "min", "a, b"),
-    kinds::Call(ZV_MAX, "max", "a, b"),
+    kinds::Call(ZV_MIN, "min", "a, b", kPure, false, kAssociative),
+    kinds::Call(ZV_MAX, "max", "a, b", kPure, false, kAssociative),
     kinds::Call(ZV_MIX, "mix", "a, b, n, d"),
     kinds::Call(ZV_RND, "rnd", "a, b", kEffect),
     kinds::Call(ZV_SCL, "scl", "a, il, ih, ol, oh"),

@@ -47,7 +47,7 @@ class SpanCompiler {
 
         SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
         SpanValue v{d.position, d.channel, -1};
-        bool folds = !d.position && !d.channel && !d.context;
+        bool folds = AlgebraOf(kind).folds;
         const bool lazy = RuleOf(kind).lazy;
         Cells chosen, first;  // the cells after child 0, and after the first branch
         for (int32_t i = 0; i < s.arity; ++i) {
@@ -56,10 +56,8 @@ class SpanCompiler {
             if (lazy && j == 2) first = std::exchange(values_, chosen);
             const int32_t a = Node(Child(*n, j), depth + 1);
             if (reason) return 0;
-            // Pure, so the branch not taken may go; a fixed condition picks one.
-            if (kind == '?' && j == 0 && folded_[a]) {
-                return Node(Child(*n, p_.constants[a] ? 1 : 2), depth + 1);
-            }
+            // Pure, so a known child 0 settles the node as the tree walk would.
+            if (lazy && j == 0 && folded_[a]) return Picked(*n, p_.constants[a], depth);
             s.args[j] = a;
             folds = folds && folded_[a];
             v.varying = v.varying || p_.values[a].varying;
@@ -105,6 +103,18 @@ class SpanCompiler {
             const auto it = other.find(cell.first);
             return it == other.end() || it->second != cell.second;
         });
+    }
+
+    // The child a lazy node takes when child 0 is first; && and || yield
+    // its truth.
+    int32_t Picked(const ExprNode& n, int32_t first, int32_t depth) {
+        const Choice pick = Pick(n.kind, first);
+        if (pick.child == 0) return Fold(pick.value);
+        const int32_t a = Node(Child(n, pick.child), depth + 1);
+        if (reason || !AlgebraOf(n.kind).truth) return a;
+        if (folded_[a]) return Fold(p_.constants[a] != 0);
+        SpanStep s{&n, ZV_NE, 0, 2, {a, Fold(0)}, nullptr};
+        return Emit(s, {p_.values[a].varying, p_.values[a].channel, -1});
     }
 
     static const char* EffectOf(int32_t kind) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "eval/depends.h"
+
 namespace zv {
 namespace {
 
@@ -50,13 +52,11 @@ Range Of(int32_t kind, const Range* a, int8_t& taken) {
         case ZV_EQ: return TruthRange(overlap, !same);
         case ZV_NE: return TruthRange(!same, overlap);
         case ZV_NOT: return TruthRange(Holds(a[0], 0), !Exactly(a[0], 0));
-        case ZV_AND:
-        case ZV_OR: return {0, 1};
         case '?':
             if (!Holds(a[0], 0)) return taken = 1, a[1];
             if (Exactly(a[0], 0)) return taken = 2, a[2];
             return {std::min(a[1].lo, a[2].lo), std::max(a[1].hi, a[2].hi)};
-        default: return kAny;
+        default: return AlgebraOf(kind).truth ? Range{0, 1} : kAny;
     }
 }
 

@@ -3,6 +3,7 @@
 // nesting to go through the explicit-stack evaluator.
 #include <gtest/gtest.h>
 
+#include "eval/depends.h"
 #include "eval/rules.h"
 #include "tests/eval/fixture.h"
 
@@ -183,6 +184,37 @@ TEST_F(Operators, EveryStrictKindRunsArgumentsLastFirst) {
             ZvExec(deep ? t.Deep(n) : n, &c);
             for (int32_t i = 0; i < rule.arity; ++i) {
                 EXPECT_EQ(c.cells[10 + i], rule.arity - i) << "kind " << kind << " child " << i;
+            }
+        }
+    }
+}
+
+// The compilers fold, mark truth values and regroup chains by the kinds
+// table's columns: what each claims holds for the tree walk, over values
+// that wrap, on two different contexts.
+TEST_F(Operators, AlgebraColumnsHold) {
+    const int32_t samples[] = {kMin, -300, -1, 0, 1, 2, 255, 65537, 0x7fffffff};
+    PixelContext other = image.Context(3, 2, true);
+    other.t = -5, other.cells[0] = 77, other.controls[0] = 3;
+    for (const zv::KindInfo& k : zv::kKinds) {
+        const zv::Algebra algebra = zv::AlgebraOf(k.code);
+        const auto value = [&](std::vector<ExprNode*> kids, PixelContext c) {
+            return ZvExec(t.Make(k.code, 0, kids), &c);
+        };
+        for (int32_t p : samples) {
+            for (int32_t q : samples) {
+                std::vector<ExprNode*> args;
+                for (int32_t i = 0; i < zv::ArityOf(k); ++i) args.push_back(t.Num(i ? q : p));
+                const int32_t v = value(args, context);
+                EXPECT_TRUE(!algebra.truth || v == 0 || v == 1) << zv::NameOf(k) << " " << v;
+                EXPECT_TRUE(!algebra.folds || value(args, other) == v) << zv::NameOf(k);
+                if (!algebra.associative) continue;
+                EXPECT_EQ(value({t.Num(q), t.Num(p)}, context), v) << zv::NameOf(k);
+                for (int32_t r : samples) {
+                    EXPECT_EQ(value({t.Make(k.code, 0, {t.Num(p), t.Num(q)}), t.Num(r)}, context),
+                              value({t.Num(p), t.Make(k.code, 0, {t.Num(q), t.Num(r)})}, context))
+                        << zv::NameOf(k) << " " << p << " " << q << " " << r;
+                }
             }
         }
     }

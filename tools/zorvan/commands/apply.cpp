@@ -8,7 +8,7 @@
 #include "photo/animation.h"
 #include "photo/image_io.h"
 #include "photo/output_file.h"
-#include "tools/zorvan/commands/apply_run.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
@@ -62,7 +62,7 @@ void Describe(const Filter& filter, int32_t channels, unsigned threads) {
 
 }  // namespace
 
-void ApplyFile(const ApplyRun& run, const std::string& input, const std::string& output,
+void ApplyFile(const ApplyBatch& run, const std::string& input, const std::string& output,
                bool showProgress) {
     const Clock::time_point start = Clock::now();
     const ApplyOptions& o = run.options;
@@ -155,11 +155,11 @@ void ApplyFile(const ApplyRun& run, const std::string& input, const std::string&
     }
 }
 
-int RunApply(const ApplyOptions& o) {
+int RunApplyCommand(const ApplyOptions& o) {
     const std::optional<FilterFile> filter = LoadFilter(o.filterFile, o.example);
     const Filter compiled(Offers(o, filter));
     Warn(compiled);
-    ApplyRun run{o, compiled, {}};
+    ApplyBatch run{o, compiled, {}};
     run.settings.threads = o.run.threads;
     run.settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
     const std::vector<Job> jobs = o.outDir ? JobsInto(o.inputs, *o.outDir, o.format)

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tools/zorvan/commands/apply_run.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/progress.h"
 
@@ -21,7 +21,7 @@ std::vector<Job> JobsInto(const std::vector<std::string>& inputs, const std::str
     return jobs;
 }
 
-int ApplyFiles(const ApplyRun& run, const std::vector<Job>& jobs, const std::string& folder) {
+int ApplyFiles(const ApplyBatch& run, const std::vector<Job>& jobs, const std::string& folder) {
     namespace fs = std::filesystem;
     std::error_code error;
     if (!fs::exists(folder, error) && !fs::create_directories(folder, error) && error) {
@@ -34,7 +34,7 @@ int ApplyFiles(const ApplyRun& run, const std::vector<Job>& jobs, const std::str
     // most, and a large one still keeps every core busy with another.
     const unsigned workers =
         std::min<unsigned>(run.settings.threads, static_cast<unsigned>(jobs.size()));
-    ApplyRun each = run;
+    ApplyBatch each = run;
     each.settings.threads = 1;
     std::atomic<size_t> next{0};
     std::atomic<int> failed{0};

@@ -5,7 +5,7 @@
 #include <map>
 #include <utility>
 
-#include "tools/zorvan/commands/apply_run.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
 
 namespace zv::cli {

@@ -29,7 +29,7 @@ int Outcome(const std::string& what, const Check& check) {
 
 }  // namespace
 
-int RunCheck(const CheckOptions& o) {
+int RunCheckCommand(const CheckOptions& o) {
     int status = kExitOk;
     const auto note = [&status](int outcome) {
         if (status == kExitOk) status = outcome;

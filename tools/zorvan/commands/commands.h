@@ -18,7 +18,7 @@ struct ControlSetting {
     int32_t value;
 };
 
-struct RunSettings {
+struct ThreadsAndProgress {
     unsigned threads = 1;
     bool quiet = false;    // no progress line
     bool verbose = false;  // say what was done and how long it took
@@ -41,7 +41,7 @@ struct ApplyOptions {
     int frames = 0;                     // 0: one image without numbering
     bool force = false;                 // replace read-only outputs too
     bool inPlace = false;               // an output may be its own input
-    RunSettings run;
+    ThreadsAndProgress run;
 };
 
 struct CheckOptions {
@@ -67,7 +67,7 @@ struct ControlsOptions {
 
 struct DemoOptions {
     std::string directory = ".";
-    RunSettings run;
+    ThreadsAndProgress run;
 };
 
 struct StudioOptions {
@@ -78,17 +78,17 @@ struct StudioOptions {
     int port = 0;  // 0: any free port
 };
 
-int RunApply(const ApplyOptions& options);
-int RunCheck(const CheckOptions& options);
-int RunEval(const EvalOptions& options);
-int RunDemo(const DemoOptions& options);
+int RunApplyCommand(const ApplyOptions& options);
+int RunCheckCommand(const CheckOptions& options);
+int RunEvalCommand(const EvalOptions& options);
+int RunDemoCommand(const DemoOptions& options);
 // Lists a filter's controls as its file would set them.
-int RunControls(const ControlsOptions& options);
+int RunControlsCommand(const ControlsOptions& options);
 // Lists the examples, or prints the text of the one named.
-int RunExamples(const std::optional<std::string>& name);
+int RunExamplesCommand(const std::optional<std::string>& name);
 
 // Serves the studio until the process is stopped.
-int RunStudio(const StudioOptions& options);
+int RunStudioCommand(const StudioOptions& options);
 
 enum class Command { kPrinted, kApply, kCheck, kEval, kDemo, kExamples, kControls, kStudio };
 

@@ -7,7 +7,7 @@
 
 namespace zv::cli {
 
-int RunControls(const ControlsOptions& o) {
+int RunControlsCommand(const ControlsOptions& o) {
     const FilterFile filter = *LoadFilter(o.filterFile, o.example);
     bool any = false;
     for (size_t k = 0; k < filter.controls.size(); ++k) {

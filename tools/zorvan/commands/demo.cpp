@@ -30,7 +30,7 @@ void WritePngFile(const Image& image, const std::string& path) {
     file.Commit();
 }
 
-Image Render(const FilterFile& filter, const Image& source, const RunSettings& run,
+Image Render(const FilterFile& filter, const Image& source, const ThreadsAndProgress& run,
              std::function<bool(int64_t, int64_t)> progress) {
     RenderSettings settings;
     settings.controls = ControlValues(filter);
@@ -41,7 +41,7 @@ Image Render(const FilterFile& filter, const Image& source, const RunSettings& r
 
 }  // namespace
 
-int RunDemo(const DemoOptions& o) {
+int RunDemoCommand(const DemoOptions& o) {
     namespace fs = std::filesystem;
     const fs::path folder = fs::path(o.directory) / "demo";
     std::error_code error;

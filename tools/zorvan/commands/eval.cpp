@@ -18,7 +18,7 @@ constexpr int32_t kWidth = 64;
 constexpr int32_t kHeight = 48;
 }  // namespace
 
-int RunEval(const EvalOptions& o) {
+int RunEvalCommand(const EvalOptions& o) {
     const std::optional<FilterFile> file = LoadFilter(o.filterFile, o.example);
     const Filter filter = o.formula ? Filter(*o.formula, kAllChannels) : Filter(*file);
     Warn(filter);

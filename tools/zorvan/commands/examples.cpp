@@ -8,7 +8,7 @@
 
 namespace zv::cli {
 
-int RunExamples(const std::optional<std::string>& name) {
+int RunExamplesCommand(const std::optional<std::string>& name) {
     if (name) {
         const RawExample& raw = FindRawExample(*name);
         std::fwrite(raw.bytes, 1, raw.size, stdout);

@@ -74,7 +74,7 @@ void ParsePosition(const std::string& text, EvalOptions& o) {
     }
 }
 
-void AddRunOptions(CLI::App& command, RunSettings& run) {
+void AddThreadsAndProgress(CLI::App& command, ThreadsAndProgress& run) {
     command.add_option("--threads", run.threads, "Threads to compute with (default: all cores)")
         ->check(CLI::Range(1u, 1024u));
     command.add_flag("-q,--quiet", run.quiet, "Show no progress");
@@ -182,7 +182,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     applyCommand->add_flag("--force", apply.force, "Replace outputs that are read-only too");
     applyCommand->add_flag("--in-place", apply.inPlace,
                            "Let an output be its own input, and replace it");
-    AddRunOptions(*applyCommand, apply.run);
+    AddThreadsAndProgress(*applyCommand, apply.run);
 
     CheckOptions& check = line.check;
     CLI::App* checkCommand =
@@ -224,7 +224,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CLI::App* demoCommand = app.add_subcommand(
         "demo", "Apply every example to a built-in picture; write DIR/demo.png and DIR/demo/");
     demoCommand->add_option("-o,--out", demo.directory, "Folder to write into (default: .)");
-    AddRunOptions(*demoCommand, demo.run);
+    AddThreadsAndProgress(*demoCommand, demo.run);
 
     std::string controlsFile, controlsExample;
     CLI::App* controlsCommand = app.add_subcommand(
@@ -346,15 +346,15 @@ int RunCommandLine(int argc, char** argv) {
         case Command::kPrinted:
             std::fputs(line.printed.c_str(), line.status == 0 ? stdout : stderr);
             return line.status;
-        case Command::kApply: return RunApply(line.apply);
-        case Command::kCheck: return RunCheck(line.check);
-        case Command::kEval: return RunEval(line.eval);
-        case Command::kDemo: return RunDemo(line.demo);
-        case Command::kControls: return RunControls(line.controls);
-        case Command::kStudio: return RunStudio(line.studio);
+        case Command::kApply: return RunApplyCommand(line.apply);
+        case Command::kCheck: return RunCheckCommand(line.check);
+        case Command::kEval: return RunEvalCommand(line.eval);
+        case Command::kDemo: return RunDemoCommand(line.demo);
+        case Command::kControls: return RunControlsCommand(line.controls);
+        case Command::kStudio: return RunStudioCommand(line.studio);
         case Command::kExamples: break;
     }
-    return RunExamples(line.shownExample);
+    return RunExamplesCommand(line.shownExample);
 }
 
 }  // namespace zv::cli

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "tools/zorvan/commands/apply_run.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
 
 namespace zv::cli {
@@ -45,7 +45,7 @@ Batch::Progress Batch::Now() const {
 void Batch::Run(const std::vector<std::string>& photos, const std::array<int32_t, 8>& controls) {
     ApplyOptions options;
     options.run.quiet = true;
-    ApplyRun run{options, filter_, {}};
+    ApplyBatch run{options, filter_, {}};
     run.settings.controls = controls;
     std::set<std::string> outputs;
     for (const std::string& photo : photos) {

@@ -61,7 +61,7 @@ std::pair<Photo, int64_t> FirstReadable(const std::vector<std::string>& photos) 
 
 }  // namespace
 
-int RunStudio(const StudioOptions& o) {
+int RunStudioCommand(const StudioOptions& o) {
     std::string filterText = StartingFilter(o);
     ParseFilterFile(filterText, o.filterFile.value_or("filter"));
     const bool folder = o.image && std::filesystem::is_directory(*o.image);

@@ -11,7 +11,7 @@
 namespace zv::cli {
 
 // What every file of a run shares.
-struct ApplyRun {
+struct ApplyBatch {
     const ApplyOptions& options;
     const Filter& filter;
     RenderSettings settings;
@@ -38,7 +38,7 @@ std::vector<std::string> FilesWritten(const ApplyOptions& options, const OutputT
 
 // Reads input ("-": standard input), renders it (each of the frames asked
 // for) and writes output ("-" or "png:-": standard output); throws a Failure.
-void ApplyFile(const ApplyRun& run, const std::string& input, const std::string& output,
+void ApplyFile(const ApplyBatch& run, const std::string& input, const std::string& output,
                bool showProgress);
 
 // The jobs of inputs written into folder under their own names (with the
@@ -49,6 +49,6 @@ std::vector<Job> JobsInto(const std::vector<std::string>& inputs, const std::str
 // The jobs, each into a file of folder (made, with its parents, when
 // missing), spread over the run's threads. A failure is reported and the
 // rest still written; returns the exit status.
-int ApplyFiles(const ApplyRun& run, const std::vector<Job>& jobs, const std::string& folder);
+int ApplyFiles(const ApplyBatch& run, const std::vector<Job>& jobs, const std::string& folder);
 
 }  // namespace zv::cli
