@@ -1,0 +1,70 @@
+#include "video/av.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include <new>
+
+#include "zorvan/video.hpp"
+
+namespace zv::video {
+
+FramePtr NewFrame() {
+    FramePtr frame(av_frame_alloc());
+    if (!frame) throw std::bad_alloc();
+    return frame;
+}
+
+PacketPtr NewPacket() {
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) throw std::bad_alloc();
+    return packet;
+}
+
+std::string AvMessage(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+void FailAv(const std::string& path, const std::string& what, int error) {
+    Fail(path, what + ": " + AvMessage(error));
+}
+
+void Fail(const std::string& path, const std::string& reason) {
+    throw Error(path + ": " + reason);
+}
+
+int Checked(int error, const std::string& path, const std::string& what) {
+    if (error < 0) FailAv(path, what, error);
+    return error;
+}
+
+namespace {
+
+bool IsRgb(int format) {
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    return d && (d->flags & AV_PIX_FMT_FLAG_RGB);
+}
+
+}  // namespace
+
+void Converter::Convert(const AVFrame& from, AVFrame& to, const ColourTags& tags) {
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), from.width, from.height, static_cast<AVPixelFormat>(from.format),
+        to.width, to.height, static_cast<AVPixelFormat>(to.format), SWS_BICUBIC | SWS_ACCURATE_RND,
+        nullptr, nullptr, nullptr));
+    if (!scaler_) throw Error("cannot convert the frame's pixel format");
+    const int space = tags.space == AVCOL_SPC_UNSPECIFIED || tags.space == AVCOL_SPC_RGB
+                          ? SWS_CS_DEFAULT
+                          : static_cast<int>(tags.space);
+    const int* matrix = sws_getCoefficients(space);
+    const int full = tags.range == AVCOL_RANGE_JPEG ? 1 : 0;
+    // RGB is always full range; YUV as tagged.
+    sws_setColorspaceDetails(scaler_.get(), matrix, IsRgb(from.format) ? 1 : full, matrix,
+                             IsRgb(to.format) ? 1 : full, 0, 1 << 16, 1 << 16);
+    sws_scale(scaler_.get(), from.data, from.linesize, 0, from.height, to.data, to.linesize);
+}
+
+}  // namespace zv::video
