@@ -10,6 +10,14 @@ extern "C" {
 
 namespace zv::video {
 
+void QuietLibraries() {
+    static const bool once = [] {
+        if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
+        return true;
+    }();
+    (void)once;
+}
+
 FramePtr NewFrame() {
     FramePtr frame(av_frame_alloc());
     if (!frame) throw std::bad_alloc();

@@ -34,6 +34,11 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 
+// FFmpeg keeps quiet: what goes wrong comes back as the library's errors
+// (its default chats about every encoder's settings), unless the host has
+// set a level of its own.
+void QuietLibraries();
+
 FramePtr NewFrame();
 PacketPtr NewPacket();
 

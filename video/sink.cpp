@@ -43,7 +43,7 @@ void Warn(const std::string& path, const std::string& what) {
 }  // namespace
 
 Sink::Sink(const std::string& path, const WriteSettings& settings)
-    : path_(path), settings_(settings), container_(ContainerFor(path)) {
+    : path_(path), settings_(settings), container_((QuietLibraries(), ContainerFor(path))) {
     choice_ = ChooseEncoder(path, *container_, settings);
     file_ = std::make_unique<cli::OutputFile>(path, settings.force);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));

@@ -52,6 +52,7 @@ void Turn(const uint8_t* from, int32_t w, int32_t h, int32_t c, int degrees, uin
 }  // namespace
 
 Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthers_(copyOthers) {
+    QuietLibraries();
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", kDemuxers, 0);
