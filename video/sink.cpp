@@ -85,12 +85,21 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
     e.framerate = timing.frameRate;
     e.sample_aspect_ratio = timing.aspect;
     e.thread_count = static_cast<int>(settings_.threads);
-    const bool rgb = av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_RGB;
-    e.color_range = rgb ? AVCOL_RANGE_JPEG : timing.tags.range;
-    e.color_primaries = timing.tags.primaries;
-    e.color_trc = timing.tags.transfer;
-    e.colorspace = rgb ? AVCOL_SPC_RGB : timing.tags.space;
-    e.chroma_sample_location = timing.tags.chroma;
+    // RGB is stored full range; RGB made YUV gets BT.601's matrix, the
+    // converter's, in limited range, and says so.
+    ColourTags& tags = timing_.tags;
+    if (av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_RGB) {
+        tags.space = AVCOL_SPC_RGB;
+        tags.range = AVCOL_RANGE_JPEG;
+    } else if (tags.space == AVCOL_SPC_RGB) {
+        tags.space = AVCOL_SPC_SMPTE170M;
+        tags.range = AVCOL_RANGE_MPEG;
+    }
+    e.color_range = tags.range;
+    e.color_primaries = tags.primaries;
+    e.color_trc = tags.transfer;
+    e.colorspace = tags.space;
+    e.chroma_sample_location = tags.chroma;
     if (container_->flags & AVFMT_GLOBALHEADER) e.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     for (const auto& [key, value] : choice_.options) av_dict_set(&options, key.c_str(), value.c_str(), 0);
