@@ -70,6 +70,14 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     if (video_ < 0) Fail(path, "no video stream");
     const AVStream& st = stream();
     const AVCodecParameters& par = *st.codecpar;
+    // FFmpeg's own VP9 decoder leaves out the alpha that WebM keeps beside
+    // the picture; libvpx's reads it.
+    const AVDictionaryEntry* alphaMode = av_dict_get(st.metadata, "alpha_mode", nullptr, 0);
+    const bool sideAlpha = par.codec_id == AV_CODEC_ID_VP9 && alphaMode &&
+                           std::strcmp(alphaMode->value, "1") == 0;
+    if (const AVCodec* libvpx = sideAlpha ? avcodec_find_decoder_by_name("libvpx-vp9") : nullptr) {
+        codec = libvpx;
+    }
     if (par.width <= 0 || par.height <= 0 || par.width > kMaxPixels / par.height) {
         Fail(path, "the video's frames are " + std::to_string(par.width) + "x" +
                        std::to_string(par.height) + ", not a usable size");
@@ -88,7 +96,7 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     const bool sideways = info_.rotation == 90 || info_.rotation == 270;
     info_.width = sideways ? par.height : par.width;
     info_.height = sideways ? par.width : par.height;
-    info_.alpha = HasAlpha(static_cast<AVPixelFormat>(par.format));
+    info_.alpha = sideAlpha || HasAlpha(static_cast<AVPixelFormat>(par.format));
     info_.frames = st.nb_frames > 0 ? st.nb_frames : -1;
     const AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
     info_.fps = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;

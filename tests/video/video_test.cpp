@@ -167,6 +167,20 @@ TEST_F(Video, LossyCodecsStayCloseAndKeepTimesAndAudio) {
     }
 }
 
+TEST_F(Video, WebmKeepsAlpha) {
+    const ToolRun run = RunTool({"apply", "-q", "-a", "x * 4", In(), out / "a.webm"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string rgba = Output("ffmpeg -v error -c:v libvpx-vp9 -i '" + out / "a.webm" +
+                                    "' -f rawvideo -pix_fmt rgba -");
+    ASSERT_EQ(rgba.size(), size_t{64} * 48 * 4 * kFrames);
+    int worst = 0;
+    for (size_t k = 3; k < rgba.size(); k += 4) {
+        const int x = static_cast<int>(k / 4 % 64);
+        worst = std::max(worst, std::abs(static_cast<unsigned char>(rgba[k]) - std::min(x * 4, 255)));
+    }
+    EXPECT_LE(worst, 12);
+}
+
 TEST_F(Video, ARotatedVideoIsTurnedUprightAndWrittenUntagged) {
     const std::string stored = out / "stored.mp4", rotated = out / "rotated.mp4";
     Output("ffmpeg -v error -i '" + In() + "' -an -c:v libx264rgb -qp 0 '" + stored +
