@@ -30,6 +30,18 @@ PacketPtr NewPacket() {
     return packet;
 }
 
+void Allocate(AVFrame& frame, AVPixelFormat format, int width, int height) {
+    if (frame.data[0] && frame.format == format && frame.width == width && frame.height == height &&
+        av_frame_is_writable(&frame)) {
+        return;
+    }
+    av_frame_unref(&frame);
+    frame.format = format;
+    frame.width = width;
+    frame.height = height;
+    if (av_frame_get_buffer(&frame, 0) < 0) throw std::bad_alloc();
+}
+
 std::string AvMessage(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);

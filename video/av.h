@@ -42,6 +42,10 @@ void QuietLibraries();
 FramePtr NewFrame();
 PacketPtr NewPacket();
 
+// frame given buffers of format and size, with the padding swscale's
+// vector loops read and write past a row's end, unless it has them already.
+void Allocate(AVFrame& frame, AVPixelFormat format, int width, int height);
+
 // FFmpeg's message for an AVERROR code.
 std::string AvMessage(int error);
 // Throws Error("path: what: FFmpeg's message").

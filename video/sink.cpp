@@ -1,7 +1,7 @@
 #include "video/sink.h"
 
 extern "C" {
-#include <libavutil/opt.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -57,6 +57,9 @@ Sink::Sink(const std::string& path, const WriteSettings& settings)
             "cannot write");
     muxer_->pb = io_;
     muxer_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // Copied streams such as FLAC in MP4, which this FFmpeg still calls
+    // experimental and later ones write as a matter of course.
+    muxer_->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
 }
 
 Sink::~Sink() {
@@ -144,16 +147,15 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
 }
 
 void Sink::WriteFrame(const Frame& frame, int64_t pts) {
-    if (frame.width != width_ || frame.height != height_ || frame.channels != channels_) {
+    if (frame.width != width_ || frame.height != height_ || frame.channels != channels_ ||
+        frame.bytes.size() != static_cast<size_t>(width_) * height_ * channels_) {
         Fail(path_, "a frame of " + std::to_string(frame.width) + "x" +
                         std::to_string(frame.height) + " does not match the first one's size");
     }
     AVFrame& rgb = *rgb_;
-    rgb.format = channels_ == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
-    rgb.width = width_;
-    rgb.height = height_;
-    rgb.data[0] = const_cast<uint8_t*>(frame.bytes.data());
-    rgb.linesize[0] = width_ * channels_;
+    Allocate(rgb, channels_ == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24, width_, height_);
+    const int row = width_ * channels_;
+    av_image_copy_plane(rgb.data[0], rgb.linesize[0], frame.bytes.data(), row, row, height_);
     Checked(av_frame_make_writable(coded_.get()), path_, "cannot write");
     converter_.Convert(rgb, *coded_, timing_.tags);
     coded_->pts = pts;

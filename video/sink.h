@@ -55,7 +55,7 @@ class Sink {
     CodecPtr encoder_;
     AVStream* videoOut_ = nullptr;
     std::map<int, std::pair<AVStream*, AVRational>> copies_;  // input stream: output, input time base
-    FramePtr rgb_ = NewFrame();
+    FramePtr rgb_ = NewFrame();  // the frame, padded as swscale reads it
     FramePtr coded_ = NewFrame();
     PacketPtr packet_ = NewPacket();
     Converter converter_;

@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavutil/display.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -34,8 +35,10 @@ bool HasAlpha(AVPixelFormat format) {
     return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
-// from (w × h, c channels) turned degrees clockwise into to.
-void Turn(const uint8_t* from, int32_t w, int32_t h, int32_t c, int degrees, uint8_t* to) {
+// from (w × h, c channels, rows stride bytes apart) turned degrees
+// clockwise into to, without padding.
+void Turn(const uint8_t* from, size_t stride, int32_t w, int32_t h, int32_t c, int degrees,
+          uint8_t* to) {
     const int32_t outWidth = degrees == 180 ? w : h;
     for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) {
@@ -44,7 +47,7 @@ void Turn(const uint8_t* from, int32_t w, int32_t h, int32_t c, int degrees, uin
             if (degrees == 180) tx = w - 1 - x, ty = h - 1 - y;
             if (degrees == 270) tx = y, ty = w - 1 - x;
             std::memcpy(to + (static_cast<size_t>(ty) * outWidth + tx) * c,
-                        from + (static_cast<size_t>(y) * w + x) * c, c);
+                        from + stride * y + static_cast<size_t>(x) * c, c);
         }
     }
 }
@@ -157,21 +160,20 @@ void Source::Upright(Decoded& decoded) {
     out.width = info_.width;
     out.height = info_.height;
     out.index = next_++;
-    const size_t bytes = static_cast<size_t>(f.width) * f.height * out.channels;
     AVFrame& rgb = *rgb_;
-    rgb.format = out.channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
-    rgb.width = f.width;
-    rgb.height = f.height;
-    rgb.linesize[0] = f.width * out.channels;
-    std::vector<uint8_t>& target = info_.rotation == 0 ? out.bytes : upright_;
-    target.resize(bytes);
-    rgb.data[0] = target.data();
+    Allocate(rgb, out.channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24, f.width, f.height);
     ColourTags tags = tags_;
     if (f.color_range != AVCOL_RANGE_UNSPECIFIED) tags.range = f.color_range;
     converter_.Convert(f, rgb, tags);
-    if (info_.rotation == 0) return;
-    out.bytes.resize(bytes);
-    Turn(upright_.data(), f.width, f.height, out.channels, info_.rotation, out.bytes.data());
+    const size_t row = static_cast<size_t>(f.width) * out.channels;
+    out.bytes.resize(row * f.height);
+    if (info_.rotation == 0) {
+        av_image_copy_plane(out.bytes.data(), static_cast<int>(row), rgb.data[0], rgb.linesize[0],
+                            static_cast<int>(row), f.height);
+    } else {
+        Turn(rgb.data[0], static_cast<size_t>(rgb.linesize[0]), f.width, f.height, out.channels,
+             info_.rotation, out.bytes.data());
+    }
 }
 
 }  // namespace zv::video

@@ -45,10 +45,9 @@ class Source {
     StreamInfo info_;
     ColourTags tags_;
     FramePtr decodedFrame_ = NewFrame();
-    FramePtr rgb_ = NewFrame();
+    FramePtr rgb_ = NewFrame();  // converted, padded as swscale reads and writes
     PacketPtr packet_ = NewPacket();
     Converter converter_;
-    std::vector<uint8_t> upright_;  // a frame before it is turned
     int64_t next_ = 0;  // index of the next frame
     int64_t lastPts_ = AV_NOPTS_VALUE;
 };
