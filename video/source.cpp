@@ -30,6 +30,16 @@ int Rotation(const AVStream& stream) {
     return static_cast<int>(((quarter % 4) + 4) % 4) * 90;
 }
 
+// A colour tag as the file gives it, which may be a number no enumerator
+// has: read as the int it is stored in, and unspecified when unknown.
+template <class Tagged>
+Tagged Tag(const Tagged& field, Tagged count, Tagged unspecified) {
+    static_assert(sizeof(Tagged) == sizeof(int));
+    int raw;
+    std::memcpy(&raw, &field, sizeof raw);
+    return raw >= 0 && raw < static_cast<int>(count) ? static_cast<Tagged>(raw) : unspecified;
+}
+
 bool HasAlpha(AVPixelFormat format) {
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
@@ -104,8 +114,11 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     const AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
     info_.fps = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
     info_.codec = avcodec_get_name(par.codec_id);
-    tags_ = {par.color_range, par.color_primaries, par.color_trc, par.color_space,
-             par.chroma_location};
+    tags_ = {Tag(par.color_range, AVCOL_RANGE_NB, AVCOL_RANGE_UNSPECIFIED),
+             Tag(par.color_primaries, AVCOL_PRI_NB, AVCOL_PRI_UNSPECIFIED),
+             Tag(par.color_trc, AVCOL_TRC_NB, AVCOL_TRC_UNSPECIFIED),
+             Tag(par.color_space, AVCOL_SPC_NB, AVCOL_SPC_UNSPECIFIED),
+             Tag(par.chroma_location, AVCHROMA_LOC_NB, AVCHROMA_LOC_UNSPECIFIED)};
 }
 
 Source::Next Source::Read(Decoded& decoded, AVPacket& packet) {
@@ -163,7 +176,8 @@ void Source::Upright(Decoded& decoded) {
     AVFrame& rgb = *rgb_;
     Allocate(rgb, out.channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24, f.width, f.height);
     ColourTags tags = tags_;
-    if (f.color_range != AVCOL_RANGE_UNSPECIFIED) tags.range = f.color_range;
+    const AVColorRange range = Tag(f.color_range, AVCOL_RANGE_NB, AVCOL_RANGE_UNSPECIFIED);
+    if (range != AVCOL_RANGE_UNSPECIFIED) tags.range = range;
     converter_.Convert(f, rgb, tags);
     const size_t row = static_cast<size_t>(f.width) * out.channels;
     out.bytes.resize(row * f.height);
