@@ -40,8 +40,10 @@ constexpr Formula kFormulas[] = {
 const std::string& Clip() {
     static const std::string path = [] {
         const std::string p = "/tmp/zorvan-bench-1080p.mp4";
-        const std::string make = "ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:"
-                                 "duration=2 -c:v libx264 -preset fast -pix_fmt yuv420p " + p;
+        const std::string make =
+            "ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=25:"
+            "duration=2 -c:v libx264 -preset fast -pix_fmt yuv420p " +
+            p;
         if (std::system(make.c_str()) != 0) std::abort();
         return p;
     }();
@@ -80,12 +82,11 @@ void Render(benchmark::State& state, const Formula& formula) {
 // YUV 4:2:0 to RGB and back, as the reader and the writer convert a frame.
 void Convert(benchmark::State& state) {
     SwsContext* toRgb = sws_getContext(kWidth, kHeight, AV_PIX_FMT_YUV420P, kWidth, kHeight,
-                                       AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr,
-                                       nullptr, nullptr);
+                                       AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     SwsContext* toYuv = sws_getContext(kWidth, kHeight, AV_PIX_FMT_RGB24, kWidth, kHeight,
-                                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                       nullptr, nullptr);
-    std::vector<uint8_t> yuv(size_t{kWidth} * kHeight * 3 / 2, 128), rgb(size_t{kWidth} * kHeight * 3);
+                                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    std::vector<uint8_t> yuv(size_t{kWidth} * kHeight * 3 / 2, 128),
+        rgb(size_t{kWidth} * kHeight * 3);
     uint8_t* planes[3] = {yuv.data(), yuv.data() + kWidth * kHeight,
                           yuv.data() + kWidth * kHeight * 5 / 4};
     int strides[3] = {kWidth, kWidth / 2, kWidth / 2};
@@ -146,8 +147,14 @@ void WholeFile(benchmark::State& state) {
 BENCHMARK_CAPTURE(Render, invert, kFormulas[0])->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Render, twirl, kFormulas[1])->Unit(benchmark::kMillisecond);
 BENCHMARK(Convert)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Geq, invert, kFormulas[0])->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Geq, twirl, kFormulas[1])->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Geq, invert, kFormulas[0])
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Geq, twirl, kFormulas[1])
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(WholeFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -17,7 +17,7 @@ extern "C" {
 using zvfuzz::Check;
 
 namespace {
-constexpr int kFrames = 8;                 // read at most
+constexpr int kFrames = 8;                     // read at most
 constexpr int64_t kPixels = int64_t{1} << 20;  // larger frames are not decoded
 }  // namespace
 

@@ -71,10 +71,10 @@ bool IsRgb(int format) {
 }  // namespace
 
 void Converter::Convert(const AVFrame& from, AVFrame& to, const ColourTags& tags) {
-    scaler_.reset(sws_getCachedContext(
-        scaler_.release(), from.width, from.height, static_cast<AVPixelFormat>(from.format),
-        to.width, to.height, static_cast<AVPixelFormat>(to.format), SWS_BICUBIC,
-        nullptr, nullptr, nullptr));
+    scaler_.reset(sws_getCachedContext(scaler_.release(), from.width, from.height,
+                                       static_cast<AVPixelFormat>(from.format), to.width, to.height,
+                                       static_cast<AVPixelFormat>(to.format), SWS_BICUBIC, nullptr,
+                                       nullptr, nullptr));
     if (!scaler_) throw Error("cannot convert the frame's pixel format");
     const int space = tags.space == AVCOL_SPC_UNSPECIFIED || tags.space == AVCOL_SPC_RGB
                           ? SWS_CS_DEFAULT

@@ -119,8 +119,8 @@ EncoderChoice ChooseEncoder(const std::string& path, const AVOutputFormat& conta
         choice.alpha = known->alpha;
         AddOptions(known->options, choice);
     } else if (choice.codec->pix_fmts) {
-        choice.opaque = avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts,
-                                                          AV_PIX_FMT_RGB24, 0, nullptr);
+        choice.opaque =
+            avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts, AV_PIX_FMT_RGB24, 0, nullptr);
         const AVPixelFormat withAlpha =
             avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts, AV_PIX_FMT_RGBA, 1, nullptr);
         const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(withAlpha);

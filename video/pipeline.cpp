@@ -63,10 +63,11 @@ Timing TimingOf(const Source& source) {
     Timing timing;
     timing.timeBase = st.time_base;
     timing.frameRate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
-    timing.aspect = st.sample_aspect_ratio.num > 0 ? st.sample_aspect_ratio
-                                                   : st.codecpar->sample_aspect_ratio;
+    timing.aspect =
+        st.sample_aspect_ratio.num > 0 ? st.sample_aspect_ratio : st.codecpar->sample_aspect_ratio;
     const int rotation = source.info().rotation;
-    if ((rotation == 90 || rotation == 270) && timing.aspect.num > 0) timing.aspect = av_inv_q(timing.aspect);
+    if ((rotation == 90 || rotation == 270) && timing.aspect.num > 0)
+        timing.aspect = av_inv_q(timing.aspect);
     timing.tags = source.tags();
     return timing;
 }

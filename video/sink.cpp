@@ -47,8 +47,9 @@ Sink::Sink(const std::string& path, const WriteSettings& settings)
     choice_ = ChooseEncoder(path, *container_, settings);
     file_ = std::make_unique<cli::OutputFile>(path, settings.force);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    if (buffer) io_ = avio_alloc_context(buffer, kIoBuffer, 1, file_->stream(), nullptr,
-                                         WriteBytes, SeekBytes);
+    if (buffer)
+        io_ = avio_alloc_context(buffer, kIoBuffer, 1, file_->stream(), nullptr, WriteBytes,
+                                 SeekBytes);
     if (!io_) {
         av_free(buffer);
         throw std::bad_alloc();
@@ -105,7 +106,8 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
     e.chroma_sample_location = tags.chroma;
     if (container_->flags & AVFMT_GLOBALHEADER) e.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
-    for (const auto& [key, value] : choice_.options) av_dict_set(&options, key.c_str(), value.c_str(), 0);
+    for (const auto& [key, value] : choice_.options)
+        av_dict_set(&options, key.c_str(), value.c_str(), 0);
     const int opened = avcodec_open2(&e, choice_.codec, &options);
     av_dict_free(&options);
     Checked(opened, path_, std::string("cannot open the encoder ") + choice_.codec->name);
@@ -122,7 +124,8 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
         if (static_cast<int>(k) == video) continue;
         const char* kind = av_get_media_type_string(in.codecpar->codec_type);
         const std::string what = std::string(kind ? kind : "data") + " stream " +
-                                 std::to_string(k) + " (" + avcodec_get_name(in.codecpar->codec_id) + ")";
+                                 std::to_string(k) + " (" +
+                                 avcodec_get_name(in.codecpar->codec_id) + ")";
         if (avformat_query_codec(container_, in.codecpar->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
             Warn(path_, "the input's " + what + " cannot go into " + container_->name +
                             " and is left out");

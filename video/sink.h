@@ -54,7 +54,8 @@ class Sink {
     AVFormatContext* muxer_ = nullptr;
     CodecPtr encoder_;
     AVStream* videoOut_ = nullptr;
-    std::map<int, std::pair<AVStream*, AVRational>> copies_;  // input stream: output, input time base
+    std::map<int, std::pair<AVStream*, AVRational>>
+        copies_;                 // input stream: output, input time base
     FramePtr rgb_ = NewFrame();  // the frame, padded as swscale reads it
     FramePtr coded_ = NewFrame();
     PacketPtr packet_ = NewPacket();

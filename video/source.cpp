@@ -86,8 +86,8 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     // FFmpeg's own VP9 decoder leaves out the alpha that WebM keeps beside
     // the picture; libvpx's reads it.
     const AVDictionaryEntry* alphaMode = av_dict_get(st.metadata, "alpha_mode", nullptr, 0);
-    const bool sideAlpha = par.codec_id == AV_CODEC_ID_VP9 && alphaMode &&
-                           std::strcmp(alphaMode->value, "1") == 0;
+    const bool sideAlpha =
+        par.codec_id == AV_CODEC_ID_VP9 && alphaMode && std::strcmp(alphaMode->value, "1") == 0;
     if (const AVCodec* libvpx = sideAlpha ? avcodec_find_decoder_by_name("libvpx-vp9") : nullptr) {
         codec = libvpx;
     }
@@ -102,7 +102,8 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     decoder_->pkt_timebase = st.time_base;
     Checked(avcodec_open2(decoder_.get(), codec, nullptr), path, "cannot decode");
     for (unsigned k = 0; k < opened->nb_streams; ++k) {
-        if (static_cast<int>(k) != video_ && !copyOthers) opened->streams[k]->discard = AVDISCARD_ALL;
+        if (static_cast<int>(k) != video_ && !copyOthers)
+            opened->streams[k]->discard = AVDISCARD_ALL;
     }
 
     info_.rotation = Rotation(st);

@@ -75,7 +75,8 @@ Writer::~Writer() = default;
 void Writer::Write(const Frame& frame) {
     Guarded([&] {
         if (frame.width <= 0 || frame.height <= 0 || (frame.channels != 3 && frame.channels != 4) ||
-            frame.bytes.size() != static_cast<size_t>(frame.width) * frame.height * frame.channels) {
+            frame.bytes.size() !=
+                static_cast<size_t>(frame.width) * frame.height * frame.channels) {
             throw std::invalid_argument("the frame is not width x height x 3 or 4 bytes");
         }
         if (!impl_->sink.opened()) impl_->sink.Open(frame, impl_->timing, nullptr, -1);

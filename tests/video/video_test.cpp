@@ -30,7 +30,8 @@ std::string Output(const std::string& command) {
     std::FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     char buffer[1 << 16];
-    for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
     const int status = pipe ? pclose(pipe) : -1;
     EXPECT_EQ(status, 0) << command;
     return out;
@@ -90,14 +91,16 @@ class Video : public testing::Test {
     static void SetUpTestSuite() {
         dir_ = new test::ScratchDir;
         const test::ScratchDir& d = *dir_;
-        Output("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=1 -f lavfi -i "
-               "sine=frequency=440:duration=1 -c:v ffv1 -pix_fmt bgr0 -c:a libopus '" +
-               d / "in.mkv" + "' -f image2 '" + d / "f-%04d.png" + "'");
+        Output(
+            "ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=1 -f lavfi -i "
+            "sine=frequency=440:duration=1 -c:v ffv1 -pix_fmt bgr0 -c:a libopus '" +
+            d / "in.mkv" + "' -f image2 '" + d / "f-%04d.png" + "'");
         expected_ = new std::string;
         for (int k = 1; k <= kFrames; ++k) {
             const std::string still = d / Numbered("e", k);
-            const ToolRun run = RunTool({"apply", "-q", "-e", Formula(std::to_string(k - 1),
-                                         std::to_string(kFrames - 1)), d / Numbered("f", k), still});
+            const ToolRun run = RunTool(
+                {"apply", "-q", "-e", Formula(std::to_string(k - 1), std::to_string(kFrames - 1)),
+                 d / Numbered("f", k), still});
             ASSERT_EQ(run.status, 0) << run.err;
         }
         *expected_ = Pixels(d / "e-%04d.png");
@@ -129,8 +132,10 @@ TEST_F(Video, EveryWayGivesTheStillPathsPixels) {
     fromStills.push_back(out / "stills.mkv");
     const Case cases[] = {
         {"FFV1", {In(), out / "v.mkv"}, out / "v.mkv", true},
-        {"lossless H.264 RGB", {"--codec", "h264rgb", "--crf", "0", In(), out / "v.mp4"},
-         out / "v.mp4", true},
+        {"lossless H.264 RGB",
+         {"--codec", "h264rgb", "--crf", "0", In(), out / "v.mp4"},
+         out / "v.mp4",
+         true},
         {"numbered stills", {In(), out / "s.png"}, "s", false},
         {"stills into a video", fromStills, out / "stills.mkv", false},
     };
@@ -176,7 +181,8 @@ TEST_F(Video, WebmKeepsAlpha) {
     int worst = 0;
     for (size_t k = 3; k < rgba.size(); k += 4) {
         const int x = static_cast<int>(k / 4 % 64);
-        worst = std::max(worst, std::abs(static_cast<unsigned char>(rgba[k]) - std::min(x * 4, 255)));
+        worst =
+            std::max(worst, std::abs(static_cast<unsigned char>(rgba[k]) - std::min(x * 4, 255)));
     }
     EXPECT_LE(worst, 12);
 }
@@ -189,8 +195,9 @@ TEST_F(Video, ARotatedVideoIsTurnedUprightAndWrittenUntagged) {
     const ToolRun run = RunTool({"apply", "-q", "-e", "c", rotated, out / "upright.mkv"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Probe(out / "upright.mkv", "-show_entries stream=width,height"), "48,64\n");
-    EXPECT_EQ(Output("ffprobe -v error -show_streams '" + out / "upright.mkv" + "'").find("rotation"),
-              std::string::npos);
+    EXPECT_EQ(
+        Output("ffprobe -v error -show_streams '" + out / "upright.mkv" + "'").find("rotation"),
+        std::string::npos);
     EXPECT_TRUE(Pixels(out / "upright.mkv") == Pixels(rotated));
 }
 
@@ -203,13 +210,20 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
     };
     const Case cases[] = {
         {{"--codec", "nope", In(), out / "o.mp4"}, 2, "--codec nope: no such video encoder"},
-        {{"--codec", "ffv1", In(), out / "o.mp4"}, 2,
+        {{"--codec", "ffv1", In(), out / "o.mp4"},
+         2,
          "--codec ffv1: mp4 (" + out / "o.mp4" + ") cannot hold ffv1"},
         {{"--crf", "60", In(), out / "o.mp4"}, 2, "--crf 60: libx264 takes 0 to 51"},
-        {{out / "junk.mp4", out / "o.mkv"}, 1, out / "junk.mp4" + ": not an MP4, MOV, MKV or WebM video"},
-        {{out / "none.mkv", out / "o.mkv"}, 1, out / "none.mkv" + ": cannot open: No such file or directory"},
-        {{out / "junk.mp4", out / "junk.mp4"}, 1,
-         out / "junk.mp4" + ": would write over this input; write elsewhere, or give --in-place to replace it"},
+        {{out / "junk.mp4", out / "o.mkv"},
+         1,
+         out / "junk.mp4" + ": not an MP4, MOV, MKV or WebM video"},
+        {{out / "none.mkv", out / "o.mkv"},
+         1,
+         out / "none.mkv" + ": cannot open: No such file or directory"},
+        {{out / "junk.mp4", out / "junk.mp4"},
+         1,
+         out / "junk.mp4" +
+             ": would write over this input; write elsewhere, or give --in-place to replace it"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);

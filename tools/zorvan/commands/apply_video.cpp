@@ -64,7 +64,8 @@ void VideoToVideo(const ApplyRun& run, const std::string& input, const std::stri
                   bool showProgress) {
     uint32_t random = ZV_RANDOM_START;  // rnd's draws run on from frame to frame
     RenderSettings settings = FrameSettings(run, input, &random);
-    const int64_t frames = run.options.total ? *run.options.total + 1 : video::Reader(input).info().frames;
+    const int64_t frames =
+        run.options.total ? *run.options.total + 1 : video::Reader(input).info().frames;
     Progress progress(showProgress, "applying", frames, ProgressStyle::kFrames);
     video::FilterSettings filtering;
     filtering.write = VideoSettings(run.options);
@@ -89,14 +90,17 @@ void VideoToVideo(const ApplyRun& run, const std::string& input, const std::stri
 // put in place, as --frames writes them.
 void VideoToStills(const ApplyRun& run, const std::string& input, const std::string& output,
                    bool showProgress) {
-    const OutputTarget target = ParseOutput(output, run.options.format ? FormatNamed(*run.options.format) : std::nullopt);
-    if (target.toStdout()) throw Failure(kExitUsage, "a video's frames go into numbered files, not standard output");
+    const OutputTarget target =
+        ParseOutput(output, run.options.format ? FormatNamed(*run.options.format) : std::nullopt);
+    if (target.toStdout())
+        throw Failure(kExitUsage, "a video's frames go into numbered files, not standard output");
     uint32_t random = ZV_RANDOM_START;
     RenderSettings settings = FrameSettings(run, input, &random);
     const int64_t frames = video::CountFrames(input);
     video::Reader reader(input);
-    const WriteSettings write{target.format, run.options.quality, run.options.compression,
-                              run.options.lossless, nullptr, settings.threads};
+    const WriteSettings write{
+        target.format, run.options.quality, run.options.compression, run.options.lossless,
+        nullptr,       settings.threads};
     Progress progress(showProgress, "applying", frames, ProgressStyle::kFrames);
     std::vector<std::unique_ptr<OutputFile>> files;
     for (video::Frame frame; reader.Read(frame);) {
@@ -104,8 +108,9 @@ void VideoToStills(const ApplyRun& run, const std::string& input, const std::str
         Image out(frame.width, frame.height, run.filter.TargetChannels(frame.channels));
         RenderFrame(run.filter, frame.bytes.data(), frame.width, frame.height, frame.channels,
                     out.pixels.data(), settings);
-        const std::string path = FramePath(target.path, static_cast<int>(frame.index + 1),
-                                           static_cast<int>(std::max<int64_t>(frames, frame.index + 1)));
+        const std::string path =
+            FramePath(target.path, static_cast<int>(frame.index + 1),
+                      static_cast<int>(std::max<int64_t>(frames, frame.index + 1)));
         files.push_back(std::make_unique<OutputFile>(path, run.options.force));
         WriteImage(out, write, files.back()->stream(), path);
         files.back()->Finish();
@@ -146,7 +151,8 @@ void ApplyStills(const ApplyRun& run, const std::vector<std::string>& inputs,
         std::optional<Photo> still;
         video::Frame frame;
         for (int64_t f = 0; f < frames; ++f) {
-            if (!animated || !still) still = ReadPhoto(inputs[animated ? 0 : f], !o.keepOrientation);
+            if (!animated || !still)
+                still = ReadPhoto(inputs[animated ? 0 : f], !o.keepOrientation);
             const Image& source = still->image;
             settings.t = static_cast<int32_t>(f);
             frame.width = source.width;

@@ -139,11 +139,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::string everyText, filterPath, exampleName;
     std::vector<std::string> applyControls;
     std::string outFolder;
-    CLI::App* applyCommand = app.add_subcommand("apply", "Run formulas over an image file");
+    CLI::App* applyCommand =
+        app.add_subcommand("apply", "Run formulas over an image or video file");
     applyCommand->footer(kLanguageHint);
     applyCommand
         ->add_option("FILES", apply.inputs,
-                     "INPUT OUTPUT, or with -o the inputs; - is standard input or output")
+                     "INPUT OUTPUT, with -o the inputs, or stills then a video; - is standard "
+                     "input or output")
         ->required();
     const CLI::Option* outDir = applyCommand->add_option(
         "-o,--out-dir", outFolder,
@@ -176,14 +178,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     const CLI::Option* codec = applyCommand->add_option(
         "--codec", codecName, "A video's encoder: h264, vp9, ffv1, h264rgb or another of FFmpeg's");
     const CLI::Option* crfOption =
-        applyCommand->add_option("--crf", crf, "A video encoder's constant quality (H.264 0..51, VP9 0..63)")
+        applyCommand
+            ->add_option("--crf", crf,
+                         "A video encoder's constant quality (H.264 0..51, VP9 0..63)")
             ->check(CLI::Range(0, 63));
     const CLI::Option* totalOption =
         applyCommand
             ->add_option("--total", total,
                          "total for a video whose frame count is unknown: the last frame's index")
             ->check(CLI::NonNegativeNumber);
-    applyCommand->add_option("--fps", apply.fps, "Frame rate of a video made of stills (default 25)")
+    applyCommand
+        ->add_option("--fps", apply.fps, "Frame rate of a video made of stills (default 25)")
         ->check(CLI::Range(0.001, 1000.0));
     applyCommand
         ->add_option("--compression,--png-level", apply.compression,
@@ -320,7 +325,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         if (totalOption->count() > 0) apply.total = total;
         if (!apply.outDir) {
             // Stills, in order, become the frames of a video.
-            if (apply.inputs.size() < 2 || (apply.inputs.size() > 2 && !IsVideo(apply.inputs.back()))) {
+            if (apply.inputs.size() < 2 ||
+                (apply.inputs.size() > 2 && !IsVideo(apply.inputs.back()))) {
                 FailUsage("apply: give INPUT OUTPUT, inputs and -o FOLDER, or stills and a video");
             }
             apply.output = apply.inputs.back();

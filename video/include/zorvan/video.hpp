@@ -76,12 +76,12 @@ class ZV_VIDEO_API Reader {
 ZV_VIDEO_API int64_t CountFrames(const std::string& path);
 
 struct WriteSettings {
-    std::string codec;                   // an encoder's name ("libx264"); empty: the extension's
-    std::optional<int> crf;              // the codec's constant-quality scale
-    std::optional<int> quality;          // 1..100 mapped onto that scale, when crf is not given
-    bool force = false;                  // replace a read-only file too
-    double fps = 25;                     // Writer's frame rate
-    unsigned threads = 0;                // of the encoder; 0: every core
+    std::string codec;           // an encoder's name ("libx264"); empty: the extension's
+    std::optional<int> crf;      // the codec's constant-quality scale
+    std::optional<int> quality;  // 1..100 mapped onto that scale, when crf is not given
+    bool force = false;          // replace a read-only file too
+    double fps = 25;             // Writer's frame rate
+    unsigned threads = 0;        // of the encoder; 0: every core
 };
 
 // New frames into a new video at settings.fps (stills into a video).
