@@ -1,7 +1,8 @@
 # What `cmake --install` adds besides the libraries and headers: the CMake
 # package (Zorvan::zorvan, Zorvan::zorvan_static, Zorvan::render,
 # Zorvan::render_static, and with the photo library Zorvan::photo and
-# Zorvan::photo_static) with its version file, and pkg-config files for
+# Zorvan::photo_static, with the video library Zorvan::video and
+# Zorvan::video_static) with its version file, and pkg-config files for
 # each library.
 install(EXPORT ZorvanTargets NAMESPACE Zorvan::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Zorvan)
@@ -20,6 +21,9 @@ file(RELATIVE_PATH ZORVAN_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig
 set(pcs zorvan zorvan-render)
 if(ZORVAN_HAS_PHOTO)
   list(APPEND pcs zorvan-photo)
+endif()
+if(ZORVAN_HAS_VIDEO)
+  list(APPEND pcs zorvan-video)
 endif()
 foreach(pc ${pcs})
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)

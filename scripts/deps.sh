@@ -11,7 +11,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo-dev
           libcli11-dev libgtest-dev libbenchmark-dev libexiv2-dev libtiff-dev libwebp-dev
-          libdeflate-dev libstb-dev
+          libdeflate-dev libstb-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+          ffmpeg
           python3-dev pybind11-dev python3-numpy python3-pytest python3-pil python3-dask
           python3-distributed lowdown groff-base
           libcpp-httplib-dev nlohmann-json3-dev chromium chromium-driver python3-selenium

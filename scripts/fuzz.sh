@@ -7,7 +7,8 @@
 # seconds given, then for two fifths of that each: filter_file_fuzzer (filter
 # files parsed and compiled), image_fuzzer (the tool's image readers)
 # options_fuzzer (the tool's command line) and studio_fuzzer (requests to
-# the studio's server). Any crash, leak, UB report,
+# the studio's server); video_fuzzer (the video reader) a tenth of it, at
+# least 10 s, since most of its time goes in FFmpeg's own parsers. Any crash, leak, UB report,
 # mismatch or unit slower than 10 s fails the run and leaves its input in
 # build-asan/ (crash-*, leak-*, timeout-*); replay one with
 #   build-asan/fuzz/formula_fuzzer build-asan/crash-...   (or another target)
@@ -57,3 +58,4 @@ fuzz filter_file_fuzzer "$short" "$build/fuzz/formula.dict" fuzz/seeds/filter_fi
 fuzz image_fuzzer "$short" fuzz/image.dict fuzz/seeds/image
 fuzz options_fuzzer "$short" fuzz/options.dict fuzz/seeds/options
 fuzz studio_fuzzer "$short" fuzz/studio.dict fuzz/seeds/studio
+fuzz video_fuzzer "$(( seconds / 10 > 10 ? seconds / 10 : 10 ))" fuzz/video.dict fuzz/seeds/video

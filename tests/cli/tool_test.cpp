@@ -434,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
                "apply: The following argument was not expected: --bogus"},
         BadRun{{"apply", "-e", "c", "@/in.png"},
                2,
-               "apply: give INPUT OUTPUT, or inputs and -o FOLDER"},
+               "apply: give INPUT OUTPUT, inputs and -o FOLDER, or stills and a video"},
         BadRun{{"apply", "-e", "c", "@/in.png", "@/in.jpg", "-o", "@/in.png"},
                1,
                "@/in.png: not a folder (-o takes the folder to write into)"},

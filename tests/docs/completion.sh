@@ -22,6 +22,7 @@ cases=(
   "eval --channel |0 1 2 3"
   "demo -|--help --out --quiet --threads --verbose -o -q -v"
   "apply -x tw|twirl"
+  "apply --codec |ffv1 h264 h264rgb vp9"
   "apply --example v|vignette"
   "examples s|sepia shear split"
   "check -f |mine.zvf pictures two words.zvf"

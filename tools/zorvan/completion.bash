@@ -24,6 +24,7 @@ _zorvan() {
     fi
     local -A options=(
         [apply]='-r -g -b -a -e -f --filter -x --example --ctl --quality --frames --force --in-place
+                 --codec --crf --fps --total
                  -o --out-dir --compression --png-level --lossless --format --no-auto-orient
                  --threads -q --quiet -v --verbose --help'
         [check]='-f --filter --help'
@@ -41,7 +42,8 @@ _zorvan() {
         --format) _zorvan_formats; return ;;
         -o | --out | --out-dir) compopt -o filenames 2>/dev/null; _zorvan_reply -d -- "$cur"; return ;;
         --channel) _zorvan_reply -W '0 1 2 3' -- "$cur"; return ;;
-        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address | --compression | --png-level) return ;;
+        --codec) _zorvan_reply -W 'h264 h264rgb vp9 ffv1' -- "$cur"; return ;;
+        -r | -g | -b | -a | -e | --ctl | --at | --quality | --frames | --threads | --port | --address | --compression | --png-level | --crf | --fps | --total) return ;;
     esac
     if [[ $cur == -* ]]; then
         _zorvan_reply -W "${options[$command]}" -- "$cur"

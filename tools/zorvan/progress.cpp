@@ -12,8 +12,10 @@ constexpr auto kFirstDraw = std::chrono::milliseconds(300);
 constexpr auto kRedraw = std::chrono::milliseconds(100);
 }  // namespace
 
-Progress::Progress(bool enabled, std::string label, int64_t total, bool counted)
-    : label_(std::move(label)), total_(total > 0 ? total : 1), counted_(counted) {
+Progress::Progress(bool enabled, std::string label, int64_t total, ProgressStyle style)
+    : label_(std::move(label)),
+      total_(total > 0 || style == ProgressStyle::kFrames ? total : 1),
+      style_(style) {
     if (enabled && isatty(STDERR_FILENO)) ticker_ = std::thread([this] { Tick(); });
 }
 
@@ -33,7 +35,9 @@ void Progress::Tick() {
     auto wait = kFirstDraw;
     while (!wake_.wait_for(lock, wait, [this] { return stop_; })) {
         const auto done = static_cast<long long>(done_.load(std::memory_order_relaxed));
-        if (counted_) {
+        if (style_ == ProgressStyle::kFrames) {
+            DrawFrames(done);
+        } else if (style_ == ProgressStyle::kCounted) {
             std::fprintf(stderr, "\rzorvan: %s %lld/%lld", label_.c_str(), done,
                          static_cast<long long>(total_));
         } else {
@@ -43,6 +47,20 @@ void Progress::Tick() {
         drawn_ = true;
         wait = kRedraw;
     }
+}
+
+void Progress::DrawFrames(long long done) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double fps = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    std::fprintf(stderr, "\rzorvan: %s frame %lld", label_.c_str(), done);
+    if (total_ > 0) std::fprintf(stderr, "/%lld", static_cast<long long>(total_));
+    std::fprintf(stderr, ", %.1f fps", fps);
+    if (total_ > 0 && fps > 0) {
+        const auto left = static_cast<long long>(static_cast<double>(total_ - done) / fps);
+        std::fprintf(stderr, ", %lld:%02lld left", left / 60, left % 60);
+    }
+    std::fprintf(stderr, "\033[K");
 }
 
 }  // namespace zv::cli

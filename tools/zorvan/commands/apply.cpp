@@ -64,6 +64,7 @@ void Describe(const Filter& filter, int32_t channels, unsigned threads) {
 
 void ApplyFile(const ApplyBatch& run, const std::string& input, const std::string& output,
                bool showProgress) {
+    if (IsVideo(input)) return ApplyVideo(run, input, output, showProgress);
     const Clock::time_point start = Clock::now();
     const ApplyOptions& o = run.options;
     RenderSettings settings = run.settings;
@@ -162,6 +163,11 @@ int RunApplyCommand(const ApplyOptions& o) {
     ApplyBatch run{o, compiled, {}};
     run.settings.threads = o.run.threads;
     run.settings.controls = ControlsFor(o.controls, filter ? &*filter : nullptr);
+    if (!o.outDir && IsVideo(o.output) && !IsVideo(o.inputs.front())) {
+        for (const std::string& input : o.inputs) CheckJobs({{input, o.output}}, o);
+        ApplyStills(run, o.inputs, o.output, !o.run.quiet);
+        return kExitOk;
+    }
     const std::vector<Job> jobs = o.outDir ? JobsInto(o.inputs, *o.outDir, o.format)
                                            : std::vector<Job>{{o.inputs.front(), o.output}};
     CheckJobs(jobs, o);

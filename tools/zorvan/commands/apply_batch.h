@@ -41,6 +41,17 @@ std::vector<std::string> FilesWritten(const ApplyOptions& options, const OutputT
 void ApplyFile(const ApplyBatch& run, const std::string& input, const std::string& output,
                bool showProgress);
 
+// Whether path names a video (by its extension): mp4, m4v, mov, mkv, webm.
+bool IsVideo(const std::string& path);
+// A video input filtered into output: a video, or numbered stills
+// (OUTPUT-0001.png ...), each frame with t its index.
+void ApplyVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
+                bool showProgress);
+// Stills in order (or one still, --frames times) rendered with t their
+// index into the video output.
+void ApplyStills(const ApplyBatch& run, const std::vector<std::string>& inputs,
+                 const std::string& output, bool showProgress);
+
 // The jobs of inputs written into folder under their own names (with the
 // extension of --format, when given).
 std::vector<Job> JobsInto(const std::vector<std::string>& inputs, const std::string& folder,

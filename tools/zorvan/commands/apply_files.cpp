@@ -39,7 +39,8 @@ int ApplyFiles(const ApplyBatch& run, const std::vector<Job>& jobs, const std::s
     std::atomic<size_t> next{0};
     std::atomic<int> failed{0};
     std::mutex reporting;
-    Progress progress(!run.options.run.quiet, "applying", static_cast<int64_t>(jobs.size()), true);
+    Progress progress(!run.options.run.quiet, "applying", static_cast<int64_t>(jobs.size()),
+                      ProgressStyle::kCounted);
     const auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             try {

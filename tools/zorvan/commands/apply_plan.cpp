@@ -41,6 +41,7 @@ bool WritesAnimation(const ApplyOptions& o, const OutputTarget& target) {
 }
 
 std::vector<std::string> FilesWritten(const ApplyOptions& o, const OutputTarget& target) {
+    if (IsVideo(target.path)) return {target.path};
     if (target.toStdout()) return {};
     if (o.frames == 0 || WritesAnimation(o, target)) return {target.path};
     std::vector<std::string> paths;
@@ -58,7 +59,8 @@ void CheckJobs(const std::vector<Job>& jobs, const ApplyOptions& o) {
     for (size_t i = 0; i < jobs.size(); ++i) {
         std::optional<OutputTarget> target;
         try {
-            target = ParseOutput(jobs[i].output, format);
+            target = IsVideo(jobs[i].output) ? OutputTarget{jobs[i].output, FileFormat::kPng}
+                                             : ParseOutput(jobs[i].output, format);
         } catch (const Failure&) {
             continue;  // reported when this file's turn comes
         }

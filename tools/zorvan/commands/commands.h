@@ -34,6 +34,7 @@ struct ApplyOptions {
     std::optional<std::string> example;                  // -x
     std::vector<ControlSetting> controls;
     int quality = 90;
+    bool qualityGiven = false;          // a video's quality then follows it
     int compression = -1;               // PNG and TIFF deflate level; -1: fast default
     bool lossless = false;              // WebP
     std::optional<std::string> format;  // of the output, over its extension
@@ -41,6 +42,10 @@ struct ApplyOptions {
     int frames = 0;                     // 0: one image without numbering
     bool force = false;                 // replace read-only outputs too
     bool inPlace = false;               // an output may be its own input
+    std::optional<std::string> codec;   // a video's encoder, over its extension's
+    std::optional<int> crf;             // a video encoder's constant quality
+    std::optional<int32_t> total;       // total for a video, over its frame count less one
+    double fps = 25;                    // of a video made of stills
     ThreadsAndProgress run;
 };
 

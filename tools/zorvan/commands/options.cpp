@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "photo/image_io.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 
@@ -138,11 +139,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     std::string everyText, filterPath, exampleName;
     std::vector<std::string> applyControls;
     std::string outFolder;
-    CLI::App* applyCommand = app.add_subcommand("apply", "Run formulas over an image file");
+    CLI::App* applyCommand =
+        app.add_subcommand("apply", "Run formulas over an image or video file");
     applyCommand->footer(kLanguageHint);
     applyCommand
         ->add_option("FILES", apply.inputs,
-                     "INPUT OUTPUT, or with -o the inputs; - is standard input or output")
+                     "INPUT OUTPUT, with -o the inputs, or stills then a video; - is standard "
+                     "input or output")
         ->required();
     const CLI::Option* outDir = applyCommand->add_option(
         "-o,--out-dir", outFolder,
@@ -165,8 +168,28 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             "--ctl", applyControls,
             "Control value N=V (N of 0..7) or NAME=V by the filter's name for it (repeatable)")
         ->allow_extra_args(false);
-    applyCommand->add_option("--quality", apply.quality, "JPEG and WebP quality (default 90)")
-        ->check(CLI::Range(1, 100));
+    const CLI::Option* quality =
+        applyCommand
+            ->add_option("--quality", apply.quality,
+                         "JPEG and WebP quality (default 90); for a video, 1..100 onto its CRF")
+            ->check(CLI::Range(1, 100));
+    std::string codecName;
+    int crf = 0, total = 0;
+    const CLI::Option* codec = applyCommand->add_option(
+        "--codec", codecName, "A video's encoder: h264, vp9, ffv1, h264rgb or another of FFmpeg's");
+    const CLI::Option* crfOption =
+        applyCommand
+            ->add_option("--crf", crf,
+                         "A video encoder's constant quality (H.264 0..51, VP9 0..63)")
+            ->check(CLI::Range(0, 63));
+    const CLI::Option* totalOption =
+        applyCommand
+            ->add_option("--total", total,
+                         "total for a video whose frame count is unknown: the last frame's index")
+            ->check(CLI::NonNegativeNumber);
+    applyCommand
+        ->add_option("--fps", apply.fps, "Frame rate of a video made of stills (default 25)")
+        ->check(CLI::Range(0.001, 1000.0));
     applyCommand
         ->add_option("--compression,--png-level", apply.compression,
                      "0..9: PNG and TIFF deflate level, lossless WebP effort (default: fast)")
@@ -296,9 +319,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         apply.example = Given(example, exampleName);
         apply.controls = ParseControls(applyControls);
         apply.outDir = Given(outDir, outFolder);
+        apply.qualityGiven = quality->count() > 0;
+        apply.codec = Given(codec, codecName);
+        if (crfOption->count() > 0) apply.crf = crf;
+        if (totalOption->count() > 0) apply.total = total;
         if (!apply.outDir) {
-            if (apply.inputs.size() != 2) {
-                FailUsage("apply: give INPUT OUTPUT, or inputs and -o FOLDER");
+            // Stills, in order, become the frames of a video.
+            if (apply.inputs.size() < 2 ||
+                (apply.inputs.size() > 2 && !IsVideo(apply.inputs.back()))) {
+                FailUsage("apply: give INPUT OUTPUT, inputs and -o FOLDER, or stills and a video");
             }
             apply.output = apply.inputs.back();
             apply.inputs.pop_back();
