@@ -56,12 +56,13 @@ class NarrowCompiler {
 
     bool Step(const SpanStep& s, const std::vector<Operand>& args, Range range, Operand& result) {
         range_ = range;
+        if (s.kind == 'c') return result = {true, 0, 0, range}, true;
+        if (args.empty()) return false;
         const Operand& a = args[0];
         const Operand& b = args.size() > 1 ? args[1] : a;
         const bool lanes = std::any_of(args.begin(), args.end(), [](const Operand& o) { return o.lane; });
-        if (s.kind != 'c' && !lanes) return false;
+        if (!lanes) return false;
         switch (s.kind) {
-            case 'c': return result = {true, 0, 0, range}, true;
             case ZV_UPLUS: return result = a, true;
             case ZV_UMINUS: return Emit(Op::kNeg, a, a, result);
             case ZV_NOT: return Emit(Op::kNot, a, a, result);

@@ -22,6 +22,7 @@ TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
         bool narrow;
     };
     const Case cases[] = {
+        {"c", true},  // no step at all
         {"c * c / 255", true},
         {"(c - 128) * 3 / 2 + 128", true},  // a signed quotient
         {"(c * 200 - 30000) / 7", true},
