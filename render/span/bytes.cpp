@@ -1,6 +1,7 @@
 #include "render/span/bytes.h"
 
 #include <algorithm>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,8 +26,10 @@ namespace {
 
 using Loop = void (*)(const ByteTable&, const uint8_t*, size_t, uint8_t*);
 // Per instruction set: the loop of each way, null where the set has none.
+// narrow: whether 16-bit steps beat the shuffles, where there are steps.
 struct Ways {
     Loop saturate = nullptr, shuffle = nullptr;
+    bool narrow = false;
 };
 
 // maybe_unused: a set without byte shuffles leaves some of its operations unused.
@@ -40,9 +43,7 @@ struct Ways {
     ZV_OP V Splat(uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }                  \
     ZV_OP V AddSat(V a, V b) { return _mm_adds_epu8(a, b); }                                  \
     ZV_OP V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }                                  \
-    ZV_OP V Sub(V a, V b) { return _mm_sub_epi8(a, b); }                                      \
-    ZV_OP V Xor(V a, V b) { return _mm_xor_si128(a, b); }                                     \
-    ZV_OP V Or(V a, V b) { return _mm_or_si128(a, b); }
+    ZV_OP V Xor(V a, V b) { return _mm_xor_si128(a, b); }
 #endif
 
 #if defined(__SSE2__)
@@ -55,8 +56,14 @@ ZV_SSE_OPS
 #endif
 
 #if ZV_SPAN_WIDE
+// The shuffles' tree of blends: Blend takes b where mask's top bit is set.
+#define ZV_BLEND_OPS(add, both, blend)                     \
+    ZV_OP V Add(V a, V b) { return add(a, b); }            \
+    ZV_OP V And(V a, V b) { return both(a, b); }           \
+    ZV_OP V Blend(V a, V b, V mask) { return blend(a, b, mask); }
+
 namespace ssse3 {
-#define ZV_SET __attribute__((target("ssse3")))
+#define ZV_SET __attribute__((target("ssse3,sse4.1")))
 ZV_SSE_OPS
 ZV_OP V Piece(const uint8_t* p) {
     return Load(p);
@@ -64,6 +71,7 @@ ZV_OP V Piece(const uint8_t* p) {
 ZV_OP V ShuffleBytes(V table, V index) {
     return _mm_shuffle_epi8(table, index);
 }
+ZV_BLEND_OPS(_mm_add_epi8, _mm_and_si128, _mm_blendv_epi8)
 #define ZV_SHUFFLES
 #include "render/span/bytes.inc"
 #undef ZV_SET
@@ -87,14 +95,8 @@ ZV_OP V AddSat(V a, V b) {
 ZV_OP V SubSat(V a, V b) {
     return _mm256_subs_epu8(a, b);
 }
-ZV_OP V Sub(V a, V b) {
-    return _mm256_sub_epi8(a, b);
-}
 ZV_OP V Xor(V a, V b) {
     return _mm256_xor_si256(a, b);
-}
-ZV_OP V Or(V a, V b) {
-    return _mm256_or_si256(a, b);
 }
 // Shuffles stay within each 16-byte half, so both halves hold the piece.
 ZV_OP V Piece(const uint8_t* p) {
@@ -103,6 +105,7 @@ ZV_OP V Piece(const uint8_t* p) {
 ZV_OP V ShuffleBytes(V table, V index) {
     return _mm256_shuffle_epi8(table, index);
 }
+ZV_BLEND_OPS(_mm256_add_epi8, _mm256_and_si256, _mm256_blendv_epi8)
 #include "render/span/bytes.inc"
 #undef ZV_SHUFFLES
 #undef ZV_SET
@@ -188,18 +191,19 @@ void Tables(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* ou
 Ways WaysOf(Isa isa) {
     switch (isa) {
 #if ZV_SPAN_WIDE
-        case Isa::kSsse3: return {&ssse3::Saturate, &ssse3::Shuffle};
-        case Isa::kAvx2: return {&avx2::Saturate, &avx2::Shuffle};
+        case Isa::kSsse3: return {&ssse3::Saturate, &ssse3::Shuffle, true};
+        case Isa::kAvx2: return {&avx2::Saturate, &avx2::Shuffle, true};
         case Isa::kAvx512:
-            return {&avx2::Saturate, avx512::HasVbmi() ? &avx512::Permute : &avx2::Shuffle};
+            if (avx512::HasVbmi()) return {&avx2::Saturate, &avx512::Permute, false};
+            return {&avx2::Saturate, &avx2::Shuffle, true};
 #endif
         default:
 #if defined(__ARM_NEON)
-            return {&neon::Saturate, &neon::Tables};
+            return {&neon::Saturate, &neon::Tables, false};
 #elif defined(__SSE2__)
-            return {&sse2::Saturate, nullptr};
+            return {&sse2::Saturate, nullptr, true};
 #else
-            return {};
+            return {nullptr, nullptr, true};
 #endif
     }
 }
@@ -223,6 +227,13 @@ bool Saturates(ByteTable& t, uint8_t flip) {
     t.subtract = static_cast<uint8_t>(std::clamp(-k, 0, 255));
     t.flip = flip;
     return true;
+}
+
+bool Computes(const NarrowProgram& narrow, const std::array<uint8_t, 256>& bytes) {
+    std::array<uint8_t, 256> every, out;
+    for (int32_t c = 0; c < 256; ++c) every[c] = static_cast<uint8_t>(c);
+    RunNarrow(narrow, every.data(), every.size(), out.data());
+    return out == bytes;
 }
 
 }  // namespace
@@ -250,17 +261,24 @@ void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
     for (; i < count; ++i) out[i] = ClampToByte(values[i]);
 }
 
-void Prepare(ByteTable& table) {
+// The steps are taken only where they give the table's bytes, which they
+// must: the ranges are what make them exact.
+void Prepare(ByteTable& table, NarrowProgram narrow) {
     const Ways ways = WaysOf(CurrentIsa());
     using Way = ByteTable::Way;
+    table.narrow = {};
     if (ways.saturate && (Saturates(table, 0) || Saturates(table, 0xFF))) {
         table.way = Way::kSaturate;
+    } else if (ways.narrow && narrow.root >= 0 && Computes(narrow, table.bytes)) {
+        table.way = Way::kNarrow;
+        table.narrow = std::move(narrow);
     } else {
         table.way = ways.shuffle ? Way::kShuffle : Way::kNone;
     }
 }
 
 void LookUp(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* out) {
+    if (table.way == ByteTable::Way::kNarrow) return RunNarrow(table.narrow, in, count, out);
     const Ways ways = WaysOf(CurrentIsa());
     (table.way == ByteTable::Way::kSaturate ? ways.saturate : ways.shuffle)(table, in, count, out);
 }

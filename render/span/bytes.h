@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "render/span/narrow.h"
+
 namespace zv {
 
 inline uint8_t ClampToByte(int32_t value) {
@@ -21,13 +23,16 @@ struct ByteTable {
     // kNone: no way faster than a run's steps (a byte at a time is slower
     // even on the baseline). kSaturate: bytes[c] is clamp(k + c) or
     // clamp(k - c), which is ((c +sat add) -sat subtract) ^ flip in every
-    // byte lane. kShuffle: byte shuffles over pieces of the table.
-    enum class Way : uint8_t { kNone, kSaturate, kShuffle } way = Way::kNone;
+    // byte lane. kShuffle: byte shuffles over pieces of the table. kNarrow:
+    // the steps in 16-bit lanes (narrow.h).
+    enum class Way : uint8_t { kNone, kSaturate, kShuffle, kNarrow } way = Way::kNone;
     uint8_t add = 0, subtract = 0, flip = 0;
+    NarrowProgram narrow;
 };
 
-// Sets table's way from its bytes, for the instruction set in use.
-void Prepare(ByteTable& table);
+// Sets table's way from its bytes and the 16-bit steps that compute it, if
+// any, for the instruction set in use.
+void Prepare(ByteTable& table, NarrowProgram narrow = {});
 
 // out[i] = table.bytes[in[i]] for count bytes, where table.way is not kNone.
 void LookUp(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* out);

@@ -37,51 +37,9 @@ struct Loaded {
     [[gnu::always_inline]] int32_t operator()(int32_t j) const { return v[j]; }
 };
 
-namespace baseline {
-#include "render/span/loops.inc"
-}  // namespace baseline
-
-#if ZV_SPAN_WIDE
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("ssse3,sse4.1,sse4.2,popcnt"))), \
-                             apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("ssse3,sse4.1,sse4.2,popcnt")
-#endif
-namespace ssse3 {
-#include "render/span/loops.inc"
-}  // namespace ssse3
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(__attribute__((target("avx2,fma,bmi,bmi2"))), apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx2,fma,bmi,bmi2")
-#endif
-namespace avx2 {
-#include "render/span/loops.inc"
-}  // namespace avx2
-#if defined(__clang__)
-#pragma clang attribute pop
-#pragma clang attribute push(                                                        \
-    __attribute__((target("avx512f,avx512bw,avx512vl,avx512dq,avx2,fma,bmi,bmi2"))), \
-    apply_to = function)
-#else
-#pragma GCC pop_options
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,avx2,fma,bmi,bmi2,prefer-vector-width=512")
-#endif
-namespace avx512 {
-#include "render/span/loops.inc"
-}  // namespace avx512
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
-#endif
+#define ZV_EACH_ISA "render/span/loops.inc"
+#include "render/span/each_isa.inc"
+#undef ZV_EACH_ISA
 
 namespace {
 

@@ -32,6 +32,22 @@ Range Product(Range a, Range b) {
     return Fit(*std::min_element(p, p + 4), *std::max_element(p, p + 4));
 }
 
+// Truncating division and its remainder by an exact divisor, 0 by 0: the
+// quotient is monotonic in the dividend, the remainder has its sign and is
+// smaller than the divisor.
+Range Quotient(Range a, Range b) {
+    if (!Exactly(b, b.lo)) return kAny;
+    if (b.lo == 0) return {0, 0};
+    const int64_t q0 = a.lo / b.lo, q1 = a.hi / b.lo;
+    return Fit(std::min(q0, q1), std::max(q0, q1));
+}
+Range Remainder(Range a, Range b) {
+    if (!Exactly(b, b.lo)) return kAny;
+    const int64_t d = b.lo < 0 ? -b.lo : b.lo;
+    if (d == 0) return {0, 0};
+    return {std::max(std::min<int64_t>(a.lo, 0), 1 - d), std::min<int64_t>(std::max<int64_t>(a.hi, 0), d - 1)};
+}
+
 // The range of a step's value from its arguments' ranges; taken is set
 // where a conditional's branch is known.
 Range Of(int32_t kind, const Range* a, int8_t& taken) {
@@ -41,6 +57,12 @@ Range Of(int32_t kind, const Range* a, int8_t& taken) {
         case '+': return Fit(a[0].lo + a[1].lo, a[0].hi + a[1].hi);
         case '-': return Fit(a[0].lo - a[1].hi, a[0].hi - a[1].lo);
         case '*': return Product(a[0], a[1]);
+        case '/': return Quotient(a[0], a[1]);
+        case '%': return Remainder(a[0], a[1]);
+        case ZV_SHR:
+            if (!Exactly(a[1], a[1].lo)) return kAny;
+            return {a[0].lo >> (a[1].lo & 31), a[0].hi >> (a[1].lo & 31)};
+        case ZV_COMPL: return {0, 65535};
         case ZV_UMINUS: return Fit(-a[0].hi, -a[0].lo);
         case ZV_UPLUS: return a[0];
         case ZV_MIN: return {std::min(a[0].lo, a[1].lo), std::min(a[0].hi, a[1].hi)};

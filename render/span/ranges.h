@@ -28,6 +28,8 @@ class SpanRanges {
     struct Range {
         int64_t lo, hi;
     };
+    // Every value's range in the last TakenOn.
+    const std::vector<Range>& Ranges() const { return ranges_; }
 
    private:
     const SpanProgram& program_;

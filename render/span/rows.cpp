@@ -1,6 +1,7 @@
 #include "render/span/rows.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "eval/depends.h"
 #include "render/span/bytes.h"
@@ -120,7 +121,9 @@ const ByteTable* InterleavedRows::Table(Variant& v, PixelContext& context) {
         if (v.scalars.empty() || !std::equal(v.scalars.begin(), v.scalars.end(), scalars)) {
             v.scalars.assign(scalars, scalars + size);
             ClampToBytes(v.run->OverBytes(), 256, v.table.bytes.data());
-            Prepare(v.table);
+            NarrowProgram narrow;
+            CompileNarrow(v.owned ? *v.owned : program_, scalars, narrow);
+            Prepare(v.table, std::move(narrow));
         }
     }
     return v.table.way == ByteTable::Way::kNone ? nullptr : &v.table;

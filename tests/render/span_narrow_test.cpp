@@ -1,0 +1,82 @@
+// Functions of c in 16-bit lanes: which formulas the ranges admit, and that
+// every instruction set's loops give the table's bytes across blocks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/context.h"
+#include "render/formula.h"
+#include "render/span/bytes.h"
+#include "render/span/isa.h"
+#include "render/span/narrow.h"
+#include "tests/render/fixture.h"
+
+namespace zv {
+namespace {
+
+TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
+    struct Case {
+        const char* text;
+        bool narrow;
+    };
+    const Case cases[] = {
+        {"c", true},  // no step at all
+        {"c * c / 255", true},
+        {"(c - 128) * 3 / 2 + 128", true},  // a signed quotient
+        {"(c * 200 - 30000) / 7", true},
+        {"-c / -3 + 90", true},
+        {"c * val(0, 0, 255) / 255", true},  // a divisor fixed for the run
+        {"c % 37 * 7", true},
+        {"(c - 100) % -37 * 5", true},
+        {"c < 100 ? c * 2 : 255 - c / 3", true},
+        {"c > ctl(0) ? 255 : 0", true},
+        {"min(c, 200) - max(c >> 2, 40) + 90", true},
+        {"((c - 128) >> 3) + (c >> 20) + 100", true},
+        {"!(c == 7) * 99 + (c != 8 && c) * 50", true},
+        {"~c % 256 * 2 / 3", true},
+        {"~c % 7", false},  // no 16-bit multiplier divides all of 0..65535 by 7
+        {"c * 257 / 256 / 257", true},
+        {"c * c - 40000", false},      // below int16 and above it
+        {"c * c * c / 65025", false},  // past 16 bits
+        {"c * 300 / (c + 1)", false},  // a divisor that varies
+        {"c * c % 7 + c * 2 % 5 + c * 3 % 11 + c * 5 % 13", false},  // too many steps
+    };
+    std::mt19937 random(11);
+    std::vector<uint8_t> in(1300), out(1300);
+    for (uint8_t& b : in) b = static_cast<uint8_t>(random());
+    const test::Picture source = test::Pattern(3, 2, 3);
+    RenderSettings settings;
+    settings.controls[0] = 200;
+    const RenderContext render(source.View(), 3, settings, false);
+    for (const Isa isa : RunnableIsas()) {
+        UseIsa(isa);
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(NameOf(isa)) + ": " + k.text);
+            const Tree tree = CompileFormula({k.text, k.text, {}, {}});
+            const SpanCompiled compiled = CompileSpans(tree.get(), true);
+            ASSERT_TRUE(compiled.program);
+            PixelContext context = render.Fresh();
+            SpanWorkspace run(*compiled.program);
+            const int32_t* scalars = run.Scalars(context);
+            ByteTable table;
+            ClampToBytes(run.OverBytes(), 256, table.bytes.data());
+            NarrowProgram narrow;
+            ASSERT_EQ(CompileNarrow(*compiled.program, scalars, narrow), k.narrow);
+            if (!k.narrow) continue;
+            for (size_t n : {size_t{0}, size_t{1}, size_t{511}, size_t{513}, in.size() - 3}) {
+                std::fill(out.begin(), out.end(), 0x5A);
+                RunNarrow(narrow, in.data() + 3, n, out.data() + 1);
+                for (size_t i = 0; i < n; ++i) ASSERT_EQ(out[1 + i], table.bytes[in[3 + i]]) << n;
+                EXPECT_EQ(out[1 + n], 0x5A);  // nothing past the count
+            }
+            Prepare(table, narrow);
+            EXPECT_NE(table.way, ByteTable::Way::kNone);
+        }
+    }
+    UseIsa(RunnableIsas().back());
+}
+
+}  // namespace
+}  // namespace zv
