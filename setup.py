@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The wheel's compiled module, zorvan._zorvan, built by the project's own
 CMake with only the targets it needs (the render and photo libraries, the
 examples and the module); pyproject.toml has the rest."""

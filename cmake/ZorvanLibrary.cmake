@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The shared library TARGET exports only what the version script MAP names:
 # visibility alone leaves the standard library's templates exported. (On
 # Windows a .def file or the export attributes decide.)

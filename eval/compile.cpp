@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tree to program. The walk is iterative, since trees go deeper than any
 // native stack, and visits children in the tree walk's order (strict kinds
 // last child first, lazy kinds child 0 first), so effects keep their order.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Every kind of node, one row each: how it is written, the arguments it
 // takes, how it is evaluated and what its value depends on. The scanner's
 // words, the grammar's arities, the evaluators' tables, the span compiler's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
 # (the preset fuzz, built in build-fuzz), each target for a bounded time:
 # formula_fuzzer (ZvParse, ZvExec and ZvFree on arbitrary bytes) and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything and runs the whole test suite, then the robustness
 # checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
 # under valgrind, 45 seconds of fuzzing for each formula target (18 for the

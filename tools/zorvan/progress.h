@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A progress line on stderr for long work: "zorvan: applying 42%" (or, counted,
 // "zorvan: applying 3/20"), redrawn a
 // few times a second from a thread of its own and erased at the end. Silent
