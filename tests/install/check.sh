@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs a build into a fresh prefix and builds hosts against it as outside
 # projects do: a CMake project through find_package, and a C program
 # through pkg-config alone. Each host renders (or writes and reads photos)
