@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's three exports; everything else stays hidden.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "api/roots.h"
 
 namespace zv {

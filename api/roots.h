@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The programs of the trees ZvParse made, by root. ZvExec looks a root up
 // here rather than in the tree, since a host's own tree owns no room for it;
 // a root that is not here runs on the tree walk.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Zorvan: per-pixel image-filter formulas.
  *
  * The library's whole interface: compile a formula with ZvParse, evaluate it

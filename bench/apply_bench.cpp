@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan apply on a 4000 x 3000 picture: the compute of four formulas with 1
 // and 2 threads, and decoding and encoding timed on their own.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cells used as local variables, and filters that must run in visiting
 // order, on the 4000 x 3000 picture through zv::Render: a vignette that
 // keeps its weight in a cell against the same vignette without, and

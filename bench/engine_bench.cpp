@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The render library's paths on a 4000 x 3000 RGB picture, compute only: the
 // span path and the per-pixel path against the same five filters written as
 // plain C++ loops, each with 1 and 2 threads, and a copy of the picture's

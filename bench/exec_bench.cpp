@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZvExec per call on a mix of formulas, each against the same formula
 // written as a native function called through a pointer, in the same run.
 // Every benchmark sweeps the pixels of a small image the way a host does;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The GIMP plug-in's two speed goals on the 12 MP test picture as an RGBA
 // layer: the preview's latency from a slider move to a finished frame about
 // 800 px across, and a whole apply (reading the layer's GEGL tiles at 8 bits,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host of the shared render library on a 1920 x 1080 picture: the C API
 // (ZvRender) against the C++ API that `zorvan apply` renders with, for the
 // same formulas and threads, and a host's own loop of ZvExec calls, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZvParse time (parse and compile) against text length: a long chain of
 // additions and a text of deeply parenthesised blocks, from 64 KiB to 1 MiB.
 #include <benchmark/benchmark.h>

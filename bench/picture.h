@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the whole-image benchmarks work on: the tool's test picture at
 // 4000 x 3000 (12 MP), made once, and the filters they time.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The Python module on the 12-megapixel picture of bench_engine's size
 (4000 x 3000 RGB): a filter called on an array with out= (no allocation)
 and without, per formula and thread count, medians of 5 runs. Compare with

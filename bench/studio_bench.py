@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """zorvan studio, measured in the browser: from a slider's input event to
 the new preview drawn (the next animation frame after the pixels are put),
 for a 12-megapixel picture (4000 x 3000) on a stage about 1600 pixels wide,

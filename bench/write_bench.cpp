@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the 4000 x 3000 twirl output: PNG at the tool's levels, TIFF and
 // WebP, against libpng at zlib's default level 6 with its own row filters
 // (the tool's writer before libdeflate). Counters: the file's size in bytes.

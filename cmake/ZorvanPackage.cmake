@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` adds besides the libraries and headers: the CMake
 # package (Zorvan::zorvan, Zorvan::zorvan_static, Zorvan::render,
 # Zorvan::render_static, and with the photo library Zorvan::photo and

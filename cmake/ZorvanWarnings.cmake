@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The project's own code warns (as errors with ZORVAN_WERROR); generated
 # code opts out per file.
 function(zorvan_warnings target)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes OUTPUT, a C++ source holding the bytes of every file in FILES, in
 # the order given, as the table ARRAY (of the type HEADER declares, fields
 # key, bytes, size) and its length COUNT, in NAMESPACE. A file's key is

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # embed_files(OUTPUT FILES f... HEADER h TYPE t ARRAY a COUNT c NAMESPACE n
 #             KEY NAME|NAME_WE [PREFIX p] COMMENT text)
 # Generates OUTPUT, a C++ source with the bytes of FILES (cmake/embed.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # word_list(OUTPUT WHAT) writes OUTPUT, one of the lists render/word_lists.cpp
 # makes (studio, dictionary or keys), again whenever the tables change.
 function(word_list output what)

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The meaning of every kind, written once for both evaluators. Apply computes
 // a node from its arguments, which it asks for through arg(i): the recursive
 // evaluator evaluates child i on demand, the deep one hands back values it

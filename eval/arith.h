@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Integer arithmetic of the language. Every value is an int32 and every
 // overflow wraps, so sums and products go through uint32_t; no operation here
 // can trap or invoke undefined behaviour.

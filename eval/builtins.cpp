@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "eval/builtins.h"
 
 namespace zv {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The built-in functions, on already evaluated arguments. Every bad argument
 // has a fixed result; nothing here reports an error.
 #pragma once

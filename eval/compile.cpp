@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk of a tree into a program, folding what literals fix and sharing
 // what has been computed (eval/compiler.h).
 #include <new>

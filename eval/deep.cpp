@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Depth-first evaluation on an explicit stack: a visit per node whose
 // children are still being evaluated, and the values of finished children.
 #include "eval/deep.h"

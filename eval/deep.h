@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Evaluation of trees too deep for native recursion.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What a kind's value depends on besides its arguments, and what the
 // compilers may do with its nodes, by slot, from the table of kinds; a code
 // without a row has an effect (the evaluators report it), so nothing may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast path: native recursion over the tree through one small function
 // per kind, handing a subtree over to the explicit-stack evaluator once the
 // recursion has used up its share of the native stack.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Evaluation of a tree for one pixel and channel.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Reading channel bytes of the host's image through the context.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A tree compiled for evaluation one pixel at a time: its nodes in the order
 // the tree walk evaluates them, as steps on a small frame of registers.
 // Leaves become operands of the steps that read them, so most nodes cost one

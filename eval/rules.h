@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the evaluators know of a kind before computing it, from the table of
 // kinds: how many children it takes, whether it picks which of them to
 // evaluate, and whether it is a plain field of the context. Per-kind tables

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running a program: one switch over the step codes, each case a step whose
 // kind and operand modes are constants, so that it compiles to the kind's
 // arithmetic and nothing else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trigonometric tables, one entry per step of 1/1024 of a turn. Sine and
 // cosine are scaled by 512, tangent by 1024. The entries are not the plain
 // rounded values: each table reads its angle shifted by one step in some

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The trigonometric tables: 1024 steps a turn, sine and cosine scaled by 512,
 // tangent by 1024.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Filters a folder of pictures with Dask on a LocalCluster of worker
 processes, the real scheduler and workers, and compares the time with a
 serial loop over the same files. On a cluster, give its scheduler's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "examples/examples.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The example filters of examples/*.zvf, compiled into every host that
 // offers them (the tool, the Python module).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "front/explain.h"
 
 #include <cctype>

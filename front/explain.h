@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Why a formula does not parse, in words, and what in a formula that parses
 // may not mean what it says. For hosts that show messages; the three exports
 // report statuses only.

@@ -1,4 +1,5 @@
 %{
+// SPDX-License-Identifier: MIT
 // The formula grammar. Actions only build nodes; on any failure bison's
 // destructors release what was built, so nothing leaks.
 #include <algorithm>

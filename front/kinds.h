@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Every kind of node, one row each: how it is written, the arguments it
 // takes, how it is evaluated, what its value depends on and what the
 // compilers may do with it. The scanner's words, the grammar's arities, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "front/parse.h"
 
 #include "front/parse_state.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Formula text to tree: what ZvParse does, with the failure position kept
 // for our own tools.
 #pragma once

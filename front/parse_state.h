@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What one parse carries from ZvParse through the grammar to the scanner.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Text in double quotes for a message, with control characters and zero
 // bytes as \xNN, so that the message stays one line and one C string.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The scanner: formula text to token codes, one call at a time.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Written forms to tokens: the scanner's names, named numbers and operators
 // of more than one character, all taken from the table of kinds.
 #pragma once

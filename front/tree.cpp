@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "front/tree.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Building and releasing expression trees.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a filter file: parsed and compiled, or refused with a
 // message of one line naming the file and, for a formula, an excerpt of two
 // short lines.

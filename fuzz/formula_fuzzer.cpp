@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a formula: parsed in both modes, and where it parses,
 // evaluated a few times against a small image and then released. Each call
 // runs the program ZvParse compiled and the tree walk from the same context

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the fuzz targets share: an input split into formula text and layout
 // bytes, and a host's image and context laid out from those bytes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as an image file, as the tool reads it: a decoded image of
 // consistent size, or a refusal that names the file on one line; and its
 // metadata, read without failing, turning the image as it says.

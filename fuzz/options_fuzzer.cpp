@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as the tool's command line, split at zero bytes into
 // arguments: parsed into a command within its ranges, or refused as a usage
 // error (exit 2); nothing is read, written or run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span evaluator against ZvExec: every formula that compiles to spans
 // must give, on a run of pixels, the values ZvExec gives pixel by pixel on a
 // context that holds each pixel's position and, as hosts that fill the context

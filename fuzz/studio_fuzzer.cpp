@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as what a connection to the studio's server brings: the
 // HTTP library's parser, the token, Host and Origin checks, the limits and
 // every route, on a small picture, up to four requests a connection (kept

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Frames collected into one animated WebP, at 25 frames a second.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BMP reading: the uncompressed, palette and bit-field variants through
 // stb_image (Debian's libstb); the run-length ones (8 and 4 bits a pixel),
 // which stb_image refuses, are decoded here. The tool writes no BMP.

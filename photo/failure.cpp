@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "photo/failure.h"
 
 #include <cstdio>

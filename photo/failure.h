@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How reading and writing photos fails: a message naming the file, and the
 // exit status a command-line host gives it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "photo/image.h"
 
 #include "photo/failure.h"

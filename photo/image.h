@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // An 8-bit image with three (RGB) or four (RGBA) interleaved channels, rows
 // top to bottom without padding.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "photo/image_io.h"
 
 #include <algorithm>

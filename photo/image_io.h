@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Reading and writing image files of the formats in the table, told apart
 // by their first bytes when reading and by the file name's extension (or a
 // "png:" style prefix) when writing. Every format is read as 8-bit: deeper

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JPEG through libjpeg-turbo. Its fatal errors longjmp back into the function
 // that set the jump, as with PNG; a file that ends early is treated as one.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // exiv2 0.27 hands out std::auto_ptr, deprecated in C++20; its uses stay in
 // this file.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What a photo carries besides its pixels: colour profile, EXIF, XMP and a
 // comment, moved from input to output through exiv2, which reads and writes
 // them in JPEG, PNG, TIFF and WebP alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "photo/output_file.h"
 
 #include <fcntl.h>

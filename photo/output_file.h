@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // An output file that appears complete or not at all: it is written under a
 // temporary name in the target's directory and put in place by Commit. Until
 // then, destruction, a failure or an interrupt (SIGINT, SIGTERM, SIGHUP)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public API over the codecs: the tool's Failure becomes photo::Error,
 // and pixels move between the public and the internal image.
 #include "zorvan/photo.hpp"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Storage for an image's bytes. Pictures of megabytes are allocated on
 // 2 MiB boundaries and offered to the kernel's huge pages: first touching a
 // fresh 36 MB image 4 KiB at a time costs about 100 ms on a virtual

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG reading through libpng. libpng reports errors by longjmp; every libpng call
 // stays inside the function that set the jump, whose C++ objects are all
 // made before it, and the failure becomes a Failure only after the jump.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG writing through libdeflate, which compresses 3 to 5 times faster than
 // zlib at the same size. Each image gets one of the five row filters for
 // all its rows: the one whose bands of sample rows compress smallest. That

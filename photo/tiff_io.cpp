@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TIFF through libtiff, on the file's bytes in memory (libtiff seeks back and
 // forth both ways). Its errors come to a handler of this handle, so nothing
 // is global; libtiff's RGBA reader turns every photometric, bit depth and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Animated WebP through libwebpmux's animation encoder.
 #include <webp/encode.h>
 #include <webp/mux.h>

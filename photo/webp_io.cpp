@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WebP through libwebp: still pictures both ways, lossy at --quality or
 // lossless.
 #include <webp/decode.h>

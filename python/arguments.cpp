@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "python/arguments.h"
 
 #include <cctype>

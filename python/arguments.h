@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Python values into render settings, each refused with a message that
 // names it: whole numbers in range (integral floats too, as sliders give
 // them), controls by index or by name in any case, regions.

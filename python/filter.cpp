@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "python/filter.h"
 
 #include <pybind11/stl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The Python Filter: what it was made from (so that it pickles) and what
 // that compiles to; and the caster that refuses a Filter no constructor ran
 // on, which Filter.__new__(Filter) or a pickle stream without state makes.

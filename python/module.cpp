@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Python module's compiled half: filters, renders of NumPy arrays with
 // the GIL released, single values, the built-in examples. zorvan/__init__.py
 // re-exports it with the pure-Python parts.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // zorvan.read and zorvan.write: photo files through the photo library,
 // with orientation applied and metadata kept as the command line does.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C interface: the C++ one behind opaque handles, with every exception
 // turned into a status and a message kept for the calling thread.
 #include <new>

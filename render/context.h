@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How a render fills the library's pixel context: the part of its contract
 // that every path shares.
 #pragma once

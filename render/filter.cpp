@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiling a filter: every offered formula, the one each channel takes,
 // and the span programs of the pure ones.
 #include "render/filter.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What a compiled filter holds: each channel's tree and, for the channels
 // whose formulas are pure, their span programs, one per distinct formula.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Filter files: "key: value" lines, indented lines continuing a formula.
 #include <algorithm>
 #include <charconv>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Compiling one formula text into a tree, with messages that point at the
 // offending token, and what the renderer needs to know about a tree.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // One render, its arguments checked: which pixels of the full result go
 // where in the target, and the paths that compute them.
 #pragma once

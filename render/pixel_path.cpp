@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-pixel path: one evaluation per pixel and computed channel.
 // Filters that call put or rnd run on the calling thread in visiting order
 // (rows top to bottom, columns left to right, channels in order) with one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The render entry points: arguments checked, then the path that suits the
 // filter.
 #include "zorvan/render.hpp"

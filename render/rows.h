@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Spreading a render's rows over threads: blocks of a few rows are handed
 // out in turn, so a thread that finishes early takes the next block. Between
 // blocks every thread looks for a cancel, and the calling thread reports

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span path: each pure formula is compiled once (with the filter) and
 // computed a run of pixels at a time, for all the channels that share it,
 // with rows spread over threads. Formulas that cannot be compiled are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the lists that the studio's page and the fuzzer take from the
 // kinds table and the filter-file keys, so that they never fall behind:
 //   word_lists studio FILE      the page's list of functions and formula keys

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The libraries as 64-bit ARM programs, cross-built with clang and Debian's
 # aarch64 libraries, and the render library's tests run under qemu-aarch64: the NEON loops
 # of the byte tables and the span loops as the compiler vectorises them for

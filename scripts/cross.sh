@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A cross build and its tests under an emulator: preset NAME, with the
 # packages of deps.sh's group NAME and cmake/toolchains/NAME.cmake.
 # GoogleTest is built for the target from Debian's googletest sources into

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the tool with the libraries (so that `cmake --install build` can
 # follow) and the Python module (build/python), and runs the demo: every
 # example filter applied to an embedded test image, written as a contact

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build needs, only when one is missing.
 # Arguments add the packages of the robustness checks:
 #   fuzz      clang and its libFuzzer runtime
@@ -8,6 +9,8 @@
 #             the header of clang's FuzzedDataProvider
 #   windows   mingw-w64 and wine, both halves (wine32 needs the i386 architecture)
 #   valgrind  valgrind
+#   packages  debhelper, dh-python, lintian and man-db for the .debs, python3-build,
+#             python3-setuptools, python3-wheel and python3-venv for the wheel
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo-dev
           libcli11-dev libgtest-dev libbenchmark-dev libexiv2-dev libtiff-dev libwebp-dev
@@ -26,6 +29,8 @@ for group in "$@"; do
                       libclang-rt-14-dev) ;;
     windows) packages+=(mingw-w64 wine wine64 wine32:i386) ;;
     valgrind) packages+=(valgrind) ;;
+    packages) packages+=(dpkg-dev debhelper dh-python lintian man-db python3-build
+                         python3-setuptools python3-wheel python3-venv) ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

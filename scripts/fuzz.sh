@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer
 # (the sanitizers' build, preset asan in build-asan, which scripts/sanitize.sh
 # tests; made or brought up to date here), each target for a bounded time:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The test suite under sanitizers, each in its own build tree; any report
 # fails the run. The builds are the presets asan and tsan (CMakePresets.json).
 #   bash scripts/sanitize.sh          every test under AddressSanitizer and

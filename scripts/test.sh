@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything and runs the whole test suite, then the robustness
 # checks: the suite under AddressSanitizer + UndefinedBehaviorSanitizer and
 # under valgrind, 45 seconds of fuzzing for each formula target (18 for the
 # others), the 32-bit build under qemu-i386, the 64-bit ARM one under
-# qemu-aarch64, and Zorvan.dll for 32- and
-# 64-bit Windows under wine. Each check is also a script of its own (see the README's
-# "Robustness checks").
+# qemu-aarch64, Zorvan.dll for 32- and 64-bit Windows under wine, and last
+# the Debian packages and the wheel, built and tested installed. Each check
+# is also a script of its own (see CONTRIBUTING.md's "Robustness checks").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -17,4 +18,5 @@ bash scripts/fuzz.sh 45
 bash scripts/m32.sh
 bash scripts/arm64.sh
 bash scripts/windows.sh
+bash scripts/packages.sh
 echo "all checks passed in $((SECONDS - start)) s"

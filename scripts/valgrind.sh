@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Every GoogleTest program of a build under valgrind's memcheck, with the
 # programs they start (the zorvan tool; not the system's, such as nm): any
 # invalid read or write, use of uninitialised memory or leaked block fails

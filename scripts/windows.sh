@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Zorvan.dll cross-built with mingw-w64 for 32-bit (preset mingw32, in
 # build-mingw32) and 64-bit (preset mingw64, in build-mingw64) Windows. In
 # each build, ctest checks the DLL's export and import tables with objdump -p

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 64-bit ARM Linux with clang and Debian's aarch64 cross libraries and
 # binutils. clang rather than Debian's cross g++: that one conflicts with
 # gcc-multilib, which the 32-bit build needs on the same machine. clang

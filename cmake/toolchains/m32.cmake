@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 32-bit x86 Linux with gcc-multilib (-m32). Test programs run through
 # qemu-i386, for kernels that run no 32-bit binaries themselves.
 set(CMAKE_SYSTEM_NAME Linux)

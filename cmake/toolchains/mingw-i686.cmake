@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 32-bit Windows with mingw-w64: the library's main target, Zorvan.dll.
 # Programs run through wine where it is installed.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # 64-bit Windows with mingw-w64. Programs run through wine where it is
 # installed.
 set(CMAKE_SYSTEM_NAME Windows)

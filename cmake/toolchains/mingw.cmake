@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What the two mingw-w64 toolchains share; ZORVAN_MINGW_PREFIX names the
 # target triple. The posix-thread compilers are used for C++ (std::thread).
 set(CMAKE_C_COMPILER ${ZORVAN_MINGW_PREFIX}-gcc-posix)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Turns a Markdown page of docs/ into the Markdown that lowdown makes a man
 page of: a NAME section first, the page's title dropped and its sections
 one level up, and each table a list of terms, since tables wider than a

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Arrays in, arrays out: shapes, strides, out=, regions, controls, errors,
 threads and pickling."""
 import _thread

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The module against the other ways to the same result: the zorvan tool
 on files, for every example, and Dask on a LocalCluster against a serial
 loop."""

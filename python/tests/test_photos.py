@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """zorvan.read, zorvan.write and batch.filter_files against zorvan apply on
 the same files: the same bytes, with orientation applied and metadata kept."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """docs/python.md runs: its code blocks in order, in a scratch folder, and
 the pictures they write are the ones the page shows."""
 import pathlib

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Zorvan's per-pixel image-filter formulas on NumPy arrays.
 
     >>> import numpy as np, zorvan

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Filtering many image files, or one large image, with Dask.
 
 Many files: ``filter_files`` makes one task per file (read, render, write),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/span/bytes.h"
 
 #include <algorithm>

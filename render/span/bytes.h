@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The loops between a run's values and the bytes of a row.
 #pragma once
 

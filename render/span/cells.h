@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Cells used as local variables: a formula that reads only the cells it has
 // written itself in the same evaluation carries nothing from one pixel to
 // the next, so its pixels may be computed in any order, on any thread, and

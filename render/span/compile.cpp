@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From a tree to a span program: one step per node that is not folded, in
 // post-order, so that every step comes after the steps it reads.
 #include <map>

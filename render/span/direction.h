@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Direction (eval/arith.h) along a run without a call per pixel: the same
 // quotient, an arctangent summed from its series in double precision, and
 // the truncation taken only where it is certain.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The leaves of interleaved runs. Each element's pixel and channel come from
 // tables, so that the loops stay free of divisions and vectorise.
 #include "render/span/interleaved.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Interleaved runs: a run of n elements of a row's interleaved pixels, where
 // element e is channel e % channels of pixel x0 + e / channels. A formula
 // whose only leaves that vary are x, z and c runs over the row's bytes as

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The instruction sets the span loops are built for, and the one they run
 // with: the widest this processor has, unless ZORVAN_ISA names another that
 // it runs, or a test asks for one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The loops over a run for each instruction set the build has, and the
 // table that picks one by kind, by which of its arguments are the same for
 // the whole run, and by the instruction set in use.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The loop that computes a kind over a run, by which of its arguments are
 // the same for the whole run (bit j: argument j is a scalar).
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Common subexpressions of a span program: every step is pure, so a step of
 // the same kind on the same values, or a constant seen before, is the value
 // already computed, and is computed once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ranges in 64 bits: a bound outside int32 means the value may wrap, and
 // then it may be anything.
 #include "render/span/ranges.h"

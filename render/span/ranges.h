@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Which branch every conditional of an interleaved program takes on a whole
 // stretch of a row, found from the range each value can take there: x
 // between the stretch's first and last column, z below the channel count,

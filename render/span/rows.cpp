@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/span/rows.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Rows of interleaved pixels through an interleaved program, into bytes.
 // Each stretch of a row runs the formula with the branches its
 // conditionals take all along it (span_ranges.h); where what is left

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running a span program: each phase computes its scalars, copies those that
 // loops read as lanes, then runs its loops.
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A pure formula compiled for runs of pixels along one row: the tree
 // flattened into steps, constants folded by the evaluator's own functions,
 // and every value marked by what it varies with. Values that are the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running out of memory while parsing. Linked with --wrap=malloc/free, so the
 // library's allocations pass through here: counted, and made to fail on
 // demand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's surface: three exports, their null handling, deep trees.
 #include <gtest/gtest.h>
 #include <pthread.h>

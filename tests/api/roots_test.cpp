@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ZvExec finds a parsed tree's program by its root and nothing else: trees
 // past the table's room, hand-built trees at the address of a released one,
 // and threads parsing, evaluating and releasing at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Run-length BMPs: decoded as ImageMagick decodes them, and hostile runs
 // end in a picture or a clear failure, never outside the picture.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/cli/helpers.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Shared by the tool's tests: scratch folders, running the built tool,
 // writing odd image files and hashing pixels.
 #pragma once

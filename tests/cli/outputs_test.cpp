@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run does to files that exist already, and what faults and signals
 // leave on disk.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Photos through the tool: every format both ways, metadata kept, EXIF
 // orientation applied, CMYK JPEGs. Test files are made by the libraries'
 // own writers, metadata by exiv2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end: the built tool run on small generated images.
 #include <gtest/gtest.h>
 #include <png.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The bash completion offers what the tool takes: each case is the words
 # typed so far, the last one being completed, and the sorted replies.
 # Usage: completion.sh COMPLETION-SCRIPT ZORVAN

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs every example of a Markdown page against the zorvan tool, so the
 page cannot say what the tool does not do.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The manual pages render without a single groff warning, and every
 # command's --help points at zorvan(1).
 # Usage: man.sh ZORVAN PAGE...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built-in functions with their bad-argument results, and every way a
 // pixel read follows the context.
 #include <gtest/gtest.h>

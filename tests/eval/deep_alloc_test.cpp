@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The explicit stack of the deep evaluator cannot grow: the call yields 0
 // and leaves the thread able to evaluate again.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Hand-built trees and a small test image for the evaluator's tests.
 #pragma once
 

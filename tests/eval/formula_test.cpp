@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Formulas from text to value: ZvParse, then ZvExec on the test context.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Operators, variables, control forms and evaluation order on hand-built
 // trees. Every table runs twice: on the native fast path and below enough
 // nesting to go through the explicit-stack evaluator.

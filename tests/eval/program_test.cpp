@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiled programs against the tree walk: the same value, the same cells
 // written, the same draws from the random generator, for formulas chosen to
 // stress each rewrite (chains, literal divisors, branches, shared values)

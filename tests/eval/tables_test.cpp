@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "eval/tables.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What depends on the thread: native stack depth, concurrent calls with
 // different contexts, and the per-thread random generator.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Statuses and tree shapes of the grammar, with building on and off.
 #include <gtest/gtest.h>
 

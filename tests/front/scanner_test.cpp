@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Token sequences for the scanner's matching rules, aliases and counters.
 #include <gtest/gtest.h>
 

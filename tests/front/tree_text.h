@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Trees as text for assertions: name(children...) with each kind's name
 // from the kinds table, a NUMBER by its value.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in's toolkit-free core: what counts as a filter file, the grey
 // rule, regions, the dialog's model and the preview's cancelling.
 #include <gtest/gtest.h>

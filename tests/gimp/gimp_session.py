@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Starting GIMP 2.10 on the build tree's plug-in, with a private profile in
 a temporary folder so the user's own settings stay untouched."""
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """plug-in-zorvan from Script-Fu in gimp-console, no display: one GIMP run
 does every case, each on an image of its own, and the checks compare what
 it saved with zorvan apply's output."""

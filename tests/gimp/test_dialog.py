@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """GIMP with its windows under Xvfb, one session for every check. A script
 shows an image in a window, runs the plug-in on it, saves it, and opens the
 dialog on it in interactive mode; there a key press moves the focused

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The photo library as a host uses it, through its shared library: every
 // format written read with each EXIF orientation, and what ImageMagick,
 // an independent reader, finds in the files it writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C interface as hosts use it: every bad argument gets a status and a
 // message, never a crash; cancels from the progress callback and from
 // another thread return promptly; one filter renders on several threads at

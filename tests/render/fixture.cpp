@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/render/fixture.h"
 
 #include <gtest/gtest.h>

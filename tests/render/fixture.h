@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Pictures, example filters and refusals for the render library's tests.
 #pragma once
 

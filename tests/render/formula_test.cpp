@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/formula.h"
 
 #include <gtest/gtest.h>

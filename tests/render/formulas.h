@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Texts of random formulas over every operator and built-in, for the
 // tests that hold the span path to ZvExec and for the seeded driver of the
 // span fuzzer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-image renders through the public API: how the context is filled,
 // which channels are kept or added, the visiting order of filters with
 // effects, and the same bytes for any threads, region, step and stride.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte tables: which way each instruction set computes a table, and that
 // every way gives the table's bytes, at every length around the vectors'.
 #include <gtest/gtest.h>

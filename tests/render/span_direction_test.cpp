@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vector guess of d and c2d's direction against Direction itself: where
 // the guess says it is sure it must be Direction's integer, and it must be
 // sure nearly everywhere, or the exact fallback would do all the work.

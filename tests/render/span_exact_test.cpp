@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span path against ZvExec per pixel: raw values before clamping for
 // generated formulas over every operator and built-in, on runs of pixels and
 // on interleaved runs, and the bytes of every example filter, on small images

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span fuzzer's comparison on inputs made from a seed, for builds that
 // have no libFuzzer (the ARM one under qemu): each input a generated formula,
 // its zero byte, then random bytes for the image, the context, the runs and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The span evaluator on the scrambled test context: what compiles, what
 // folds, and values equal to ZvExec's wherever the run lies, also partly or
 // wholly outside the image.

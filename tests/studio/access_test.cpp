@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/access.h"
 
 #include "tools/zorvan/studio/address.h"

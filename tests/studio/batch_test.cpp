@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Apply to all's subfolder: always a new one, beside whatever is taken.
 #include "tools/zorvan/studio/batch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The studio's server on real sockets: a server on a free port of
 // 127.0.0.1 per test, with a small picture and a known token.
 #include "tools/zorvan/studio/server.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The studio in a real browser: headless Chromium driven through Selenium
 against a studio this module starts, on a picture larger than the stage, so
 the preview is a sampled render that must match `zorvan apply` exactly."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Reads the export and import tables of DLL with OBJDUMP -p: the exports must
 # be exactly ZvExec, ZvFree and ZvParse by name, and every imported DLL one
 # that every Windows installation has (no C++ runtime, libgcc or pthreads

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A Windows host as image editors are: it loads Zorvan.dll by name, looks up
  * the three exports, parses formulas, evaluates them against a context of a
  * 3 x 2 BGRA image and releases them. Prints one line per failed check and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under the wine loader given, or says it is skipped
 # where this machine cannot start that loader at all (a kernel without
 # 32-bit support cannot run the 32-bit one).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for zorvan: commands, options, example names and files.
 # Example and format names come from the zorvan being completed, so they are
 # never stale.

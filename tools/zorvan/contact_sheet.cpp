@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/contact_sheet.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A contact sheet: pictures in a grid on a dark ground, each with its label
 // below it. Pictures with alpha are shown over a grey checkerboard.
 #pragma once

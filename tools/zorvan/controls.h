@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The control values of a run: the filter file's defaults, then --ctl
 // settings by number or by the name the file gives the control.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // How the tool reports a failure: a message, an exit status and, for a
 // formula that does not parse, the excerpt with a caret under the fault.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/filter_files.h"
 
 #include <cerrno>

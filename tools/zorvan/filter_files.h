@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Reading filter files (.zvf) from disk; their format is the render
 // library's (zorvan/render.hpp).
 #pragma once

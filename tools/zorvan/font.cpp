@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/font.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Text in a 5 x 7 pixel font, for the labels of the contact sheet: capitals,
 // digits and a little punctuation; lower case is drawn in capitals and any
 // other character as a space.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan: the command-line host of the formula library.
 #include <cstdio>
 #include <exception>

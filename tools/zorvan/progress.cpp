@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/progress.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A progress line on stderr for long work: "zorvan: applying 42%" (or, counted,
 // "zorvan: applying 3/20"; for frames, "zorvan: applying frame 120/300,
 // 48.2 fps, 0:04 left"), redrawn a

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Photos as the render library sees them, and filters rendered over them.
 #pragma once
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The built-in test picture, drawn in integers so it is the same everywhere:
 // colour bars, a hue sweep, a grey ramp next to fine stripes and a
 // checkerboard, rings that grow finer outwards, and an orange disc.

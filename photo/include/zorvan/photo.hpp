@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zorvan's photo library: image files read into 8-bit pixels and written
 // back with their colour profile, EXIF, XMP and comment. Reading turns the
 // pixels upright as EXIF orientation says; writing goes through a temporary

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/gimp/core/dialog_model.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the dialog shows and keeps, without a toolkit: the filter's text and
 // its compiled form, the last error, the sliders and their values. The
 // GTK dialog mirrors it; a port to another toolkit does the same.

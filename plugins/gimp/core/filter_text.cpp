@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/gimp/core/filter_text.h"
 
 #include <cctype>

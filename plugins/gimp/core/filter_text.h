@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The filter a user types: filter-file text, or a bare formula for every
 // channel. Compiled once per edit; the dialog, the procedure and a port to
 // another host share this.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A drawable's pixels at 8 bits as the host reads them (Y, YA, RGB or RGBA),
 // and how filters run over them: a grey pixel is seen as r = g = b = its
 // value and red's result is written back; the whole drawable is the image

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The live preview: the whole drawable shown at most `side` pixels across,
 // rendered on a thread of its own with the render library's step, so only
 // the pixels shown are computed. A newer request cancels the render under

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What a run is given, as the procedure's arguments name it, and how the
 // dialog's sliders show a filter: one place for both, so every host of the
 // plug-in agrees.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/gimp/host/apply.h"
 
 #include "plugins/gimp/host/gegl_pixels.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A run over a GIMP drawable: the checks that refuse it, then one undo step
 // that writes the selected pixels through the shadow buffer.
 #pragma once

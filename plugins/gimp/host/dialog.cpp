@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plugins/gimp/host/dialog.h"
 
 #include <libgimp/gimpui.h>

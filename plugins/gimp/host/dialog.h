@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Filters > Zorvan > Formula...: the filter's text, its sliders, the
 // examples, .zvf files and a live preview.
 #pragma once

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A drawable's buffer read and written at 8 bits through babl, whatever its
 // precision: the formulas' pixels are bytes. GEGL only, so the benchmark
 // runs it without GIMP.

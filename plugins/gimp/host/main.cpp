@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plug-in's entry: the procedure plug-in-zorvan, its arguments, the
 // run modes and the last values kept between runs.
 #include <libgimp/gimp.h>

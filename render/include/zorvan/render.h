@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Zorvan's whole-image renderer, for C hosts and language bindings: compile
  * a filter once, render it into 8-bit images the caller owns, on all cores.
  * The C++ header zorvan/render.hpp offers the same and documents how a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Zorvan's whole-image renderer, for C++ hosts: compile a filter (a formula
 // per channel) once, then render it into images the caller owns, on all
 // cores, with controls, frames, progress, cancellation, a region of interest

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A C host built against an installed Zorvan, through CMake's package or
  * pkg-config: it compiles a filter, renders a picture and a preview of it,
  * reads a failure's message, and prints "N passed, N failed". */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A C++ host of the installed static render library and of libzorvan's
 // three exports: one formula rendered with the C++ API and evaluated per
 // pixel with ZvExec, which must agree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host of the installed photo library: a picture written as each format
 // the table writes and read back, with its metadata kept.
 #include <cstdio>

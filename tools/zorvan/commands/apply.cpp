@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan apply: one formula per channel over every pixel of an image file.
 #include <algorithm>
 #include <cerrno>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // zorvan apply's work on one file, and on many.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run of apply will write, checked before anything is read or written.
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan check: syntax checks of formulas and filter files, reporting every
 // fault rather than stopping at the first.
 #include <cstdio>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The tool's commands, each run with its parsed options. Each returns the
 // exit status or throws a Failure.
 #pragma once

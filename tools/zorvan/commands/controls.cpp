@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan controls: a filter's controls, one line each as its file would set
 // them with their slider ranges, for knowing what --ctl can change.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan demo: every example filter on the built-in test picture, one file
 // each in DIR/demo/ and all of them on the contact sheet DIR/demo.png.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan eval: the value of one formula, or a filter's, at one pixel,
 // unclamped, for trying the language: on the built-in test picture, or on
 // the user's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan examples: what the built-in example filters are, and their text.
 #include "examples/examples.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: subcommands and options (CLI11), turned into each
 // command's options. Every usage error exits with status 2.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Who may use the studio's server: a request must carry the token printed
 // with the address, and name this server in Host (and Origin, when it has
 // one), so that another site's page cannot drive it, not even through a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/address.h"
 
 #include <arpa/inet.h>

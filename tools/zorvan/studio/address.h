@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The address the studio listens on, as browsers and people see it: the
 // host of its URL, the names a request's Host may carry, and whether other
 // machines can reach it.

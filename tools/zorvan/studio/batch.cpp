@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/batch.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Apply to all: every photo of the studio's folder filtered, as zorvan apply
 // writes it, into a subfolder made new for the run (FOLDER/zorvan-N, the
 // first free N), so that no file there or anywhere else is replaced. It

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/filter_save.h"
 
 #include <cerrno>

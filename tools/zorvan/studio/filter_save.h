@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The studio's Save: the filter file it was started with, written back only
 // when it still holds what the page loaded, so an edit made elsewhere in
 // the meantime is not lost without a question.

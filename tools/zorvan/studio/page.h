@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The studio's page, compiled in from tools/zorvan/studio/page/ by
 // cmake/embed.cmake, so the tool serves it without files or a network.
 #pragma once

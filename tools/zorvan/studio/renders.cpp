@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/renders.h"
 
 namespace zv::cli {

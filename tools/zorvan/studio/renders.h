@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The renders the studio runs at once: at most a few, and in each lane
 // (the preview, the original beside it, a thumbnail, a download) a newer
 // request cancels the older one, so the preview follows the hand.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The studio's HTTP server: the page, and the calls it makes to check a
 // filter, render a part of the result, take an image, hand back the
 // full-resolution result as a photo file and save the filter file.

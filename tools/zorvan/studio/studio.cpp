@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan studio: serves the page on an address of this machine until the
 // process is stopped.
 #include <algorithm>

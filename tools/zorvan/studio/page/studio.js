@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The studio's page: an editor for a filter file, eight sliders, and a
 // preview that the server renders exactly (every step-th pixel of the
 // full-resolution result) whenever anything changes.
