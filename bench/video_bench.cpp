@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Video at 1920 x 1080: the filter step per frame (the render on 2 threads
 // and the two pixel-format conversions a frame goes through) against
 // FFmpeg's expression filter geq on the same formulas, run by the ffmpeg

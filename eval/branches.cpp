@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lazy kinds: a way picked while compiling when child 0 is a literal;
 // else, when the ways are cheap, both computed and one picked by a select
 // (or the truths combined); else a jump over the way not taken. Values

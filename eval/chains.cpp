@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chains of one associative kind. A chain's terms are compiled in the tree
 // walk's order, and each is combined as soon as there is a partial result
 // of the same size to pair it with, so the steps form a balanced tree: no

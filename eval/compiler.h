@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The compiler of trees into programs (eval/program.h). The walk is
 // iterative, since trees go deeper than any native stack, and visits
 // children in the tree walk's order (strict kinds last child first, lazy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The step that computes a kind: a fast step of its own, a division by a
 // literal, or the generic call.
 #include "eval/arith.h"

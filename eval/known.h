@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Values a program has computed where its current step is sure to have
 // passed, by the kind and operands that compute them: a node like one of
 // them is that value. The keys are kept in order, so that the values a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "eval/registers.h"
 
 namespace zv::detail {

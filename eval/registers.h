@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Handing out a program's frame: each value gets a virtual register as it
 // is compiled; at the end each is given a register of the frame, which is
 // reused once its value has been read for the last time.

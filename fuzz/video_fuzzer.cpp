@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a video file, as the tool reads one: MP4/MOV and
 // Matroska/WebM only, with a capped probe. Frames of the size the reader
 // announced, filling their bytes, or a refusal that names the file on one

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // FFmpeg's objects owned by unique_ptr, and its errors as the library's.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "video/codecs.h"
 
 #include <algorithm>

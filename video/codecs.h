@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Which encoder a video file gets, with what pixel format and options: the
 // extension's default, or --codec's, and the quality settings mapped onto
 // the encoder's own scale.

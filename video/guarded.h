@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // What the parts below the API throw, as the API's errors.
 #pragma once
 

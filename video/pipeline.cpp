@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FilterFile: decoding ahead on one thread, the filter on the caller's (the
 // render library spreads it over every core), encoding behind on another,
 // with at most `ahead` frames waiting each way, so memory stays bounded

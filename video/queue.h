@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A queue of at most `capacity` items between two threads. Close lets the
 // reader drain what is left; Abort ends both sides at once.
 #pragma once

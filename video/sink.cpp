@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "video/sink.h"
 
 extern "C" {

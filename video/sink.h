@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A video file being written: the encoded frames and the copied packets of
 // a source's other streams, muxed into a temporary file that Finish puts in
 // place. Until then nothing but the temporary file exists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "video/source.h"
 
 extern "C" {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A video file's frames decoded in order, as upright RGB or RGBA, and the
 // packets of its other streams as they are, for copying.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public API over the source and the sink.
 #include "zorvan/video.hpp"
 

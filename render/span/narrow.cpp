@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From an interleaved program over c to 16-bit steps, by the ranges of its
 // values.
 #include <algorithm>

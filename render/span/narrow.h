@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Functions of a byte in 16-bit lanes. Where every value a table's steps
 // compute has a range (c a byte, the values fixed for the run exactly) that
 // 16 bits hold, signed or not, the steps run on 16-bit lanes: sums,

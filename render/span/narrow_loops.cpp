@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 16-bit loops for each instruction set the build has, in blocks of
 // elements that stay in the first-level cache.
 #include <algorithm>

@@ -25,6 +25,7 @@ declare -A api=(
   [libzorvan.so]='^Zv(Parse|Exec|Free)$'
   [libzorvan-render.so]='^((typeinfo|typeinfo name|vtable) for )?(Zv|zv::)'
   [libzorvan-photo.so]='^((typeinfo|typeinfo name|vtable) for )?zv::photo::'
+  [libzorvan-video.so]='^((typeinfo|typeinfo name|vtable) for )?zv::video::'
 )
 for name in "${!api[@]}"; do
   file=$(find "$prefix" -name "$name" | head -n 1)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Functions of c in 16-bit lanes: which formulas the ranges admit, and that
 // every instruction set's loops give the table's bytes across blocks.
 #include <gtest/gtest.h>

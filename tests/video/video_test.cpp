@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan apply on videos, checked with FFmpeg's own program as the other
 // reader: the pixels of every frame against the tool's still-image path,
 // the copied audio packet for packet, the timestamps, the rotation, and

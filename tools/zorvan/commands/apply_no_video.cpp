@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A tool built without the video library: no path is a video, so the
 // video commands are never reached.
 #include "tools/zorvan/commands/apply_batch.h"

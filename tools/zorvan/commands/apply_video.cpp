@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zorvan apply on videos: a video filtered into a video or into numbered
 // stills, and stills made into a video, each frame with t its index.
 #include <algorithm>

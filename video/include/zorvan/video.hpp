@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Zorvan's video library: the frames of a video file read as 8-bit RGB or
 // RGBA, turned upright as the stream's rotation says, and written back
 // with an encoder the output's extension picks; FilterFile runs a whole
