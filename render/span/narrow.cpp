@@ -173,6 +173,7 @@ class NarrowCompiler {
 
 bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& out) {
     out = {};
+    if (!kNarrowVectors) return false;
     out.lanes = 1;
     SpanRanges ranges(p);
     ranges.TakenOn(scalars, 0, 1, 1);
