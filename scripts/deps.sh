@@ -44,5 +44,22 @@ echo "installing: ${missing[*]}"
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+# A mirror caught mid-sync fails an index now and then: try again, then go on
+# with the indexes there are, so that only what they lack fails to install.
+for try in 1 2 3; do
+  $sudo apt-get update -qq && break
+  [ "$try" -lt 3 ] && sleep 20
+done
+apt_install() { DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@"; }
+apt_install "${missing[@]}" && exit 0
+# wine32 is the one i386 package: when its half of the archive cannot be
+# had, everything else is still installed, and windows.sh runs the 32-bit
+# DLL's checks that need no wine32.
+native=() foreign=()
+for p in "${missing[@]}"; do
+  if [[ $p == *:i386 ]]; then foreign+=("$p"); else native+=("$p"); fi
+done
+[ ${#foreign[@]} -gt 0 ] || exit 1
+[ ${#native[@]} -eq 0 ] || apt_install "${native[@]}"
+apt_install "${foreign[@]}" ||
+  echo "deps.sh: could not install ${foreign[*]}; going on without them" >&2
