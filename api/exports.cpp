@@ -9,6 +9,16 @@
 #include "front/parse.h"
 #include "front/tree.h"
 
+namespace {
+
+// Roots away from their home slot, and trees without a program.
+[[gnu::noinline]] int32_t ExecAwayFromHome(const ExprNode* root, PixelContext& context) {
+    if (const zv::Program* program = zv::Find(root)) return zv::RunProgram(*program, context);
+    return zv::WalkTree(root, context);
+}
+
+}  // namespace
+
 extern "C" {
 
 ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree) {
@@ -24,8 +34,8 @@ ExprNode* ZvParse(const char* text, int32_t* status, int32_t buildTree) {
 
 int32_t ZvExec(const ExprNode* root, PixelContext* context) {
     if (!root) return 0;
-    if (const zv::Program* program = zv::Find(root)) return zv::RunProgram(*program, *context);
-    return zv::WalkTree(root, *context);
+    if (const zv::Program* program = zv::FindAtHome(root)) return zv::RunProgram(*program, *context);
+    return ExecAwayFromHome(root, *context);
 }
 
 void ZvFree(ExprNode* root) {

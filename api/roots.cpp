@@ -9,6 +9,25 @@ constinit Slot slots[kSlots];
 
 using namespace roots;
 
+namespace {
+
+Slot* Search(const ExprNode* root) {
+    const uintptr_t key = KeyOf(root);
+    for (size_t i = 0, s = Home(key); i < kProbes; ++i, s = (s + 1) % kSlots) {
+        const uintptr_t k = slots[s].key.load(std::memory_order_acquire);
+        if (k == key) return &slots[s];
+        if (k == kEmpty) return nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const Program* Find(const ExprNode* root) {
+    const Slot* s = Search(root);
+    return s ? s->program.load(std::memory_order_relaxed) : nullptr;
+}
+
 bool Enter(const ExprNode* root, const Program* program) {
     for (size_t i = 0, s = Home(KeyOf(root)); i < kProbes; ++i, s = (s + 1) % kSlots) {
         uintptr_t k = slots[s].key.load(std::memory_order_relaxed);

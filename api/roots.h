@@ -36,15 +36,6 @@ inline uintptr_t KeyOf(const ExprNode* root) {
 inline size_t Home(uintptr_t key) {
     return size_t((uint64_t{key} * 0x9E3779B97F4A7C15u) >> 52) % kSlots;  // Fibonacci hashing
 }
-inline Slot* Search(const ExprNode* root) {
-    const uintptr_t key = KeyOf(root);
-    for (size_t i = 0, s = Home(key); i < kProbes; ++i, s = (s + 1) % kSlots) {
-        const uintptr_t k = slots[s].key.load(std::memory_order_acquire);
-        if (k == key) return &slots[s];
-        if (k == kEmpty) return nullptr;
-    }
-    return nullptr;
-}
 }  // namespace roots
 
 // Keeps program for root until Leave; false when there is no room, and the
@@ -52,11 +43,16 @@ inline Slot* Search(const ExprNode* root) {
 bool Enter(const ExprNode* root, const Program* program);
 
 // The program kept for root, or null. Lock-free: any number of threads may
-// look up while others enter and leave other roots. Inline: ZvExec asks on
-// every call.
-inline const Program* Find(const ExprNode* root) {
-    const roots::Slot* s = roots::Search(root);
-    return s ? s->program.load(std::memory_order_relaxed) : nullptr;
+// look up while others enter and leave other roots.
+const Program* Find(const ExprNode* root);
+
+// The same where root lies in its home slot, as nearly every root does;
+// else null. Inline: ZvExec asks on every call. A slot's program is set
+// before its key, so a root found has one.
+inline const Program* FindAtHome(const ExprNode* root) {
+    const roots::Slot& home = roots::slots[roots::Home(roots::KeyOf(root))];
+    if (home.key.load(std::memory_order_acquire) != roots::KeyOf(root)) return nullptr;
+    return home.program.load(std::memory_order_relaxed);
 }
 
 // Forgets root; yields its program, or null.

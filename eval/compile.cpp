@@ -6,6 +6,7 @@
 #include "eval/apply.h"
 #include "eval/compiler.h"
 #include "eval/depends.h"
+#include "eval/fuse.h"
 #include "eval/registers.h"
 
 namespace zv {
@@ -68,6 +69,7 @@ std::unique_ptr<Program> ProgramCompiler::Compile(const ExprNode& root) {
     const Operand result = Take();
     Push({kReturnBase + result.mode, 0, result.v, 0});
     if (!AllocateRegisters(*program_, registers_)) return nullptr;
+    Fuse(*program_);
     return std::move(program_);
 }
 

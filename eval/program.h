@@ -71,7 +71,8 @@ inline constexpr bool kDivisors = false;  // no 128-bit product: the generic ste
 // Step codes, in this order: fast binary kinds (a mode pair each), fast
 // unary kinds (a mode each), moves, divisions and remainders by a divisor,
 // selects (a mode each), the jumps, one call per called kind, returns (a
-// mode each).
+// mode each); then each code below the jumps once more as the program's
+// last step, returning its value instead of writing it.
 inline constexpr int32_t kUnaryBase = int32_t(kFastBinary.size()) * kModes * kModes;
 inline constexpr int32_t kMoveBase = kUnaryBase + int32_t(kFastUnary.size()) * kModes;
 inline constexpr int32_t kDivideBase = kMoveBase + kModes;
@@ -82,10 +83,23 @@ inline constexpr int32_t kJumpIfNotZero = kJumpIfZero + 1;
 inline constexpr int32_t kJump = kJumpIfNotZero + 1;
 inline constexpr int32_t kCallBase = kJump + 1;
 inline constexpr int32_t kReturnBase = kCallBase + int32_t(kCalled.size());
-inline constexpr int32_t kCodes = kReturnBase + kModes;
+inline constexpr int32_t kReturningBase = kReturnBase + kModes;
+inline constexpr int32_t kCodes = kReturningBase + kJumpIfZero;
 
-// dst is the register written; a and b are operands whose modes the code
-// holds. A division's b indexes the divisors; a select writes b to dst if
+// The code as it computes, whether it writes or returns its value.
+constexpr int32_t Computes(int32_t code) {
+    return code >= kReturningBase ? code - kReturningBase : code;
+}
+// Steps that call no function: a program of these alone runs in a frame
+// that needs no saved registers.
+constexpr bool IsLean(int32_t code) {
+    const int32_t sqr = kUnaryBase + IndexIn(kFastUnary, ZV_SQR) * kModes;
+    code = Computes(code);
+    return code < kCallBase ? code < sqr || code >= sqr + kModes : code >= kReturnBase;
+}
+
+// dst is the register written, unless the step returns; a and b are
+// operands whose modes the code holds. A division's b indexes the divisors; a select writes b to dst if
 // register a is not 0; the jumps read a register a and go b steps on; a
 // call takes its operands from pool[a] on.
 struct Op {
@@ -95,23 +109,30 @@ struct Op {
     int32_t b;
 };
 
+// Evaluation needs a frame of at most this many registers; a tree that
+// needs more keeps the tree walk. A lean program's frame is smaller.
+inline constexpr int32_t kMaxRegisters = 256;
+inline constexpr int32_t kLeanRegisters = 16;
+
 struct Program {
     std::vector<Op> ops;
     std::vector<Operand> pool;
     std::vector<Divisor> divisors;
     int32_t registers = 0;
+    bool lean = false;  // lean steps only, in at most kLeanRegisters
 };
-
-// Evaluation needs a frame of at most this many registers; a tree that
-// needs more keeps the tree walk.
-inline constexpr int32_t kMaxRegisters = 256;
 
 // The program of a tree from the parser (every node holding the children
 // its kind reads), or null where it needs too many registers or memory runs
 // out; the tree walk serves then.
 std::unique_ptr<Program> CompileProgram(const ExprNode& root);
 
-// The same value, and the same writes to the context, as the tree walk.
-int32_t RunProgram(const Program& program, PixelContext& context);
+// The same value, and the same writes to the context, as the tree walk;
+// the lean frame for lean programs.
+template <bool kLean>
+int32_t Interpret(const Program& program, PixelContext& context);
+inline int32_t RunProgram(const Program& program, PixelContext& context) {
+    return program.lean ? Interpret<true>(program, context) : Interpret<false>(program, context);
+}
 
 }  // namespace zv

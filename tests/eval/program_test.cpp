@@ -73,6 +73,8 @@ TEST(Program, AgreesWithTheTreeWalk) {
         "(((x<16)&&(y<16)) ? 1 : (((x>=16)||(y>=24)) ? 2 : 3))*5", "x ? 1 : 2 ? 3 : 4",
         "x ? (y ? r : g) : (y ? b : c)", "(x && put(1,1)) + get(1)", "x || (r ? g : b)",
         "r ? x : y", "x ? r : g", "!x ? 7 : z", "(x>1) + (x>1 ? 5 : 6) + (x>1)",
+        // the last step returning its value, and a jump landing on the return
+        "x ? src(x, y, z) : y*3", "x < 3 ? r : (y ? g : b*2)", "(r+g+b)/3", "-sqr(x)",
         // shared values, and what must not be shared
         "c2m(x-X/2,y-Y/2) + c2m(x-X/2,y-Y/2)", "get(0) + put(5,0) + get(0)",
         "rnd(0,100) - rnd(0,100)", "d*2 + d*2 + m", "(x ? r*3 : 1) + r*3",
