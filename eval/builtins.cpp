@@ -20,12 +20,19 @@ uint32_t& RandomState() {
 }
 
 int32_t Random(int32_t lo, int32_t hi) {
-    int32_t span = Add(Sub(hi, lo), 1);
-    // lo == hi needs no draw; span 0 (hi == lo - 1) would divide by zero.
-    if (span == 1 || span == 0) return lo;
-    randomState = randomState * 214013u + 2531011u;
+    if (!Draws(lo, hi)) return lo;
+    randomState = kRandomStep.From(randomState);
     auto r = static_cast<int32_t>((randomState >> 16) & 0x7FFF);
-    return Add(lo, Rem(r, span));
+    return Add(lo, Rem(r, Add(Sub(hi, lo), 1)));
+}
+
+RandomLeap LeapOf(uint64_t draws) {
+    RandomLeap leap, power = kRandomStep;  // power: 2^i draws
+    for (; draws != 0; draws >>= 1) {
+        if (draws & 1) leap = {leap.multiplier * power.multiplier, power.From(leap.increment)};
+        power = {power.multiplier * power.multiplier, power.From(power.increment)};
+    }
+    return leap;
 }
 
 }  // namespace zv

@@ -110,8 +110,23 @@ template <class Sample>
 // The same around the pixel (x, y), in the context's channel.
 int32_t Convolve(const PixelContext& c, int32_t x, int32_t y, const std::array<int32_t, 10>& k);
 
-// A value from lo to hi from this thread's generator.
+// A value from lo to hi from this thread's generator, which draws unless
+// lo and hi leave one value or none to choose from.
+inline bool Draws(int32_t lo, int32_t hi) {
+    const int32_t span = Add(Sub(hi, lo), 1);
+    return span != 1 && span != 0;  // span 0 (hi == lo - 1) would divide by zero
+}
 int32_t Random(int32_t lo, int32_t hi);
+
+// The generator's step is affine, state * multiplier + increment (mod 2^32),
+// so any number of steps is one such map too.
+struct RandomLeap {
+    uint32_t multiplier = 1, increment = 0;
+    uint32_t From(uint32_t state) const { return state * multiplier + increment; }
+};
+inline constexpr RandomLeap kRandomStep{214013u, 2531011u};
+// The map of n draws, in O(log n).
+RandomLeap LeapOf(uint64_t draws);
 
 // This thread's generator state, which a host may set and restore; every
 // thread starts at kFreshRandomState.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "render/draws.h"
 #include "render/span/isa.h"
 
 namespace zv {
@@ -69,6 +70,8 @@ std::shared_ptr<detail::FilterData> CompileFilter(const std::vector<FormulaOffer
     for (const ExprNode* tree : f->trees)
         if (tree) used.push_back(tree);
     f->visitingOrder = DependsOnVisitingOrder(used);
+    f->countedDraws = f->visitingOrder && !SharesCells(used) &&
+                      std::all_of(used.begin(), used.end(), CountsDraws);
     if (!f->visitingOrder) Group(*f);
     return f;
 }
@@ -137,6 +140,8 @@ int32_t Filter::TargetChannels(int32_t sourceChannels) const {
 std::string Filter::Path(int channel, int32_t channels, unsigned threads) const {
     if (channel >= channels) return "none";
     if (!Computes(channel)) return "kept";
+    if (data_->countedDraws)
+        return "per-pixel, " + Threads(threads) + ", rnd's draws counted ahead of each row";
     if (data_->visitingOrder) return "per-pixel, 1 thread in visiting order (rnd, cells)";
     for (const SpanGroup& g : data_->groups) {
         if (std::find(g.channels.begin(), g.channels.end(), channel) == g.channels.end()) continue;

@@ -31,6 +31,7 @@ struct FilterData {
     std::array<const Program*, 4> programs{};  // per channel; null takes the tree walk
     std::array<std::string, 4> origins;      // where each channel's formula came from
     bool visitingOrder = false;              // a used formula calls rnd or shares cells
+    bool countedDraws = false;               // visitingOrder for rnd alone, counted (draws.h)
     bool addsAlpha = false;                  // alpha has a formula of its own
     bool readsAlpha = false;                 // a formula has a, src or rad
     FilterInputs inputs;                     // what the used formulas read

@@ -130,17 +130,19 @@ Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings) 
     return Tree(out.root);
 }
 
+bool SharesCells(const std::vector<const ExprNode*>& trees) {
+    const auto shares = [](const ExprNode* root) { return !CellsAreLocal(root); };
+    return std::any_of(trees.begin(), trees.end(), Puts) &&
+           std::any_of(trees.begin(), trees.end(), shares);
+}
+
 bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees) {
-    bool puts = false, shares = false;
-    for (const ExprNode* root : trees) {
-        const bool draws = HasKind(root, [](const KindInfo& k) {
+    const auto draws = [](const ExprNode* root) {
+        return HasKind(root, [](const KindInfo& k) {
             return k.depends.effect && k.code != ZV_PUT;  // rnd, and kinds without a row
         });
-        if (draws) return true;
-        puts = puts || Puts(root);
-        shares = shares || !CellsAreLocal(root);
-    }
-    return puts && shares;
+    };
+    return std::any_of(trees.begin(), trees.end(), draws) || SharesCells(trees);
 }
 
 bool ReadsAlpha(const ExprNode* root) {

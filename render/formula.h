@@ -23,10 +23,14 @@ using Tree = std::unique_ptr<ExprNode, TreeDeleter>;
 // about a formula that parses go to warnings when it is given.
 Tree CompileFormula(const FormulaText& formula, std::vector<Warning>* warnings = nullptr);
 
+// Whether a filter of these formulas shares cells between pixels: one puts
+// into cells and one reads a cell it may not have written itself in the
+// same evaluation (render/span/cells.h).
+bool SharesCells(const std::vector<const ExprNode*>& trees);
+
 // Whether the values of a filter of these formulas at one pixel can depend
-// on what was computed before it: some formula calls rnd, or one puts into
-// cells and one reads a cell it may not have written itself in the same
-// evaluation (render/span/cells.h).
+// on what was computed before it: some formula calls rnd, or the filter
+// shares cells.
 bool DependsOnVisitingOrder(const std::vector<const ExprNode*>& trees);
 
 // Whether the tree may read channel 3 of some pixel.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "eval/builtins.h"
 #include "render/filter.h"
 #include "render/rows.h"
 #include "zorvan/render.hpp"
@@ -35,16 +36,20 @@ struct Job {
 // Copies the channels without a formula into target row j.
 void CopyKeptChannels(const Job& job, int32_t j);
 
-// Per-pixel evaluation of the channels `computed` into target row j.
+// Per-pixel evaluation of the channels `computed` into target row j; the
+// generator leaps between pixels when between is given.
 void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelContext& context,
-                    int32_t j);
+                    int32_t j, const RandomLeap* between = nullptr);
 
 // The paths. Filters whose formulas call rnd or read cells that other
-// evaluations wrote (render/span/cells.h) take RenderOrdered; the
-// others RenderSpans, in which formulas that cannot be compiled run per
-// pixel. RenderPerPixel evaluates every channel per pixel for any filter
-// without effects: what the span path must equal byte for byte.
+// evaluations wrote (render/span/cells.h) take RenderOrdered, or
+// RenderCounted where only rnd's draws carry over and they are counted
+// (render/draws.h); the others RenderSpans, in which formulas that cannot
+// be compiled run per pixel. RenderPerPixel evaluates every channel per
+// pixel, by the first two for filters that need them: what the span path
+// must equal byte for byte.
 Status RenderOrdered(const Job& job);
+Status RenderCounted(const Job& job);
 Status RenderSpans(const Job& job);
 Status RenderPerPixel(const Job& job);
 

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The per-pixel path: one evaluation per pixel and computed channel.
-// Filters that call put or rnd run on the calling thread in visiting order
-// (rows top to bottom, columns left to right, channels in order) with one
-// context for the whole render; the others are spread over threads by
-// rows, each thread with its own context, which gives the same bytes for
-// any number of threads.
+// Filters whose pixels depend on the pixels before them run on the calling
+// thread in visiting order (rows top to bottom, columns left to right,
+// channels in order) with one context for the whole render, unless all
+// they carry over is the state of rnd's generator and each evaluation
+// draws as often as the next; the others are spread over threads by rows,
+// each thread with its own context, which gives the same bytes for any
+// number of threads.
 #include "render/context.h"
+#include "render/draws.h"
 #include "render/job.h"
 #include "render/span/bytes.h"
 
@@ -36,7 +39,7 @@ void CopyKeptChannels(const Job& job, int32_t j) {
 }
 
 void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelContext& context,
-                    int32_t j) {
+                    int32_t j, const RandomLeap* between) {
     const int32_t y = job.SourceRow(j);
     uint8_t* target = job.TargetRow(j);
     for (int32_t i = 0; i < job.target.width; ++i, target += job.channels) {
@@ -47,6 +50,7 @@ void RenderPixelRow(const Job& job, const std::vector<int32_t>& computed, PixelC
             target[k] = ClampToByte(
                 EvaluateChannel(job.filter.trees[k], job.filter.programs[k], context, pixel, job.source.channels, k));
         }
+        if (between) RandomState() = between->From(RandomState());
     }
 }
 
@@ -88,7 +92,42 @@ Status RenderOrdered(const Job& job) {
     return control.Outcome();
 }
 
+// Rows on threads, each starting at the generator's state that its first
+// pixel has in the visiting order, and passing over the draws of the
+// pixels between samples.
+Status RenderCounted(const Job& job) {
+    const RenderContext render(job.source, job.channels, job.settings,
+                               job.filter.ReadsAlpha(job.channels == 4));
+    const std::vector<int32_t> computed = ComputedChannels(job);
+    const RandomScope random(job.settings.random);
+    const uint32_t start = RandomState();
+    uint64_t draws = 0;  // by one pixel, every computed channel
+    PixelContext probe = render.Fresh();
+    for (const int32_t k : computed) {
+        probe.channel = k;
+        draws += DrawsOf(job.filter.trees[k], probe);
+    }
+    const auto before = [&](int32_t y, int32_t x) {
+        return LeapOf(draws * (uint64_t(y) * uint64_t(job.source.width) + uint64_t(x))).From(start);
+    };
+    const RandomLeap between = LeapOf(draws * uint64_t(job.step - 1));
+    JobControl control(job.settings, job.target.height);
+    ForEachRowBlock(
+        job.threads, job.target.height, control, [&render] { return render.Fresh(); },
+        [&](PixelContext& context, int32_t from, int32_t to) {
+            for (int32_t j = from; j < to; ++j) {
+                RandomState() = before(job.SourceRow(j), job.region.x);
+                CopyKeptChannels(job, j);
+                RenderPixelRow(job, computed, context, j, job.step > 1 ? &between : nullptr);
+            }
+        });
+    // Where the visiting order leaves it: after every row up to the last kept.
+    RandomState() = before(job.SourceRow(job.target.height - 1) + 1, 0);
+    return control.Outcome();
+}
+
 Status RenderPerPixel(const Job& job) {
+    if (job.filter.countedDraws) return RenderCounted(job);
     if (job.filter.visitingOrder) return RenderOrdered(job);
     const RenderContext render(job.source, job.channels, job.settings,
                                job.filter.ReadsAlpha(job.channels == 4));

@@ -91,8 +91,8 @@ Status RenderBy(Path path, const Filter& filter, const ImageView& source,
     }
     const Job job{
         f, source, target, settings, region, settings.step, Threads(settings.threads), channels};
-    if (path == Path::kPerPixel) return RenderPerPixel(job);
-    if (path == Path::kOrdered || f.visitingOrder) return RenderOrdered(job);
+    if (path == Path::kOrdered) return RenderOrdered(job);
+    if (path == Path::kPerPixel || f.visitingOrder) return RenderPerPixel(job);
     return RenderSpans(job);
 }
 

@@ -198,7 +198,7 @@ TEST_F(Tool, VerboseSaysWhatEachChannelTook) {
                                  "2", input, dir / "v.png"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("read " + input + ": 48x36 RGB"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("red: formula for red (-r): per-pixel, 1 thread in visiting order"),
+    EXPECT_NE(run.err.find("red: formula for red (-r): per-pixel, 2 threads, rnd's draws counted"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("green: kept"), std::string::npos) << run.err;

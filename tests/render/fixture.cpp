@@ -37,7 +37,11 @@ namespace {
 
 Picture RenderNewBy(Path path, const Filter& filter, const Picture& source,
                     const RenderSettings& settings, size_t pad) {
-    Picture out(source.width, source.height, filter.TargetChannels(source.channels), pad);
+    const Rect r = settings.region;
+    const bool whole = r.width == 0 && r.height == 0;
+    const auto sampled = [&settings](int32_t length) { return (length - 1) / settings.step + 1; };
+    Picture out(sampled(whole ? source.width : r.width), sampled(whole ? source.height : r.height),
+                filter.TargetChannels(source.channels), pad);
     EXPECT_EQ(RenderBy(path, filter, source.View(), out.Writable(), settings), Status::kOk);
     return out;
 }

@@ -36,8 +36,8 @@ struct Picture {
 // noise from a fixed hash, so that twirls, blurs and keys all have work.
 Picture Pattern(int32_t width, int32_t height, int32_t channels, size_t pad = 0);
 
-// filter over the whole of source into a new picture with `pad` bytes
-// after each row.
+// filter over source, the settings' region and step of it, into a new
+// picture with `pad` bytes after each row.
 Picture RenderNew(const Filter& filter, const Picture& source, const RenderSettings& settings = {},
                   size_t pad = 0);
 // The same per pixel in visiting order on one thread, whatever the filter.

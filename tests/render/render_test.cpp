@@ -152,7 +152,7 @@ TEST(Render, RandomStateIsPerRenderOrCarried) {
     const Picture second = test::RenderNew(noise, source, carried);
     EXPECT_NE(second.bytes, first.bytes);
     EXPECT_EQ(Evaluate(noise, source.View(), 0, 0, 0), first.At(0, 0, 0));
-    EXPECT_EQ(noise.Path(0, 3, 2), "per-pixel, 1 thread in visiting order (rnd, cells)");
+    EXPECT_EQ(noise.Path(0, 3, 2), "per-pixel, 2 threads, rnd's draws counted ahead of each row");
 }
 
 // Every example, through every way of cutting the work, gives the bytes of
