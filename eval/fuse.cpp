@@ -32,29 +32,11 @@ void Drop(std::vector<Op>& ops, Idle idle) {
     std::erase_if(ops, idle);
 }
 
-// The last step, if it may return its value itself: it writes what the
-// return reads, and no jump lands on the return.
-Op* Returning(std::vector<Op>& ops) {
-    const size_t n = ops.size();
-    if (n < 2 || ops[n - 1].code != kReturnBase + kReg) return nullptr;
-    Op& last = ops[n - 2];
-    if (last.code >= kJumpIfZero || last.dst != ops[n - 1].a) return nullptr;
-    for (size_t i = 0; i < n; ++i)
-        if (IsJump(ops[i]) && i + size_t(ops[i].b) == n - 1) return nullptr;
-    return &last;
-}
-
 }  // namespace
 
 void Fuse(Program& program) {
     std::vector<Op>& ops = program.ops;
     Drop(ops, Idle);
-    if (Op* last = Returning(ops)) {
-        last->code = last->code >= kMoveBase && last->code < kDivideBase
-                         ? kReturnBase + (last->code - kMoveBase)  // returns what it moved
-                         : kReturningBase + last->code;
-        ops.pop_back();
-    }
     program.lean = program.registers <= kLeanRegisters &&
                    std::all_of(ops.begin(), ops.end(), [](const Op& op) { return IsLean(op.code); });
 }

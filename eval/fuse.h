@@ -1,7 +1,6 @@
 /* SPDX-License-Identifier: MIT */
-// The last pass over a program, once its registers are the frame's: steps
-// that need not run are dropped, the last one returns its value itself, and
-// the program learns whether it is lean.
+// The last pass over a program, once its registers are the frame's: moves
+// that need not run are dropped, and the program learns whether it is lean.
 #pragma once
 
 #include "eval/program.h"

@@ -71,8 +71,7 @@ inline constexpr bool kDivisors = false;  // no 128-bit product: the generic ste
 // Step codes, in this order: fast binary kinds (a mode pair each), fast
 // unary kinds (a mode each), moves, divisions and remainders by a divisor,
 // selects (a mode each), the jumps, one call per called kind, returns (a
-// mode each); then each code below the jumps once more as the program's
-// last step, returning its value instead of writing it.
+// mode each).
 inline constexpr int32_t kUnaryBase = int32_t(kFastBinary.size()) * kModes * kModes;
 inline constexpr int32_t kMoveBase = kUnaryBase + int32_t(kFastUnary.size()) * kModes;
 inline constexpr int32_t kDivideBase = kMoveBase + kModes;
@@ -83,23 +82,17 @@ inline constexpr int32_t kJumpIfNotZero = kJumpIfZero + 1;
 inline constexpr int32_t kJump = kJumpIfNotZero + 1;
 inline constexpr int32_t kCallBase = kJump + 1;
 inline constexpr int32_t kReturnBase = kCallBase + int32_t(kCalled.size());
-inline constexpr int32_t kReturningBase = kReturnBase + kModes;
-inline constexpr int32_t kCodes = kReturningBase + kJumpIfZero;
+inline constexpr int32_t kCodes = kReturnBase + kModes;
 
-// The code as it computes, whether it writes or returns its value.
-constexpr int32_t Computes(int32_t code) {
-    return code >= kReturningBase ? code - kReturningBase : code;
-}
 // Steps that call no function: a program of these alone runs in a frame
 // that needs no saved registers.
 constexpr bool IsLean(int32_t code) {
     const int32_t sqr = kUnaryBase + IndexIn(kFastUnary, ZV_SQR) * kModes;
-    code = Computes(code);
     return code < kCallBase ? code < sqr || code >= sqr + kModes : code >= kReturnBase;
 }
 
-// dst is the register written, unless the step returns; a and b are
-// operands whose modes the code holds. A division's b indexes the divisors; a select writes b to dst if
+// dst is the register written; a and b are operands whose modes the code
+// holds. A division's b indexes the divisors; a select writes b to dst if
 // register a is not 0; the jumps read a register a and go b steps on; a
 // call takes its operands from pool[a] on.
 struct Op {
