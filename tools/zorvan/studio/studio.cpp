@@ -80,9 +80,10 @@ int RunStudioCommand(const StudioOptions& o) {
     }
 
     httplib::Server server;
-    const int port = Bind(server, o.address, o.port);
+    const std::string address = NumericAddress(o.address);
+    const int port = Bind(server, address, o.port);
     StudioState state(
-        Access(NewToken(), ReachableNames(o.address), port), std::move(filterText),
+        Access(NewToken(), ReachableNames(address), port), std::move(filterText),
         folder ? photos[static_cast<size_t>(shown)] : o.image.value_or("test picture"),
         std::move(photo));
     state.filterPath = o.filterFile;
@@ -91,13 +92,13 @@ int RunStudioCommand(const StudioOptions& o) {
     state.photos = std::move(photos);
     state.shown = shown;
     Serve(server, state);
-    if (!IsLoopback(o.address)) {
+    if (!IsLoopback(address)) {
         std::fprintf(stderr,
                      "zorvan studio: listening on %s, so other machines can reach it; anyone "
                      "with the address below can use it\n",
-                     UrlHost(o.address).c_str());
+                     UrlHost(address).c_str());
     }
-    std::printf("zorvan studio: http://%s:%d/?token=%s\n", LocalUrlHost(o.address).c_str(), port,
+    std::printf("zorvan studio: http://%s:%d/?token=%s\n", LocalUrlHost(address).c_str(), port,
                 state.access.token().c_str());
     std::fflush(stdout);
     server.listen_after_bind();
