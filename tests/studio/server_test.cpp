@@ -47,6 +47,17 @@ class StudioServer : public ::testing::Test {
         return client;
     }
 
+    // The status line and headers of the answer on sock.
+    static std::string Head(int sock) {
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t n; answer.find("\r\n\r\n") == std::string::npos &&
+                        (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, size_t(n));
+        }
+        return answer;
+    }
+
     // A connection that has sent first and nothing more yet.
     int Open(const std::string& first) const {
         const int sock = socket(AF_INET, SOCK_STREAM, 0);
@@ -87,23 +98,34 @@ TEST_F(StudioServer, IsServedWhileManyConnectionsTrickleOrIdle) {
 }
 
 TEST_F(StudioServer, ChunkedBodiesAreLimitedLikeOthers) {
+    const auto chunked = [this](const std::string& request) {
+        return Open(request + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                    "\r\nX-Zorvan-Token: " + kToken + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    };
     // Chunks until just past the limit, then nothing more: the server has
     // read every byte sent when it answers, so the answer is not lost.
-    const int sock = Open("POST /api/image HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
-                          "\r\nX-Zorvan-Token: " + kToken +
-                          "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const int sock = chunked("POST /api/image");
     const std::string chunk = "10000\r\n" + std::string(0x10000, 'x') + "\r\n";
     for (size_t sent = 0; sent <= state_.maxUploadBytes; sent += 0x10000) {
         ASSERT_EQ(send(sock, chunk.data(), chunk.size(), MSG_NOSIGNAL), ssize_t(chunk.size()));
     }
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t n; answer.find("\r\n\r\n") == std::string::npos &&
-                    (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) {
-        answer.append(buffer, size_t(n));
-    }
+    const std::string answer = Head(sock);
     close(sock);
     EXPECT_EQ(answer.rfind("HTTP/1.1 413", 0), 0u) << answer;
+
+    // A body no route takes is not read at all: with none sent yet, the
+    // answer comes (where reading it would wait for it in vain).
+    const std::pair<const char*, const char*> unread[] = {
+        {"POST /api/nothing", "HTTP/1.1 404"},
+        {"PUT /api/render", "HTTP/1.1 405"},
+        {"POST /api/state", "HTTP/1.1 405"},
+    };
+    for (const auto& [request, status] : unread) {
+        const int other = chunked(request);
+        const std::string head = Head(other);
+        close(other);
+        EXPECT_EQ(head.rfind(status, 0), 0u) << request << ": " << head;
+    }
 }
 
 struct Call {

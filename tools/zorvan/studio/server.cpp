@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "examples/examples.h"
@@ -174,6 +175,12 @@ Image RenderIn(StudioState& state, const Request& req, const Filter& filter, con
         throw Refused{409, "superseded by a newer render"};
     }
     return target;
+}
+
+// What the filter of the body is: its controls and what it reads.
+void CheckFilter(StudioState&, const Request&, const std::string& body, Response& res) {
+    const FilterFile file = ParseBody(body);
+    Reply(res, 200, Describe(file, Filter(file)));
 }
 
 // A part of the result (or of the source, with original=1) as raw RGBA.
@@ -368,6 +375,17 @@ httplib::Server::HandlerWithContentReader Posted(StudioState& state, Body body) 
     };
 }
 
+// The paths served by GET, and those by POST, which alone take a body.
+struct Paths {
+    std::set<std::string> got, posted;
+};
+
+// Whether the HTTP library reads a body for method, when it has one.
+bool BringsBody(const std::string& method) {
+    constexpr std::string_view kMethods[] = {"POST", "PUT", "PATCH", "DELETE", "PRI"};
+    return std::find(std::begin(kMethods), std::end(kMethods), method) != std::end(kMethods);
+}
+
 struct MediaType {
     std::string_view extension;
     const char* type;
@@ -399,7 +417,9 @@ std::string WithToken(std::string_view page, const std::string& token) {
 void Serve(httplib::Server& server, StudioState& state) {
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     server.set_payload_max_length(state.maxUploadBytes);
-    server.set_pre_routing_handler([&state](const Request& req, Response& res) {
+    // The paths served, filled in as the routes are set up below.
+    const auto paths = std::make_shared<Paths>();
+    server.set_pre_routing_handler([&state, paths](const Request& req, Response& res) {
         Secure(res);
         // The library's form parser would want a receiver of parts.
         if (req.is_multipart_form_data()) {
@@ -410,9 +430,18 @@ void Serve(httplib::Server& server, StudioState& state) {
                                                          : req.get_header_value("X-Zorvan-Token");
         const auto refusal =
             state.access.Check(token, req.get_header_value("Host"), req.get_header_value("Origin"));
-        if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
-        Refuse(res, refusal->status, refusal->message);
-        return httplib::Server::HandlerResponse::Handled;
+        if (refusal) {
+            Refuse(res, refusal->status, refusal->message);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The library reads a body without a limit when no route takes it.
+        if (BringsBody(req.method) && !(req.method == "POST" && paths->posted.count(req.path))) {
+            const bool known = paths->posted.count(req.path) || paths->got.count(req.path);
+            Refuse(res, known ? 405 : 404,
+                   known ? req.method + " is not a method of " + req.path : "no such page");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     server.set_error_handler([](const Request&, Response& res) {
         if (!res.body.empty()) return;
@@ -426,39 +455,37 @@ void Serve(httplib::Server& server, StudioState& state) {
         Refuse(res, 500, "internal error");
     });
 
+    const auto get = [&](const std::string& path, httplib::Server::Handler handler) {
+        paths->got.insert(path);
+        server.Get(path, std::move(handler));
+    };
     for (size_t i = 0; i < kPageAssetCount; ++i) {
         const PageAsset& asset = kPageAssets[i];
         const bool page = std::string_view(asset.path) == "/index.html";
         const char* type = MediaTypeOf(asset.path);
-        server.Get(
-            page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
-                if (page) {
-                    return res.set_content(WithToken(asset.text(), state.access.token()), type);
-                }
-                res.set_content(asset.text().data(), asset.size, type);
-            });
+        get(page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
+            if (page) return res.set_content(WithToken(asset.text(), state.access.token()), type);
+            res.set_content(asset.text().data(), asset.size, type);
+        });
     }
-    server.Get("/api/state", [&state](const Request&, Response& res) {
+    get("/api/state", [&state](const Request&, Response& res) {
         Guarded(res, [&] { Reply(res, 200, State(state)); });
     });
-    server.Post("/api/check",
-                Posted(state, [](const Request&, const std::string& body, Response& res) {
-                    const FilterFile file = ParseBody(body);
-                    Reply(res, 200, Describe(file, Filter(file)));
-                }));
     const auto route = [&](const char* path, auto handler) {
+        paths->posted.insert(path);
         server.Post(path, Posted(state, [&state, handler](const Request& req,
                                                           const std::string& body, Response& res) {
                         handler(state, req, body, res);
                     }));
     };
+    route("/api/check", CheckFilter);
     route("/api/render", RenderPart);
     route("/api/export", Export);
     route("/api/save", Save);
     route("/api/photo", ShowPhoto);
     route("/api/batch", StartBatch);
     route("/api/batch/cancel", CancelBatch);
-    server.Get("/api/batch", [&state](const Request&, Response& res) {
+    get("/api/batch", [&state](const Request&, Response& res) {
         Guarded(res, [&] {
             const std::lock_guard lock(state.batchMutex);
             Reply(res, 200, BatchNow(state));
