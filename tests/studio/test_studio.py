@@ -6,6 +6,7 @@ the preview is a sampled render that must match `zorvan apply` exactly."""
 import base64
 import json
 import os
+import resource
 import subprocess
 import urllib.error
 import urllib.request
@@ -43,8 +44,12 @@ def picture(tmp_path_factory):
     return path
 
 
-def serve(*arguments):
-    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True)
+def serve(*arguments, file_size=None):
+    """A studio of the arguments, its files limited to file_size bytes when given."""
+    limit = (lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
+             if file_size else None)
+    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True,
+                              preexec_fn=limit)
     line = server.stdout.readline()
     assert line.startswith("zorvan studio: http://127.0.0.1:"), line
     yield line.split()[-1]
@@ -385,10 +390,14 @@ def listing(folder):
             for p in folder.rglob("*")}
 
 
+FOLDER_LIMIT = 64 << 10
+
+
 @pytest.fixture
 def folder(tmp_path):
     """A folder of photos: two that read, one that does not, one whose
-    result would take another's name, a file that is not a photo, and the
+    result would take another's name, one whose result is too large for
+    the studio's limit (FOLDER_LIMIT), a file that is not a photo, and the
     first subfolder name taken."""
     shoot = tmp_path / "shoot"
     shoot.mkdir()
@@ -396,6 +405,8 @@ def folder(tmp_path):
     Image.new("RGB", (30, 20), (10, 10, 200)).save(shoot / "a.png")
     Image.new("RGB", (20, 30), (10, 200, 10)).save(shoot / "b.jpg")
     (shoot / "c.png").write_bytes(b"\x89PNG\r\n\x1a\nbroken")
+    noise = np.random.default_rng(1).integers(0, 256, (200, 200, 3), np.uint8)
+    Image.fromarray(noise).save(shoot / "noise.png")
     (shoot / "notes.txt").write_text("not a photo")
     (shoot / "zorvan-1").mkdir()
     return shoot
@@ -403,7 +414,8 @@ def folder(tmp_path):
 
 @pytest.fixture
 def folder_studio(folder):
-    yield from serve(str(folder))
+    # As a full disk does, the limit fails writing a file but not reading one.
+    yield from serve(str(folder), file_size=FOLDER_LIMIT)
 
 
 def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
@@ -412,7 +424,7 @@ def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
     browser.get(folder_studio)
     wait(browser, lambda: drawn(browser) >= 0)
     strip = browser.find_elements(By.CSS_SELECTOR, "#strip button")
-    assert [b.text for b in strip] == ["a.bmp", "a.png", "b.jpg", "c.png"]
+    assert [b.text for b in strip] == ["a.bmp", "a.png", "b.jpg", "c.png", "noise.png"]
     status = browser.find_element(By.ID, "status")
     strip[2].click()
     wait(browser, lambda: status.text.endswith("b.jpg: 20 × 30"))
@@ -423,8 +435,10 @@ def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
 
     browser.find_element(By.ID, "apply-all").click()
     batch = browser.find_element(By.ID, "batch")
-    wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 4 written, 2 failed"))
-    assert "a.png: written from another photo already" in batch.get_attribute("title")
+    wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 5 written, 3 failed"))
+    failed = batch.get_attribute("title")
+    assert "zorvan-2/a.png: a file of this name exists, and it is kept" in failed
+    assert "zorvan-2/noise.png: cannot write: File too large" in failed
     browser.save_screenshot(str(SHOTS / "studio-folder.png"))
     written = {name: data for name, data in listing(folder).items() if name not in before}
     assert sorted(written) == ["zorvan-2", "zorvan-2/a.png", "zorvan-2/b.jpg"]

@@ -306,7 +306,7 @@ void StartBatch(StudioState& state, const Request& req, const std::string& body,
         throw Refused{409, "Apply to all is running already"};
     }
     state.batch.reset();
-    state.batch = std::make_unique<Batch>(*state.folder, state.photos, file, settings.controls);
+    state.batch = std::make_unique<Batch>(*state.folder, state.photos, file, settings);
     Reply(res, 200, BatchNow(state));
 }
 
