@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <nlohmann/json.hpp>
 #include <thread>
 #include <vector>
 
@@ -170,6 +171,8 @@ TEST_F(StudioServer, ExportsInTheSourcesFormatOrTheOneAsked) {
         {"shot.jpg", "&format=bmp", 400, "", "unknown format"sv},
         {"shot.jpg", "&quality=0", 400, "", "quality must be 1 to 100"sv},
         {"shot.jpg", "&quality=101", 400, "", "quality must be 1 to 100"sv},
+        {"shot.jpg", "&photo=-1", 200, "jpg", "\xff\xd8\xff"sv},
+        {"shot.jpg", "&photo=2", 409, "", "the photo shown has changed"sv},  // not the one shown
     };
     httplib::Client client = Client();
     for (const Export& e : exports) {
@@ -186,45 +189,61 @@ TEST_F(StudioServer, ExportsInTheSourcesFormatOrTheOneAsked) {
 }
 
 struct SaveStep {
-    std::string query;
+    std::string version;  // that the page sends
     std::string body;
     int status;
-    const char* onDisk;  // the file's text after the step
+    std::string replied;  // the version in the answer: the text's saved, or the file's
+    const char* onDisk;   // the file's text after the step
 };
 
-TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyWhileItIsAsLoaded) {
+TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyInTheVersionThePageHas) {
     httplib::Client client = Client();
-    const auto got = client.Post("/api/save?version=", "g: 1\n", "application/octet-stream");
-    ASSERT_TRUE(got);
-    EXPECT_EQ(got->status, 400) << "saved without a file";
+    const auto save = [&](const std::string& version, const std::string& body) {
+        const auto got = client.Post("/api/save?version=" + version, body, "application/octet-stream");
+        EXPECT_TRUE(got) << version;
+        return got ? *got : httplib::Response{};
+    };
+    EXPECT_EQ(save("", "g: 1\n").status, 400) << "saved without a file";
 
     test::ScratchDir dir;
     const std::string path = dir / "mine.zvf";
     test::WriteBytes(path, "r: c\n");
     state_.filterPath = path;
-    const std::string loaded = "version=" + Version("r: c\n");
+    const std::string big(kMaxFileBytes + 1, '#');
     const SaveStep steps[] = {
-        {loaded, "g: 1\n", 200, "g: 1\n"},
-        {loaded, "g: 2\n", 409, "g: 1\n"},  // the page's version is older than the file
-        {"version=", "g: 2\n", 409, "g: 1\n"},
-        {"force=1", "g: 3\n", 200, "g: 3\n"},
-        {"force=1", std::string(kMaxFileBytes + 1, '#'), 413, "g: 3\n"},
-        {"version=" + Version("g: 3\n"), "", 200, ""},
+        {Version("r: c\n"), "g: 1\n", 200, Version("g: 1\n"), "g: 1\n"},
+        {Version("r: c\n"), "g: 2\n", 409, Version("g: 1\n"), "g: 1\n"},  // the file is newer
+        {"", "g: 2\n", 409, Version("g: 1\n"), "g: 1\n"},
+        {Version("g: 1\n"), "g: 3\n", 200, Version("g: 3\n"), "g: 3\n"},  // the version of the 409
+        {Version("g: 3\n"), big, 413, "", "g: 3\n"},
+        {Version("g: 3\n"), "", 200, Version(""), ""},
     };
     for (const SaveStep& s : steps) {
-        const auto answer = client.Post("/api/save?" + s.query, s.body, "application/octet-stream");
-        ASSERT_TRUE(answer) << s.query;
-        EXPECT_EQ(answer->status, s.status) << s.query << " " << answer->body;
-        if (s.status == 200) {
-            EXPECT_EQ(answer->body, "{\"version\":\"" + Version(s.body) + "\"}");
+        const httplib::Response answer = save(s.version, s.body);
+        EXPECT_EQ(answer.status, s.status) << s.version << " " << answer.body;
+        if (!s.replied.empty()) {
+            EXPECT_EQ(nlohmann::json::parse(answer.body).value("version", "?"), s.replied);
         }
-        EXPECT_EQ(test::ReadBytes(path), s.onDisk) << s.query;
+        EXPECT_EQ(test::ReadBytes(path), s.onDisk) << s.version;
     }
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"mine.zvf"}) << "a temporary file was left";
+
+    // A file removed since is a change too, which the version "" undoes.
     std::filesystem::remove(path);
-    const auto gone = client.Post("/api/save?" + loaded, "b: 0", "application/octet-stream");
-    ASSERT_TRUE(gone);
-    EXPECT_EQ(gone->status, 409) << "a file removed since is a change too";
+    const httplib::Response gone = save(Version(""), "b: 0\n");
+    EXPECT_EQ(gone.status, 409);
+    EXPECT_EQ(gone.body, "{\"error\":\"" + path + " has been removed since it was loaded\",\"version\":\"\"}");
+    EXPECT_EQ(save("", "b: 0\n").status, 200);
+    EXPECT_EQ(test::ReadBytes(path), "b: 0\n");
+
+    // A file that cannot be read says why, and stays.
+    test::WriteBytes(path, big);
+    EXPECT_NE(save(Version(big), "b: 1\n").body.find("a filter file may hold at most 1 MiB"),
+              std::string::npos);
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_NE(save("", "b: 1\n").body.find("cannot read: Is a directory"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 TEST_F(StudioServer, ASecondServerOnThePortRefusesToStart) {

@@ -178,7 +178,7 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
     more = browser.find_element(By.ID, "more")
     frames = browser.find_element(By.ID, "frames")
     assert browser.find_elements(By.ID, "ctl0") == [] and not frames.is_displayed()
-    assert more.text == "Show 8 unused controls"
+    assert more.text == "Show 7 unused controls"
     more.click()
     assert len(browser.find_elements(By.CSS_SELECTOR, "#controls input[type=range]")) == 8
     assert frames.is_displayed()
@@ -293,6 +293,14 @@ def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tm
     wait(browser, lambda: (thumb.get_attribute("width"), thumb.get_attribute("height")) == ("40", "27"))
 
 
+def leaving_is_stopped(driver):
+    """Whether the page asks before it is closed or reloaded."""
+    return driver.execute_script(
+        "const e = document.createEvent('BeforeUnloadEvent');"
+        "e.initEvent('beforeunload', false, true); window.dispatchEvent(e);"
+        "return e.defaultPrevented;")
+
+
 def answer(driver, accept):
     """Waits for the page's question and accepts or dismisses it."""
     alert = WebDriverWait(driver, 60, 0.05).until(expected_conditions.alert_is_present())
@@ -328,13 +336,13 @@ def test_export_command_and_save_keep_the_photo_and_the_work(shoot, shoot_studio
     settled(browser, before)
     edited = FILTER + "# it's $HOME `x` \\ \"q\"\n"
 
-    browser.find_element(By.ID, "export").click()
-    browser.find_element(By.ID, "export-go").click()
-    exported = browser.downloads / "shot-probe.jpg"
-    wait(browser, lambda: exported.exists() and not list(browser.downloads.glob("*.crdownload")))
     (shoot / "edited.zvf").write_text(edited)
     subprocess.run([TOOL, "apply", str(shoot / "shot.jpg"), str(shoot / "applied.jpg"), "-q",
                     "-f", str(shoot / "edited.zvf"), "--ctl=1=11"], check=True)
+    browser.find_element(By.ID, "export").click()
+    browser.find_element(By.ID, "export-go").click()
+    exported = browser.downloads / "shot-probe.jpg"
+    wait(browser, lambda: downloaded(exported, (shoot / "applied.jpg").stat().st_size))
     assert exported.read_bytes() == (shoot / "applied.jpg").read_bytes()
     described = subprocess.run(["identify", "-format", "%m %[EXIF:Make] %[EXIF:Model]",
                                 str(exported)], capture_output=True, text=True, check=True)
@@ -377,9 +385,21 @@ def test_export_command_and_save_keep_the_photo_and_the_work(shoot, shoot_studio
     ripple.click()
     assert "Replace your edits with the example" in answer(browser, False)
     assert source.get_attribute("value").endswith("# unsaved\n")
+    before = drawn(browser)
     ripple.click()
     answer(browser, True)
-    wait(browser, lambda: source.get_attribute("value").startswith("title: Ripple"))
+    settled(browser, before)
+    assert source.get_attribute("value").startswith("title: Ripple")
+
+    # A slider moved is unsaved work too: Save would write it.
+    assert not leaving_is_stopped(browser)
+    before = drawn(browser)
+    browser.find_element(By.ID, "ctl0").send_keys(Keys.ARROW_RIGHT)
+    settled(browser, before)
+    assert leaving_is_stopped(browser)
+    browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=twirl]").click()
+    assert "Replace your edits with the example" in answer(browser, False)
+    assert source.get_attribute("value").startswith("title: Ripple")
     assert sorted(p.name for p in shoot.iterdir()) == [
         "applied.jpg", "edited.zvf", "mine.zvf", "run", "shot.jpg"]
 

@@ -18,6 +18,7 @@
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/filter_save.h"
+#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/page.h"
 
 namespace zv::cli {
@@ -205,18 +206,25 @@ FileFormat OwnFormat(const std::string& name) {
 // The whole result as a photo file, byte for byte what zorvan apply writes
 // for the same source: in the format asked for or else the source's own,
 // with quality, and with the source's metadata.
+// With photo, the strip's place of the photo the page shows (-1: one opened
+// in the page), it refuses to export another.
 void Export(StudioState& state, const Request& req, const std::string& body, Response& res) {
     std::shared_ptr<const Photo> photo;
     std::string name;
     {
         const std::lock_guard lock(state.mutex);
+        if (IntParam<int64_t>(req, "photo", state.shown) != state.shown) {
+            throw Refused{409, "the photo shown has changed since; export again"};
+        }
         photo = state.photo;
         name = state.imageName;
     }
     const std::string asked = req.get_param_value("format");
     const std::optional<FileFormat> format = asked.empty() ? OwnFormat(name) : FormatNamed(asked);
-    if (!format)
-        throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (png, jpg, tif, webp)"};
+    if (!format) {
+        throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (" +
+                               FormatNames(true) + ")"};
+    }
     WriteSettings write;
     write.format = *format;
     write.quality = IntParam(req, "quality", write.quality);
@@ -230,19 +238,21 @@ void Export(StudioState& state, const Request& req, const std::string& body, Res
     res.set_content(EncodeImage(result, write, name), type.mediaType);
 }
 
-// The filter file written back, unless it changed on disk since the page
-// had the version it sends: then 409, so that the page asks, and force=1
-// overwrites.
+// The filter file written back, unless it is not the version the page
+// sends: then 409 with the version it is, which the page sends once the
+// user says to replace it, so that a change made after the question is
+// not lost either.
 void Save(StudioState& state, const Request& req, const std::string& body, Response& res) {
     if (!state.filterPath) {
         throw Refused{400, "the studio was started without a filter file (-f) to save to"};
     }
     const std::string& path = *state.filterPath;
     const std::lock_guard lock(state.mutex);
-    if (!req.has_param("force") && FileVersion(path) != req.get_param_value("version")) {
-        return Reply(
-            res, 409,
-            {{"error", OneLine(path) + " has changed since it was loaded"}, {"changed", true}});
+    const std::string now = FileVersion(path);
+    if (now != req.get_param_value("version")) {
+        const char* what = now.empty() ? " has been removed" : " has changed";
+        return Reply(res, 409,
+                     {{"error", OneLine(path) + what + " since it was loaded"}, {"version", now}});
     }
     WriteWhole(path, FilterBody(body));
     state.filterText = body;
@@ -343,6 +353,7 @@ json State(StudioState& state) {
             {"filterPath", state.filterPath ? json(*state.filterPath) : json()},
             {"filterVersion", Version(state.filterText)},
             {"maxFileBytes", kMaxFileBytes},
+            {"formats", FormatsForPage()},
             {"examples", examples}};
 }
 

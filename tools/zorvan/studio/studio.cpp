@@ -11,6 +11,7 @@
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -34,15 +35,12 @@ std::vector<std::string> PhotosIn(const std::string& folder) {
     std::vector<std::string> photos;
     std::error_code error;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, error)) {
-        std::string extension = e.path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (e.is_regular_file(error) && (FormatForPath(e.path().string()) || extension == ".bmp")) {
+        if (e.is_regular_file(error) && ReadFormatForPath(e.path().string())) {
             photos.push_back(e.path().string());
         }
     }
     if (error) FailIo(folder, "cannot list the folder", error.value());
-    if (photos.empty()) FailFile(folder, "no photos here (PNG, JPEG, TIFF, WebP or BMP files)");
+    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames(false) + " files)");
     std::sort(photos.begin(), photos.end());
     return photos;
 }
