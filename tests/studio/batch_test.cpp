@@ -121,9 +121,11 @@ TEST(OutputFile, KeepingReplacesNothingThatHasTheName) {
                 file.Commit();
                 ADD_FAILURE() << kind << " replaced";
             } catch (const Failure& f) {
-                EXPECT_EQ(std::string(f.what()), path + ": a file of this name exists, and it is kept");
+                EXPECT_EQ(std::string(f.what()),
+                          path + ": a file of this name exists, and it is kept");
             }
-            EXPECT_EQ(test::ReadBytes(kind == "file" ? path : target), kind == "dangling" ? "" : "theirs");
+            EXPECT_EQ(test::ReadBytes(kind == "file" ? path : target),
+                      kind == "dangling" ? "" : "theirs");
             EXPECT_EQ(dir.Files().size(), kind == "link" ? 2u : 1u) << "a temporary file was left";
         }
     }

@@ -199,7 +199,8 @@ struct SaveStep {
 TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyInTheVersionThePageHas) {
     httplib::Client client = Client();
     const auto save = [&](const std::string& version, const std::string& body) {
-        const auto got = client.Post("/api/save?version=" + version, body, "application/octet-stream");
+        const auto got =
+            client.Post("/api/save?version=" + version, body, "application/octet-stream");
         EXPECT_TRUE(got) << version;
         return got ? *got : httplib::Response{};
     };
@@ -232,7 +233,8 @@ TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyInTheVersionThePageHas) {
     std::filesystem::remove(path);
     const httplib::Response gone = save(Version(""), "b: 0\n");
     EXPECT_EQ(gone.status, 409);
-    EXPECT_EQ(gone.body, "{\"error\":\"" + path + " has been removed since it was loaded\",\"version\":\"\"}");
+    EXPECT_EQ(gone.body, "{\"error\":\"" + path +
+                             " has been removed since it was loaded\",\"version\":\"\"}");
     EXPECT_EQ(save("", "b: 0\n").status, 200);
     EXPECT_EQ(test::ReadBytes(path), "b: 0\n");
 

@@ -56,7 +56,8 @@ async function api(path, params = {}, body = undefined) {
     });
     const bytes = await response.arrayBuffer();
     const { ok, status, statusText, headers } = response;
-    return { ok, status, statusText, headers, bytes, json: () => JSON.parse(new TextDecoder().decode(bytes)) };
+    const json = () => JSON.parse(new TextDecoder().decode(bytes));
+    return { ok, status, statusText, headers, bytes, json };
   } finally {
     setBusy(-1);
   }
@@ -162,8 +163,8 @@ function setText(text) {
 // Edits: the text's, or a slider moved away from the value the text gives
 // it, which Save would write into the text.
 function edited() {
-  return state.text !== state.kept ||
-    (state.described !== null && state.described.controls.some((c, k) => state.controls[k] !== c.value));
+  const moved = (c, k) => state.controls[k] !== c.value;
+  return state.text !== state.kept || (state.described !== null && state.described.controls.some(moved));
 }
 
 // text, which holds the sliders' values, becomes what replacing loses nothing of.
@@ -436,7 +437,8 @@ async function openImage(file) {
 // The server's new source: its size and names, and its place in the strip.
 function showImage(image, index) {
   state.image = { width: image.width, height: image.height };
-  Object.assign(state, { imageName: image.name, imageFile: image.name, extension: image.extension, photoIndex: index });
+  Object.assign(state, { imageName: image.name, imageFile: image.name, extension: image.extension });
+  state.photoIndex = index;
   state.pan = { x: 0, y: 0 };
   setStatus(`${image.name}: ${image.width} × ${image.height}`);
   for (const b of $('strip').children) b.classList.toggle('shown', Number(b.dataset.index) === index);
