@@ -15,10 +15,9 @@ namespace {
 constexpr double kReadFrom = 0, kRenderFrom = 0.1, kWriteFrom = 0.8;
 
 // GIMP's progress bar over the run's stages, moved each whole percent. A
-// user's cancel there ends the plug-in's process at once (GIMP kills it,
-// drops its shadow buffer and closes its undo group), so nothing here asks
-// whether to go on: the image changes only in the last stage, through the
-// shadow buffer and its merge.
+// user's cancel there ends the plug-in's process at once (GIMP kills it),
+// so nothing here asks whether to go on: the image changes only in the
+// last stage, through the shadow buffer and its merge.
 class RunProgress {
    public:
     RunProgress() { gimp_progress_init("Zorvan"); }
