@@ -25,6 +25,25 @@ TEST(FilterText, FileOrBareFormula) {
     for (const auto& c : cases) EXPECT_EQ(IsFilterFile(c.text), c.file) << c.text;
 }
 
+// What a .zvf file may hold to become the dialog's text.
+TEST(FilterText, LoadableFiles) {
+    const struct {
+        std::string bytes;
+        const char* why;  // "" when it loads
+    } cases[] = {
+        {"rgb: 255 - c\n", ""},
+        {"# caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xa8\nr: c", ""},
+        {std::string("r: c\0", 5), "a NUL byte at byte 4"},
+        {"r: c \xe9t\xe9", "not UTF-8 text at byte 5"},  // Latin-1
+        {"\xc0\xaf", "not UTF-8 text at byte 0"},         // overlong
+        {"\xed\xa0\x80", "not UTF-8 text at byte 0"},     // a surrogate
+        {"\xf4\x90\x80\x80", "not UTF-8 text at byte 0"}, // past U+10FFFF
+        {"ok \xe2\x82", "not UTF-8 text at byte 3"},       // cut short
+        {std::string((1 << 20) + 1, ' '), "a filter file may hold at most 1 MiB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Unloadable(c.bytes), c.why) << c.bytes.substr(0, 20);
+}
+
 TEST(FilterText, ErrorsCarryThePosition) {
     try {
         CompileFilter("title: T\nrgb: c +\n");

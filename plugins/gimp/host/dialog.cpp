@@ -17,7 +17,6 @@ namespace zvgimp {
 
 namespace {
 
-constexpr gsize kMaxFileBytes = 1 << 20;  // as the command-line tool allows
 constexpr gint kPreviewSide = 800;
 
 constexpr char kHelp[] =
@@ -341,16 +340,13 @@ void Dialog::Load() {
         g_error_free(error);
         return;
     }
-    if (length > kMaxFileBytes) {
-        gtk_label_set_text(GTK_LABEL(error_), (path + ": a filter file may hold at most 1 MiB").c_str());
-    } else if (!g_utf8_validate(contents, static_cast<gssize>(length), nullptr)) {
-        // GTK's text takes UTF-8 only; g_utf8_validate refuses NUL bytes too.
-        gtk_label_set_text(GTK_LABEL(error_),
-                           (path + ": a filter file holds UTF-8 text without NUL bytes").c_str());
-    } else {
-        SetText(std::string(contents, length));
-    }
+    const std::string text(contents, length);
     g_free(contents);
+    if (const std::string why = Unloadable(text); !why.empty()) {
+        gtk_label_set_text(GTK_LABEL(error_), (path + ": " + why).c_str());
+    } else {
+        SetText(text);
+    }
 }
 
 // Written whole or not at all: GLib writes a temporary file and renames it.
