@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "plugins/gimp/host/apply.h"
 
+#include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "plugins/gimp/host/gegl_pixels.h"
 #include "plugins/gimp/host/timing.h"
@@ -12,7 +14,7 @@ namespace {
 
 // Where each stage of a run starts on the progress bar, by its share of an
 // apply's time (bench/README.md): reading tiles, rendering, writing them.
-constexpr double kReadFrom = 0, kRenderFrom = 0.1, kWriteFrom = 0.8;
+constexpr double kReadFrom = 0, kRenderFrom = 0.35, kWriteFrom = 0.75;
 
 // GIMP's progress bar over the run's stages, moved each whole percent. A
 // user's cancel there ends the plug-in's process at once (GIMP kills it),
@@ -21,15 +23,11 @@ constexpr double kReadFrom = 0, kRenderFrom = 0.1, kWriteFrom = 0.8;
 class RunProgress {
    public:
     RunProgress() { gimp_progress_init("Zorvan"); }
-    ~RunProgress() { gimp_progress_end(); }
     RunProgress(const RunProgress&) = delete;
     RunProgress& operator=(const RunProgress&) = delete;
 
-    // Starts the stage that spans [from, to) of the bar; its time so far
-    // goes to the stage before.
+    // Starts the stage that spans [from, to) of the bar.
     void Stage(double from, double to) {
-        times_[stage_++] = MillisSince(start_);
-        start_ = Clock::now();
         from_ = from;
         span_ = to - from;
     }
@@ -40,17 +38,23 @@ class RunProgress {
         shown_ = percent;
         gimp_progress_update(percent / 100.0);
     }
-    void PrintTimes() {
-        Stage(1, 1);
-        std::fprintf(stderr, "zorvan: read %.0f ms, render %.0f ms, write and merge %.0f ms\n",
-                     times_[1], times_[2], times_[3]);
+    // The time since the last mark was spent on `what`: printed at the end
+    // with Timing().
+    void Mark(const char* what) {
+        times_ += (times_.empty() ? "zorvan: " : ", ") + std::string(what) + " " +
+                  std::to_string(std::lround(MillisSince(start_))) + " ms";
+        start_ = Clock::now();
+    }
+    ~RunProgress() {
+        gimp_progress_end();
+        if (Timing()) std::fprintf(stderr, "%s\n", times_.c_str());
     }
 
    private:
     Clock::time_point start_ = Clock::now();
     double from_ = 0, span_ = 0;
-    double times_[4] = {};
-    int stage_ = 0, shown_ = -1;
+    int shown_ = -1;
+    std::string times_;
 };
 
 Outcome Failed(std::string message) { return {GIMP_PDB_EXECUTION_ERROR, std::move(message)}; }
@@ -64,9 +68,11 @@ void Write(gint32 drawable, const Babl* format, const zv::Rect& rect,
     WritePixels(shadow, format, rect, bytes,
                 [&progress](int32_t done, int32_t all) { progress.Report(done, all); });
     g_object_unref(shadow);
+    progress.Mark("write");
     gimp_drawable_merge_shadow(drawable, TRUE);
     gimp_drawable_update(drawable, rect.x, rect.y, rect.width, rect.height);
     gimp_image_undo_group_end(image);
+    progress.Mark("merge");
 }
 
 }  // namespace
@@ -111,6 +117,7 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     };
     progress.Stage(kReadFrom, kRenderFrom);
     const RenderSource source(ReadDrawable(drawable, format, report));
+    progress.Mark("read");
     progress.Stage(kRenderFrom, kWriteFrom);
     zv::RenderSettings render = settings.ForRender();
     render.progress = report;
@@ -120,9 +127,9 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     } catch (const zv::Error& e) {
         return Failed(e.what());
     }
+    progress.Mark("render");
     progress.Stage(kWriteFrom, 1);
     Write(drawable, format, rect, out, progress);
-    if (Timing()) progress.PrintTimes();
     return {};
 }
 
