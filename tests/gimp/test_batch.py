@@ -101,7 +101,7 @@ def run(tmp_path_factory):
     for command in batch(folder) + ["(gimp-quit 0)"]:
         arguments += ["-b", command]
     done = subprocess.run(arguments, env=profile(folder), capture_output=True, text=True,
-                          timeout=600)
+                          timeout=1200)
     return folder, done.stdout + done.stderr
 
 

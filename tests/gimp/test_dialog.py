@@ -12,6 +12,7 @@ of Script-Fu commands runs the plug-in while the tests press its keys.
 
 The plug-in tells where its preview is and when a frame reached the screen
 (ZORVAN_GIMP_TIMES), so the checks look at the preview alone."""
+import io
 import os
 import pathlib
 import subprocess
@@ -47,17 +48,15 @@ def shot(display, path, box=None):
 
 
 def saved(*paths):
-    """The first of paths that GIMP has written whole, and its pixels."""
+    """The first of paths that GIMP has written whole (a PNG ends with its
+    IEND chunk), and its pixels, decoded from the bytes that were whole."""
     def whole():
         for path in paths:
-            try:
-                if read(path).size > 0:
-                    return path
-            except (OSError, SyntaxError):
-                pass
+            data = path.read_bytes() if path.exists() else b""
+            if data.endswith(b"IEND\xaeB`\x82"):
+                return path, np.asarray(Image.open(io.BytesIO(data)))
         return None
-    path = until(whole)
-    return path, read(path)
+    return until(whole)
 
 
 def save(folder, name):
