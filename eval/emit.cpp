@@ -20,7 +20,13 @@ Divisor DivisorOf(int32_t d) {
 
 }  // namespace
 
-void ProgramCompiler::Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
+void ProgramCompiler::Emit(int32_t dst, int32_t kind, const ValueId* args, int32_t arity) {
+    Operand operands[10];
+    for (int32_t i = 0; i < arity; ++i) operands[i] = Of(args[i]);
+    EmitOperands(dst, kind, operands, arity);
+}
+
+void ProgramCompiler::EmitOperands(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
     if (ByDivisor(kind, args)) {
         const int32_t base = kind == '/' ? kDivideBase : kRemainderBase;
         const auto at = static_cast<int32_t>(program_->divisors.size());
