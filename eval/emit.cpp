@@ -14,8 +14,7 @@ bool ByDivisor(int32_t kind, const Operand* args) {
            !DividesWithoutDivision(args[1].v);
 }
 Divisor DivisorOf(int32_t d) {
-    const uint32_t m = d < 0 ? 0u - uint32_t(d) : uint32_t(d);
-    return {~uint64_t{0} / m + 1, d};
+    return {Reciprocal(d < 0 ? 0u - uint32_t(d) : uint32_t(d), 64), d};
 }
 
 }  // namespace
