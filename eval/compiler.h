@@ -14,7 +14,7 @@
 
 namespace zv::detail {
 
-class ProgramCompiler final : public Sink {
+class ProgramCompiler final : public BackEnd {
    public:
     std::unique_ptr<Program> Compile(const ExprNode& root);
 

@@ -39,7 +39,7 @@ Lowering::ValueInfo& Lowering::Touch(ValueId v) {
 ValueId Lowering::Literal(int32_t value) {
     const auto [it, added] = literals_.try_emplace(value, 0);
     if (added) {
-        it->second = sink_.Literal(value);
+        it->second = backEnd_.Literal(value);
         Touch(it->second) = {true, value == 0 || value == 1, value};
     }
     return it->second;
@@ -62,8 +62,8 @@ ValueId Lowering::Strict(int32_t kind, const ExprNode& n, const ValueId* args, i
         std::copy(args, args + arity, key.begin() + 1);
         if (const auto known = known_.find(key); known != known_.end()) return known->second;
     }
-    const ValueId v = sink_.Step(*this, kind, n, args, arity);
-    if (sink_.refusal) return v;
+    const ValueId v = backEnd_.Step(*this, kind, n, args, arity);
+    if (backEnd_.refusal) return v;
     ValueInfo& info = Touch(v);
     info.truth = info.truth || algebra.truth;
     if (shares) {
@@ -86,8 +86,8 @@ void Lowering::Forget(size_t mark) {
 
 void Lowering::Open(const ExprNode* n, int32_t depth) {
     while (n) {
-        const ExprNode* instead = sink_.Open(*n, depth);
-        if (sink_.refusal) return;
+        const ExprNode* instead = backEnd_.Open(*n, depth);
+        if (backEnd_.refusal) return;
         if (instead == n) break;
         n = instead;
         ++depth;
@@ -118,9 +118,9 @@ void Lowering::Lazy(Visit& v) {
     const int32_t kind = n.kind;
     switch (v.stage) {
         case kFirst:
-            if (kind == ZV_SEQ && (!Child(n, 0) || sink_.Drops(*Child(n, 0), v.depth + 1))) {
+            if (kind == ZV_SEQ && (!Child(n, 0) || backEnd_.Drops(*Child(n, 0), v.depth + 1))) {
                 v.stage = kPicked;
-                if (sink_.refusal) return;
+                if (backEnd_.refusal) return;
                 return Open(Child(n, 1), v.depth + 1);
             }
             v.stage = kCondition;
@@ -133,8 +133,8 @@ void Lowering::Lazy(Visit& v) {
                 v.stage = AlgebraOf(kind).truth ? kPickedTruth : kPicked;
                 return Open(Child(n, pick.child), v.depth + 1);
             }
-            v.way = sink_.WayOf(n);
-            v.first = sink_.Enter(*this, n, v.way, first);
+            v.way = backEnd_.WayOf(n);
+            v.first = backEnd_.Enter(*this, n, v.way, first);
             if (v.way == Way::kJump) v.mark = Mark();
             v.stage = kThen;
             return Open(Child(n, 1), v.depth + 1);
@@ -145,23 +145,23 @@ void Lowering::Lazy(Visit& v) {
             if (v.way == Way::kJump) Forget(v.mark);
             if (kind != '?') {
                 const ValueId right = Take();
-                return Finish(v, sink_.Leave(*this, n, v.way, v.first, &right, 1));
+                return Finish(v, backEnd_.Leave(*this, n, v.way, v.first, &right, 1));
             }
-            sink_.Switch(*this, n, v.way, values_.back());
+            backEnd_.Switch(*this, n, v.way, values_.back());
             v.stage = kElse;
             return Open(Child(n, 2), v.depth + 1);
         default: {  // kElse
             if (v.way == Way::kJump) Forget(v.mark);
             const ValueId ways[2] = {values_[values_.size() - 2], values_.back()};
             values_.resize(values_.size() - 2);
-            return Finish(v, sink_.Leave(*this, n, v.way, v.first, ways, 2));
+            return Finish(v, backEnd_.Leave(*this, n, v.way, v.first, ways, 2));
         }
     }
 }
 
 void Lowering::Finish(Visit& v, ValueId value) {
     if (v.way == Way::kJump) --ways_;
-    if (AlgebraOf(v.node->kind).truth && !sink_.refusal) Touch(value).truth = true;
+    if (AlgebraOf(v.node->kind).truth && !backEnd_.refusal) Touch(value).truth = true;
     Yield(value);
 }
 
@@ -240,8 +240,8 @@ void Lowering::StepChain(Visit& v) {
 
 ValueId Lowering::Lower(const ExprNode* root) {
     Open(root, 0);
-    while (!visits_.empty() && !sink_.refusal) Step();
-    return sink_.refusal ? 0 : values_.back();
+    while (!visits_.empty() && !backEnd_.refusal) Step();
+    return backEnd_.refusal ? 0 : values_.back();
 }
 
 }  // namespace zv::detail

@@ -4,7 +4,7 @@
 // kinds child 0 first), with what the table of kinds allows done once here:
 // literals folded, equal values shared, chains of an associative kind
 // regrouped, the way of a lazy node picked where child 0 is a literal, and
-// truth values kept apart from other values. A back end (a Sink) says what
+// truth values kept apart from other values. A BackEnd says what
 // each value is and how a lazy node whose child 0 is not known runs. The
 // walk is iterative: trees go deeper than any native stack.
 #pragma once
@@ -19,7 +19,7 @@
 
 namespace zv::detail {
 
-// A value: an id that the sink hands out, dense from 0.
+// A value: an id that the back end hands out, dense from 0.
 using ValueId = int32_t;
 
 // How a lazy node whose child 0 is not known while compiling runs.
@@ -30,9 +30,10 @@ enum class Way : uint8_t {
 
 class Lowering;
 
-class Sink {
+// What a back end makes of the lowering's values.
+class BackEnd {
    public:
-    virtual ~Sink() = default;
+    virtual ~BackEnd() = default;
 
     // Set to stop the lowering: why this back end cannot take the tree.
     const char* refusal = nullptr;
@@ -66,12 +67,12 @@ struct LowerOptions {
 
 class Lowering {
    public:
-    Lowering(Sink& sink, LowerOptions options) : sink_(sink), options_(options) {}
+    Lowering(BackEnd& backEnd, LowerOptions options) : backEnd_(backEnd), options_(options) {}
 
-    // The root's value; meaningless once the sink has refused.
+    // The root's value; meaningless once the back end has refused.
     ValueId Lower(const ExprNode* root);
 
-    // For sinks: a literal, a strict kind over values (folded or shared
+    // For back ends: a literal, a strict kind over values (folded or shared
     // where the table allows), and v as a truth value (v != 0).
     ValueId Literal(int32_t value);
     ValueId Strict(int32_t kind, const ExprNode& n, const ValueId* args, int32_t arity);
@@ -113,7 +114,7 @@ class Lowering {
         size_t operator()(const Key& k) const;
     };
 
-    // Values the sink made outside Step and Literal are neither literals
+    // Values the back end made outside Step and Literal are neither literals
     // nor known to be truths.
     ValueInfo Info(ValueId v) const {
         return size_t(v) < info_.size() ? info_[size_t(v)] : ValueInfo{};
@@ -143,7 +144,7 @@ class Lowering {
     }
     void Forget(size_t mark);
 
-    Sink& sink_;
+    BackEnd& backEnd_;
     LowerOptions options_;
     std::vector<ValueInfo> info_;
     std::unordered_map<int32_t, ValueId> literals_;

@@ -27,7 +27,7 @@ constexpr int32_t kMaxDepth = 400;
 // Lanes take kSpanMax int32 each, per thread: 4 MiB at most.
 constexpr int32_t kMaxLanes = 1024;
 
-class SpanCompiler final : public detail::Sink {
+class SpanCompiler final : public detail::BackEnd {
    public:
     SpanCompiler(SpanProgram& p, bool interleaved, const SpanTaken& taken, bool cells)
         : p_(p), interleaved_(interleaved), taken_(taken), cells_(cells) {}
