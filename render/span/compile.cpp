@@ -3,6 +3,7 @@
 // is neither a literal nor shared, in the order the lowering makes them, so
 // that every step comes after the steps it reads. Lazy nodes compute every
 // way and select, so a span program knows no jumps.
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
