@@ -140,14 +140,14 @@ void Copy(benchmark::State& state) {
     SetPixelRate(state, "memcpy");
 }
 
-void Run(benchmark::State& state, Path path) {
+void Run(benchmark::State& state, Evaluator evaluator) {
     const char* text = kFormulas[state.range(0)];
     const Filter filter(text, kColourChannels);  // its programs take the current loops
     RenderSettings settings;
     settings.threads = static_cast<unsigned>(state.range(1));
     Image out(kBenchWidth, kBenchHeight, 3);
     for (auto _ : state) {
-        RenderBy(path, filter, View(Picture()), Writable(out), settings);
+        RenderBy(evaluator, filter, View(Picture()), Writable(out), settings);
         benchmark::DoNotOptimize(out.pixels.data());
     }
     SetPixelRate(state, text);
@@ -156,12 +156,12 @@ void Run(benchmark::State& state, Path path) {
 void Span(benchmark::State& state) {
     const Isa isa = RunnableIsas()[static_cast<size_t>(state.range(2))];
     UseIsa(isa);
-    Run(state, Path::kChosen);
+    Run(state, Evaluator::kChosen);
     UseIsa(RunnableIsas().back());
     state.SetLabel(std::string(kFormulas[state.range(0)]) + ", " + NameOf(isa));
 }
 void PerPixel(benchmark::State& state) {
-    Run(state, Path::kPerPixel);
+    Run(state, Evaluator::kPerPixel);
 }
 
 void Arguments(benchmark::internal::Benchmark* b) {

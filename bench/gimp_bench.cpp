@@ -45,7 +45,7 @@ void BM_Render(benchmark::State& state) {
     const zv::Filter filter(kFilters[state.range(0)], zv::kColourChannels);
     const zv::Rect all{0, 0, source.View().width, source.View().height};
     std::vector<uint8_t> out;
-    for (auto _ : state) zvgimp::RenderRect(filter, source, 4, all, {}, out);
+    for (auto _ : state) zvgimp::RenderRect(filter, source, all, 1, {}, out);
     state.SetLabel(kFilters[state.range(0)]);
 }
 BENCHMARK(BM_Render)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -62,7 +62,7 @@ void BM_ApplyThroughTiles(benchmark::State& state) {
     std::vector<uint8_t> out;
     for (auto _ : state) {
         const zvgimp::RenderSource source(zvgimp::ReadPixels(layer, format));
-        zvgimp::RenderRect(filter, source, 4, all, {}, out);
+        zvgimp::RenderRect(filter, source, all, 1, {}, out);
         zvgimp::WritePixels(shadow, format, all, out);
     }
     g_object_unref(shadow);
@@ -76,7 +76,12 @@ void BM_PreviewAfterSliderMove(benchmark::State& state) {
     std::mutex m;
     std::condition_variable ready;
     bool done = false;
-    zvgimp::PreviewScheduler preview(std::make_shared<zvgimp::RenderSource>(Layer()), 800, [&] {
+    auto source = std::make_shared<zvgimp::RenderSource>(Layer());
+    const zv::ImageView& picture = source->View();
+    // The whole layer about 800 pixels across.
+    const zvgimp::PreviewView view{{0, 0, picture.width, picture.height}, 800,
+                                   800 * picture.height / picture.width};
+    zvgimp::PreviewScheduler preview(source, [&] {
         const std::lock_guard lock(m);
         done = true;
         ready.notify_one();
@@ -87,7 +92,7 @@ void BM_PreviewAfterSliderMove(benchmark::State& state) {
     for (auto _ : state) {
         zv::RenderSettings settings;
         settings.controls[0] = ++twist;
-        preview.Request(filter, settings);
+        preview.Request(filter, settings, view);
         std::unique_lock lock(m);
         ready.wait(lock, [&] { return done; });
         done = false;

@@ -74,6 +74,21 @@ template <int32_t K, auto F, class Arg>
     return std::apply([&c](auto... v) { return F(c, v...); }, Args<K>(arg));
 }
 
+// A leaf that reads the position or the image, at column x of the
+// context's row: Apply's at the context's own column, the span loops' at
+// each pixel of a run.
+template <int32_t K>
+[[gnu::always_inline]] inline int32_t LeafAt(const PixelContext& c, int32_t x) {
+    const int32_t dx = Sub(x, c.centerX), dy = Sub(c.y, c.centerY);
+    if constexpr (K == 'a') return ReadPixel(c, x, c.y, 3);
+    if constexpr (K == 'i') return Luma(RgbAt(c, x, c.y));
+    if constexpr (K == 'u') return ChromaU(RgbAt(c, x, c.y));
+    if constexpr (K == 'v') return ChromaV(RgbAt(c, x, c.y));
+    if constexpr (K == 'd') return Direction(dx, dy);
+    if constexpr (K == 'm') return Magnitude(dx, dy);
+    return x;
+}
+
 // The value of node n of the given kind. Called with a constant kind, the
 // switch folds away to that kind's case.
 template <class Arg>
@@ -82,12 +97,12 @@ template <class Arg>
     if (Field f = kFields[SlotOf(kind)]; f.offset >= 0) return ReadField(f, c);
     switch (kind) {
         case ZV_NUMBER: return n.value;
-        case 'a': return ReadPixel(c, c.x, c.y, 3);
-        case 'i': return Luma(CurrentRgb(c));
-        case 'u': return ChromaU(CurrentRgb(c));
-        case 'v': return ChromaV(CurrentRgb(c));
-        case 'd': return Direction(Sub(c.x, c.centerX), Sub(c.y, c.centerY));
-        case 'm': return Magnitude(Sub(c.x, c.centerX), Sub(c.y, c.centerY));
+        case 'a': return LeafAt<'a'>(c, c.x);
+        case 'i': return LeafAt<'i'>(c, c.x);
+        case 'u': return LeafAt<'u'>(c, c.x);
+        case 'v': return LeafAt<'v'>(c, c.x);
+        case 'd': return LeafAt<'d'>(c, c.x);
+        case 'm': return LeafAt<'m'>(c, c.x);
 
         case ZV_AND: return Lazy(ZV_AND, arg);
         case ZV_OR: return Lazy(ZV_OR, arg);

@@ -47,6 +47,18 @@ inline int32_t Rem(int32_t a, int32_t b) {
     return b == 0 || b == -1 ? 0 : a % b;
 }
 
+// Division of n >= 0 by a fixed d > 1 through a multiply-high: with
+// k = ceil(2^j / d), (n * k) >> j is n / d for every n with
+// n * (k * d - 2^j) < 2^j, which holds for every uint32 n when j is 64.
+constexpr uint64_t Reciprocal(uint64_t d, int32_t j) {
+    return j == 64 ? ~uint64_t{0} / d + 1 : ((uint64_t{1} << j) + d - 1) / d;
+}
+// Whether Reciprocal(d, j), j < 64, divides every n up to most (below
+// 2^32) exactly.
+constexpr bool ReciprocalDivides(uint64_t d, int32_t j, uint64_t most) {
+    return most * (Reciprocal(d, j) * d - (uint64_t{1} << j)) < (uint64_t{1} << j);
+}
+
 inline int32_t BitAnd(int32_t a, int32_t b) {
     return a & b;
 }

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The lazy kinds: a way picked while compiling when child 0 is a literal;
-// else, when the ways are cheap, both computed and one picked by a select
-// (or the truths combined); else a jump over the way not taken. Values
-// shared within a way are forgotten when it ends.
-#include "eval/apply.h"
+// The lazy kinds whose child 0 is not known while compiling: when the ways
+// are cheap, both computed and one picked by a select (or the truths
+// combined); else a jump over the way not taken.
 #include "eval/compiler.h"
-#include "eval/depends.h"
 #include "eval/registers.h"
+#include "eval/rules.h"
 
 namespace zv::detail {
 namespace {
@@ -34,7 +32,7 @@ bool Cheap(const ExprNode* n) {
 void ProgramCompiler::StoreTruth(int32_t dst, Operand from) {
     if (from.mode == kImm) return Move(dst, {kImm, from.v != 0});
     const Operand args[2] = {from, {kImm, 0}};
-    Emit(dst, ZV_NE, args, 2);
+    EmitOperands(dst, ZV_NE, args, 2);
 }
 
 // A way's value into the register the ways share: the way's last step
@@ -49,101 +47,59 @@ void ProgramCompiler::Into(int32_t dst, Operand value, size_t start) {
     }
 }
 
-bool ProgramCompiler::IsBoolean(Operand o) const {
-    if (o.mode == kImm) return o.v == 0 || o.v == 1;
-    return o.mode == kReg && size_t(o.v) < booleans_.size() && booleans_[size_t(o.v)];
+Way ProgramCompiler::WayOf(const ExprNode& n) {
+    const bool cheap = Cheap(n.children[1]) && (n.kind != '?' || Cheap(n.children[2]));
+    return cheap ? Way::kBoth : Way::kJump;
 }
 
-Operand ProgramCompiler::Boolean(Operand o) {
-    if (IsBoolean(o)) return o;
-    const Operand args[2] = {o, {kImm, 0}};
-    return Strict(ZV_NE, args, 2);
+ValueId ProgramCompiler::Enter(Lowering& l, const ExprNode& n, Way way, ValueId first) {
+    if (way == Way::kBoth) {  // ?: selects by a register, && || combine truths
+        return n.kind == '?' ? New(InRegister(Of(first))) : l.Truth(n, first);
+    }
+    if (n.kind == '?') {
+        const size_t jump = Jump(kJumpIfZero, InRegister(Of(first)).v);
+        branches_.push_back({NewJoin(), jump, Here()});
+    } else {
+        const int32_t dst = NewJoin();
+        Move(dst, {kImm, n.kind == ZV_OR});
+        const size_t jump =
+            Jump(n.kind == ZV_AND ? kJumpIfZero : kJumpIfNotZero, InRegister(Of(first)).v);
+        branches_.push_back({dst, jump, Here()});
+    }
+    return first;
 }
 
-void ProgramCompiler::Lazy(Visit& v) {
-    const ExprNode& n = *v.node;
-    const int32_t kind = n.kind;
-    if (v.stage == kFirst) {
-        v.stage = kCondition;
-        return Open(n.children[0]);
+void ProgramCompiler::Switch(Lowering&, const ExprNode&, Way way, ValueId then) {
+    if (way == Way::kBoth) return;
+    Branch& b = branches_.back();
+    Into(b.dst, Of(then), b.start);
+    const size_t over = Jump(kJump, 0);
+    Land(b.jump);
+    b.jump = over;
+    b.start = Here();
+}
+
+ValueId ProgramCompiler::Leave(Lowering& l, const ExprNode& n, Way way, ValueId first,
+                               const ValueId* ways, int32_t count) {
+    if (way == Way::kBoth && count == 2) {
+        const int32_t dst = NewJoin();
+        Move(dst, Of(ways[1]));
+        const Operand taken = Of(ways[0]);
+        Push({kSelectBase + taken.mode, dst, Of(first).v, taken.v});
+        return New({kReg, dst});
     }
-    if (v.stage == kCondition) {
-        const Operand first = Take();
-        const bool known = first.mode == kImm;
-        if (known || kind == ZV_SEQ) {  // the way the tree walk takes; SEQ's is always child 1
-            const Choice pick = Pick(kind, first.v);
-            if (pick.child == 0) return Yield({kImm, pick.value});
-            v.stage = AlgebraOf(kind).truth ? kPickedTruth : kPicked;
-            return Open(n.children[pick.child]);
-        }
-        if (kind == '?' && Cheap(n.children[1]) && Cheap(n.children[2])) {
-            v.dst = InRegister(first).v;
-            v.stage = kBothThen;
-            return Open(n.children[1]);
-        }
-        if (kind == '?') {
-            v.jump = Jump(kJumpIfZero, InRegister(first).v);
-            v.dst = NewJoin();
-            v.mark = known_.Mark();
-            v.start = Here();
-            v.stage = kThen;
-            return Open(n.children[1]);
-        }
-        if (Cheap(n.children[1])) {
-            values_.push_back(Boolean(first));
-            v.stage = kBothRight;
-            return Open(n.children[1]);
-        }
-        v.dst = NewJoin();
-        Move(v.dst, {kImm, kind == ZV_OR});
-        v.jump = Jump(kind == ZV_AND ? kJumpIfZero : kJumpIfNotZero, InRegister(first).v);
-        v.mark = known_.Mark();
-        v.start = Here();
-        v.stage = kRight;
-        return Open(n.children[1]);
+    if (way == Way::kBoth) {
+        const ValueId args[2] = {first, l.Truth(n, ways[0])};
+        return l.Strict(n.kind == ZV_AND ? ZV_BITAND : ZV_BITOR, n, args, 2);
     }
-    if (v.stage == kBothThen) {  // the first way's value waits on the stack
-        v.stage = kBothElse;
-        return Open(n.children[2]);
-    }
-    const Operand value = Take();
-    switch (v.stage) {
-        case kThen: {
-            Into(v.dst, value, v.start);
-            known_.Forget(v.mark);
-            const size_t over = Jump(kJump, 0);
-            Land(v.jump);
-            v.jump = over;
-            v.start = Here();
-            v.stage = kElse;
-            return Open(n.children[2]);
-        }
-        case kElse:
-        case kRight:
-            if (v.stage == kElse || IsBoolean(value))
-                Into(v.dst, value, v.start);
-            else
-                StoreTruth(v.dst, value);
-            known_.Forget(v.mark);
-            Land(v.jump);
-            if (v.stage == kRight) MarkBoolean(v.dst);
-            return Yield({kReg, v.dst});
-        case kPicked: return Yield(value);
-        case kPickedTruth: return Yield(Boolean(value));
-        case kBothElse: {
-            const Operand taken = Take();
-            const int32_t dst = NewJoin();
-            Move(dst, value);
-            Push({kSelectBase + taken.mode, dst, v.dst, taken.v});
-            return Yield({kReg, dst});
-        }
-        default: {  // kBothRight
-            const Operand args[2] = {Take(), Boolean(value)};
-            const Operand both = Strict(kind == ZV_AND ? ZV_BITAND : ZV_BITOR, args, 2);
-            if (both.mode == kReg) MarkBoolean(both.v);
-            return Yield(both);
-        }
-    }
+    const Branch b = branches_.back();
+    branches_.pop_back();
+    if (count == 2 || l.IsTruth(ways[0]))
+        Into(b.dst, Of(ways[count - 1]), b.start);
+    else
+        StoreTruth(b.dst, Of(ways[0]));
+    Land(b.jump);
+    return New({kReg, b.dst});
 }
 
 }  // namespace zv::detail

@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: MIT */
 // What a kind's value depends on besides its arguments, and what the
-// compilers may do with its nodes, by slot, from the table of kinds; a code
-// without a row has an effect (the evaluators report it), so nothing may
-// fold, share or reorder it.
+// lowering (eval/lower.h) may do with its nodes, by slot, from the table of
+// kinds; a code without a row has an effect (the evaluators report it), so
+// nothing may fold, share or reorder it.
 #pragma once
 
 #include <array>

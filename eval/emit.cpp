@@ -14,13 +14,18 @@ bool ByDivisor(int32_t kind, const Operand* args) {
            !DividesWithoutDivision(args[1].v);
 }
 Divisor DivisorOf(int32_t d) {
-    const uint32_t m = d < 0 ? 0u - uint32_t(d) : uint32_t(d);
-    return {~uint64_t{0} / m + 1, d};
+    return {Reciprocal(d < 0 ? 0u - uint32_t(d) : uint32_t(d), 64), d};
 }
 
 }  // namespace
 
-void ProgramCompiler::Emit(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
+void ProgramCompiler::Emit(int32_t dst, int32_t kind, const ValueId* args, int32_t arity) {
+    Operand operands[10];
+    for (int32_t i = 0; i < arity; ++i) operands[i] = Of(args[i]);
+    EmitOperands(dst, kind, operands, arity);
+}
+
+void ProgramCompiler::EmitOperands(int32_t dst, int32_t kind, const Operand* args, int32_t arity) {
     if (ByDivisor(kind, args)) {
         const int32_t base = kind == '/' ? kDivideBase : kRemainderBase;
         const auto at = static_cast<int32_t>(program_->divisors.size());

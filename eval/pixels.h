@@ -43,9 +43,6 @@ inline Rgb RgbAt(const PixelContext& c, int32_t col, int32_t row) {
     row = Clamp(row, c.maxY);
     return {RowOf(c, row, 0).At(col), RowOf(c, row, 1).At(col), RowOf(c, row, 2).At(col)};
 }
-inline Rgb CurrentRgb(const PixelContext& c) {
-    return RgbAt(c, c.x, c.y);
-}
 inline int32_t Luma(Rgb p) {
     return (76 * p.r + 150 * p.g + 29 * p.b) / 256;
 }

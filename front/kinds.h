@@ -2,11 +2,11 @@
 // Every kind of node, one row each: how it is written, the arguments it
 // takes, how it is evaluated, what its value depends on and what the
 // compilers may do with it. The scanner's words, the grammar's arities, the
-// evaluators' tables, both compilers' folding, sharing, truth values and
-// chains (eval/depends.h), the tools' questions about a formula, the
-// messages about a formula that does not parse, and the word lists of the
-// studio's page and of the fuzzer (render/word_lists.cpp) all read this
-// table.
+// evaluators' tables, the lowering's folding, sharing, truth values and
+// chains (eval/lower.cpp, through eval/depends.h), the tools' questions
+// about a formula, the messages about a formula that does not parse, and
+// the word lists of the studio's page and of the fuzzer
+// (render/word_lists.cpp) all read this table.
 //
 // Adding a built-in touches:
 //   api/zorvan.h                 its code, the first kept one after ZV_NUMBER
@@ -63,7 +63,7 @@ constexpr Field Byte(size_t offset) {
     return {static_cast<int32_t>(offset), 0xFFu};
 }
 
-// What the compilers may do with a kind's nodes besides what its Depends
+// What the lowering may do with a kind's nodes besides what its Depends
 // allows (see Folds and Shares).
 enum Trait : uint8_t {
     kTruth = 1,        // its value is 0 or 1

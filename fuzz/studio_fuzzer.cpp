@@ -2,16 +2,22 @@
 // Arbitrary bytes as what a connection to the studio's server brings: the
 // HTTP library's parser, the token, Host and Origin checks, the limits and
 // every route, on a small picture, up to four requests a connection (kept
-// alive). Every answer must be one the server means: a 500 is an error
-// that escaped the routes.
+// alive). The server has a filter file to save to and a strip of one photo,
+// in a folder of its own, and each input finds them as they were at the
+// start (Apply to all stays off: it would fill the folder with subfolders).
+// Every answer must be one the server means: a 500 is an error that escaped
+// the routes.
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 
 #include "fuzz/host.h"
 #include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/studio/filter_save.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -50,6 +56,23 @@ class Connection : public httplib::Stream {
     std::string_view in_;
 };
 
+// A folder of the run's: the filter file and the strip's photo.
+class Folder {
+   public:
+    Folder() {
+        char pattern[] = "/tmp/studio_fuzzer-XXXXXX";
+        Check(mkdtemp(pattern) != nullptr, "no temporary folder");
+        path_ = pattern;
+        zv::cli::WriteWhole(photo_path(), zv::cli::EncodeImage(zv::cli::TestImage(8, 6), {}, "-"));
+    }
+    ~Folder() { std::filesystem::remove_all(path_); }
+    std::string filter_path() const { return path_ + "/filter.zvf"; }
+    std::string photo_path() const { return path_ + "/a.png"; }
+
+   private:
+    std::string path_;
+};
+
 // The server with its request loop in reach.
 class Server : public httplib::Server {
    public:
@@ -63,8 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto picture = std::make_shared<const Photo>(Photo{TestImage(24, 16), {}});
     static StudioState state(Access(kToken, ReachableNames("127.0.0.1"), kPort), "r: c",
                              "test picture", picture);
+    static const Folder folder;
     static bool internalError = false;
     static Server* server = [] {
+        state.filterPath = folder.filter_path();
+        state.photos = {folder.photo_path()};
         auto* s = new Server;
         Serve(*s, state);
         s->set_logger([](const httplib::Request&, const httplib::Response& res) {
@@ -72,7 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         });
         return s;
     }();
-    state.photo = picture;  // an uploaded picture lasts one input only
+    // Whatever an input showed or saved lasts for it only.
+    state.photo = picture;
+    state.imageName = "test picture";
+    state.shown = -1;
+    WriteWhole(folder.filter_path(), "r: c\n");
 
     Connection connection({reinterpret_cast<const char*>(data), size});
     bool closed = false;

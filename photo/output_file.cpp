@@ -143,18 +143,34 @@ int CopyOver(const std::string& from, const std::string& to) {
     return error;
 }
 
+// Puts from in place at to unless anything has that name, a symlink too;
+// 0 or an errno. Where the file system cannot rename so, a hard link fails
+// the same way, and from is left for the caller to remove.
+int PutNew(const std::string& from, const std::string& to, bool& moved) {
+    moved = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+    if (moved) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    return link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+constexpr const char* kKept = "a file of this name exists, and it is kept";
+
 }  // namespace
 
-OutputFile::OutputFile(std::string path, bool force, bool handleSignals) : path_(std::move(path)) {
+OutputFile::OutputFile(std::string path, Existing existing, bool handleSignals)
+    : path_(std::move(path)), keep_(existing == Existing::kKeep) {
     if (handleSignals) InstallHandlersOnce();
-    target_ = FollowLinks(path_);
+    target_ = keep_ ? path_ : FollowLinks(path_);
     struct stat old;
-    if (stat(target_.c_str(), &old) == 0) {
+    if ((keep_ ? lstat(target_.c_str(), &old) : stat(target_.c_str(), &old)) == 0) {
+        if (keep_) FailFile(path_, kKept);
         if (S_ISDIR(old.st_mode)) FailIo(path_, "cannot write", EISDIR);
         if (!S_ISREG(old.st_mode)) FailFile(path_, "not a regular file, so it is not replaced");
         const bool writable = (old.st_mode & 0222) != 0 &&
                               faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) == 0;
-        if (!writable && !force) FailFile(path_, "the file is read-only (--force replaces it)");
+        if (!writable && existing != Existing::kReplace) {
+            FailFile(path_, "the file is read-only (--force replaces it)");
+        }
         mode_ = old.st_mode & 0777;
         inPlace_ = old.st_nlink > 1;
     } else {
@@ -208,7 +224,11 @@ void OutputFile::Finish() {
 void OutputFile::Commit() {
     Finish();
     int error = 0;
-    if (inPlace_) {
+    bool moved = false;
+    if (keep_) {
+        error = PutNew(temporary_, target_, moved);
+        if (moved) temporary_.clear();
+    } else if (inPlace_) {
         error = CopyOver(temporary_, target_);
     } else if (std::rename(temporary_.c_str(), target_.c_str()) == 0) {
         temporary_.clear();  // the name may be taken anew by now
@@ -216,6 +236,7 @@ void OutputFile::Commit() {
         error = errno;
     }
     Discard();
+    if (keep_ && error == EEXIST) FailFile(path_, kKept);
     if (error != 0) FailIo(path_, "cannot write", error);
 }
 

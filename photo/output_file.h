@@ -9,6 +9,7 @@
 // A file with more than one hard link is rewritten in place, so every link
 // sees the new image: the copy starts only once the whole image is ready,
 // its space is reserved first and the handled signals wait until it is done.
+// Told to keep what exists, it replaces nothing at all (below).
 #pragma once
 
 #include <sys/types.h>
@@ -19,12 +20,24 @@
 
 namespace zv::cli {
 
+// What becomes of a file that is at the output's path already.
+enum class Existing {
+    kReplaceWritable,  // replaced, unless it is read-only
+    kReplace,          // replaced, read-only too (--force)
+    // Kept: the output fails when anything has the name, at the start or
+    // when it is put in place, and no symlink is followed.
+    kKeep,
+};
+
 class OutputFile {
    public:
     // Checks what path names and creates the temporary file; fails with
     // exit 1 when path cannot be replaced or its directory cannot take it.
     // A host with signal handlers of its own (Python's) leaves them be.
-    OutputFile(std::string path, bool force, bool handleSignals = true);
+    OutputFile(std::string path, Existing existing, bool handleSignals = true);
+    OutputFile(std::string path, bool force, bool handleSignals = true)
+        : OutputFile(std::move(path), force ? Existing::kReplace : Existing::kReplaceWritable,
+                     handleSignals) {}
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -48,6 +61,7 @@ class OutputFile {
     std::atomic<const char*>* slot_ = nullptr;
     mode_t mode_ = 0;
     bool inPlace_ = false;
+    bool keep_ = false;  // Existing::kKeep
 };
 
 }  // namespace zv::cli

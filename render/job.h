@@ -53,10 +53,11 @@ Status RenderCounted(const Job& job);
 Status RenderSpans(const Job& job);
 Status RenderPerPixel(const Job& job);
 
-// Render with its arguments checked, by the path it chooses, per pixel, or
-// per pixel in visiting order on one thread (what every path must equal).
-enum class Path { kChosen, kPerPixel, kOrdered };
-Status RenderBy(Path path, const Filter& filter, const ImageView& source,
+// Render with its arguments checked, by the evaluator the filter chooses
+// (spans where they can), per pixel, or per pixel in visiting order on one
+// thread (what every evaluator must equal). Filter::Path tells which.
+enum class Evaluator { kChosen, kPerPixel, kOrdered };
+Status RenderBy(Evaluator evaluator, const Filter& filter, const ImageView& source,
                 const MutableImageView& target, const RenderSettings& settings);
 
 }  // namespace zv

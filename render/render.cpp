@@ -70,7 +70,7 @@ int32_t Sampled(int32_t length, int32_t step) {
 
 }  // namespace
 
-Status RenderBy(Path path, const Filter& filter, const ImageView& source,
+Status RenderBy(Evaluator evaluator, const Filter& filter, const ImageView& source,
                 const MutableImageView& target, const RenderSettings& settings) {
     const auto from = CheckView(source, "source");
     const Rect region = CheckRegion(settings, source);
@@ -91,14 +91,14 @@ Status RenderBy(Path path, const Filter& filter, const ImageView& source,
     }
     const Job job{
         f, source, target, settings, region, settings.step, Threads(settings.threads), channels};
-    if (path == Path::kOrdered) return RenderOrdered(job);
-    if (path == Path::kPerPixel || f.visitingOrder) return RenderPerPixel(job);
+    if (evaluator == Evaluator::kOrdered) return RenderOrdered(job);
+    if (evaluator == Evaluator::kPerPixel || f.visitingOrder) return RenderPerPixel(job);
     return RenderSpans(job);
 }
 
 Status Render(const Filter& filter, const ImageView& source, const MutableImageView& target,
               const RenderSettings& settings) {
-    return RenderBy(Path::kChosen, filter, source, target, settings);
+    return RenderBy(Evaluator::kChosen, filter, source, target, settings);
 }
 
 int32_t Evaluate(const Filter& filter, const ImageView& source, int32_t x, int32_t y,
@@ -116,7 +116,8 @@ int32_t Evaluate(const Filter& filter, const ImageView& source, int32_t x, int32
     const uint8_t* pixel = source.pixels + source.stride * y + size_t(x) * source.channels;
     MoveTo(context, pixel, x, y);
     const RandomScope random(settings.random);
-    return EvaluateChannel(f.trees[channel], f.programs[channel], context, pixel, source.channels, channel);
+    return EvaluateChannel(f.trees[channel], f.programs[channel], context, pixel, source.channels,
+                           channel);
 }
 
 }  // namespace zv

@@ -41,7 +41,7 @@ struct Ways {
     using V = __m128i;                                                                        \
     ZV_OP V Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); } \
     ZV_OP void Store(uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }       \
-    ZV_OP V Splat(uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }                  \
+    ZV_OP V Broadcast(uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }              \
     ZV_OP V AddSat(V a, V b) { return _mm_adds_epu8(a, b); }                                  \
     ZV_OP V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }                                  \
     ZV_OP V Xor(V a, V b) { return _mm_xor_si128(a, b); }
@@ -87,7 +87,7 @@ ZV_OP V Load(const uint8_t* p) {
 ZV_OP void Store(uint8_t* p, V v) {
     _mm256_storeu_si256(reinterpret_cast<V*>(p), v);
 }
-ZV_OP V Splat(uint8_t b) {
+ZV_OP V Broadcast(uint8_t b) {
     return _mm256_set1_epi8(static_cast<char>(b));
 }
 ZV_OP V AddSat(V a, V b) {
@@ -152,7 +152,7 @@ ZV_OP V Load(const uint8_t* p) {
 ZV_OP void Store(uint8_t* p, V v) {
     vst1q_u8(p, v);
 }
-ZV_OP V Splat(uint8_t b) {
+ZV_OP V Broadcast(uint8_t b) {
     return vdupq_n_u8(b);
 }
 ZV_OP V AddSat(V a, V b) {

@@ -1,81 +1,87 @@
 // SPDX-License-Identifier: MIT
-// From a tree to a span program: one step per node that is not folded, in
-// post-order, so that every step comes after the steps it reads.
+// The span back end of the lowering (eval/lower.h): a step per value that
+// is neither a literal nor shared, in the order the lowering makes them, so
+// that every step comes after the steps it reads. Lazy nodes compute every
+// way and select, so a span program knows no jumps.
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
 
-#include "eval/apply.h"
 #include "eval/depends.h"
+#include "eval/lower.h"
 #include "eval/rules.h"
 #include "render/span/cells.h"
 #include "render/span/interleaved.h"
 #include "render/span/kernels.h"
-#include "render/span/merge.h"
 #include "render/span/span.h"
 
 namespace zv {
 namespace {
 
-// Compiling recurses once per level; deeper trees stay with ZvExec, whose
-// evaluator has no depth limit.
+using detail::Lowering;
+using detail::ValueId;
+using detail::Way;
+
+// Deeper trees stay with ZvExec, whose evaluator has no depth limit.
 constexpr int32_t kMaxDepth = 400;
 // Lanes take kSpanMax int32 each, per thread: 4 MiB at most.
 constexpr int32_t kMaxLanes = 1024;
 
-class SpanCompiler {
+class SpanCompiler final : public detail::BackEnd {
    public:
     SpanCompiler(SpanProgram& p, bool interleaved, const SpanTaken& taken, bool cells)
         : p_(p), interleaved_(interleaved), taken_(taken), cells_(cells) {}
 
-    const char* reason = nullptr;
-
-    int32_t Node(const ExprNode* n, int32_t depth) {
-        if (!n) return Fold(0);
+    const ExprNode* Open(const ExprNode& n, int32_t depth) override {
         if (depth > kMaxDepth) return Refuse("nested too deeply");
-        const int32_t kind = n->kind;
-        if (cells_ && (kind == ZV_PUT || kind == ZV_GET)) return Cell(*n, depth);
+        const int32_t kind = n.kind;
+        if (cells_ && (kind == ZV_PUT || kind == ZV_GET)) {
+            return CellOf(n) == kComputedCell ? Refuse("numbers a cell by a computed value") : &n;
+        }
         if (const char* why = interleaved_ ? NotInterleaved(kind) : nullptr) return Refuse(why);
-        const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
-        if (d.effect) return Refuse(EffectOf(kind));
-        if (kind == ZV_NUMBER) return Fold(n->value);
-        if (const int32_t child = Taken(n)) return Node(Child(*n, child), depth + 1);
-        if (kind == ZV_SEQ) {  // the left value goes, so only its effects count
-            if (cells_) Node(Child(*n, 0), depth + 1);
-            else Pure(Child(*n, 0), depth + 1);
-            return Node(Child(*n, 1), depth + 1);
-        }
+        if (DependsOf(kind).effect) return Refuse(EffectOf(kind));
+        if (const int32_t child = Taken(&n)) return Child(n, child);
+        return &n;
+    }
+    // The left value of a sequence goes, so only its effects count.
+    bool Drops(const ExprNode& left, int32_t depth) override {
+        if (cells_) return false;
+        Pure(&left, depth);
+        return true;
+    }
 
-        SpanStep s{n, kind, 0, RuleOf(kind).arity, {}, nullptr};
-        SpanValue v{d.position, d.channel, -1};
-        bool folds = AlgebraOf(kind).folds;
-        const bool lazy = RuleOf(kind).lazy;
-        Cells chosen, first;  // the cells after child 0, and after the first branch
-        for (int32_t i = 0; i < s.arity; ++i) {
-            const int32_t j = lazy ? i : s.arity - 1 - i;  // evaluation order, for the cells
-            if (lazy && j == 1) chosen = values_;
-            if (lazy && j == 2) first = std::exchange(values_, chosen);
-            const int32_t a = Node(Child(*n, j), depth + 1);
-            if (reason) return 0;
-            // Pure, so a known child 0 settles the node as the tree walk would.
-            if (lazy && j == 0 && folded_[a]) return Picked(*n, p_.constants[a], depth);
-            s.args[j] = a;
-            folds = folds && folded_[a];
-            v.varying = v.varying || p_.values[a].varying;
-            v.channel = v.channel || p_.values[a].channel;
-        }
-        if (lazy) Meet(kind == '?' ? first : chosen);
-        if (folds) {
-            auto arg = [&](int32_t j) { return p_.constants[s.args[j]]; };
-            PixelContext unused{};
-            return Fold(Apply(kind, *n, arg, unused));
-        }
+    ValueId Literal(int32_t value) override { return NewValue({}, value); }
+
+    ValueId Step(Lowering& l, int32_t kind, const ExprNode& n, const ValueId* args,
+                 int32_t arity) override {
+        if (cells_ && (kind == ZV_PUT || kind == ZV_GET)) return Cell(l, n, args);
+        SpanStep s{&n, kind, 0, arity, {}, nullptr};
+        std::copy(args, args + arity, s.args.begin());
+        const Depends d = interleaved_ ? Interleave(DependsOf(kind)) : DependsOf(kind);
         if (kind == ZV_RAD) ReadAtRadius(s);
-        return Emit(s, v);
+        return Emit(s, {d.position, d.channel, -1});
+    }
+
+    // Every way, then a step that picks among them as the kind does.
+    Way WayOf(const ExprNode&) override { return Way::kBoth; }
+    ValueId Enter(Lowering&, const ExprNode&, Way, ValueId first) override {
+        ways_.push_back({values_, {}});
+        return first;
+    }
+    void Switch(Lowering&, const ExprNode&, Way, ValueId) override {
+        ways_.back().first = std::exchange(values_, ways_.back().chosen);
+    }
+    ValueId Leave(Lowering& l, const ExprNode& n, Way, ValueId first, const ValueId* ways,
+                  int32_t count) override {
+        Meet(n.kind == '?' ? ways_.back().first : ways_.back().chosen);
+        ways_.pop_back();
+        const ValueId args[3] = {first, ways[0], count > 1 ? ways[1] : 0};
+        return l.Strict(n.kind, n, args, count + 1);
     }
 
     // The root's values go to a lane even when they are the same throughout.
-    void Finish(int32_t root) {
+    void Finish(ValueId root) {
         p_.root = root;
         if (!p_.values[root].varying) Broadcast(root);
         if (p_.lanes > kMaxLanes) Refuse("too large for spans");
@@ -83,20 +89,21 @@ class SpanCompiler {
 
    private:
     using Cells = std::map<int32_t, int32_t>;  // cell to the value last put there
+    // What the cells named before a lazy node's ways, and after its first.
+    struct Ways {
+        Cells chosen, first;
+    };
 
     // With local cells (render/cells.h) a cell is a name for a value: put
     // yields its value and names it, get is the value named.
-    int32_t Cell(const ExprNode& n, int32_t depth) {
+    ValueId Cell(Lowering& l, const ExprNode& n, const ValueId* args) {
         const int32_t k = CellOf(n);
-        if (k == kComputedCell) return Refuse("numbers a cell by a computed value");
-        if (n.kind == ZV_GET) {
-            if (k == kNoCell) return Fold(0);
-            const auto it = values_.find(k);
-            return it != values_.end() ? it->second : Refuse("reads a cell its branches set apart");
-        }
-        const int32_t v = Node(Child(n, 0), depth + 1);
-        if (reason || k == kNoCell) return Fold(0);
-        return values_[k] = v;
+        if (k == kNoCell) return l.Literal(0);
+        if (n.kind == ZV_PUT) return values_[k] = args[0];
+        const auto it = values_.find(k);
+        if (it != values_.end()) return it->second;
+        Refuse("reads a cell its branches set apart");
+        return 0;
     }
     // After a conditional, a cell names what every path left in it.
     void Meet(const Cells& other) {
@@ -106,18 +113,6 @@ class SpanCompiler {
         });
     }
 
-    // The child a lazy node takes when child 0 is first; && and || yield
-    // its truth.
-    int32_t Picked(const ExprNode& n, int32_t first, int32_t depth) {
-        const Choice pick = Pick(n.kind, first);
-        if (pick.child == 0) return Fold(pick.value);
-        const int32_t a = Node(Child(n, pick.child), depth + 1);
-        if (reason || !AlgebraOf(n.kind).truth) return a;
-        if (folded_[a]) return Fold(p_.constants[a] != 0);
-        SpanStep s{&n, ZV_NE, 0, 2, {a, Fold(0)}, nullptr};
-        return Emit(s, {p_.values[a].varying, p_.values[a].channel, -1});
-    }
-
     static const char* EffectOf(int32_t kind) {
         return kind == ZV_PUT   ? "calls put"
                : kind == ZV_RND ? "calls rnd"
@@ -125,16 +120,19 @@ class SpanCompiler {
     }
     // Refuses n if anything in it has an effect.
     void Pure(const ExprNode* n, int32_t depth) {
-        if (!n || reason) return;
+        if (!n || refusal) return;
         if (depth > kMaxDepth) return void(Refuse("nested too deeply"));
         if (DependsOf(n->kind).effect) return void(Refuse(EffectOf(n->kind)));
         for (int32_t j = 0; j < RuleOf(n->kind).arity; ++j) Pure(Child(*n, j), depth + 1);
     }
 
-    int32_t Emit(SpanStep& s, SpanValue v) {
-        if (const int32_t same = merger_.Step(s); same >= 0) return same;
-        s.out = NewValue(v, 0, false);
-        merger_.AddStep(s);
+    // A step varies as its kind does and as any of its arguments.
+    ValueId Emit(SpanStep& s, SpanValue v) {
+        for (int32_t j = 0; j < s.arity; ++j) {
+            v.varying = v.varying || p_.values[s.args[j]].varying;
+            v.channel = v.channel || p_.values[s.args[j]].channel;
+        }
+        s.out = NewValue(v, 0);
         if (v.varying) {
             ChooseLoop(s);
             p_.loops[v.channel].push_back(s);
@@ -151,14 +149,17 @@ class SpanCompiler {
         const SpanValue& d = p_.values[s.args[0]];
         const SpanValue& m = p_.values[s.args[1]];
         if (!(d.varying || m.varying) || d.channel || m.channel) return;
-        const std::array<int32_t, 10> polar = s.args;
-        const auto at = [&](int32_t kind) {
-            SpanStep step{s.node, kind, 0, 2, polar, nullptr};
-            return Emit(step, {true, false, -1});
-        };
+        auto [at, added] = radii_.try_emplace({s.args[0], s.args[1]});
+        if (added) {
+            for (const int32_t kind : {kSpanRadColumn, kSpanRadRow}) {
+                SpanStep step{s.node, kind, 0, 2, s.args, nullptr};
+                (kind == kSpanRadColumn ? at->second.first : at->second.second) =
+                    Emit(step, {true, false, -1});
+            }
+        }
         s.kind = ZV_SRC;
-        s.args[0] = at(kSpanRadColumn);
-        s.args[1] = at(kSpanRadRow);
+        s.args[0] = at->second.first;
+        s.args[1] = at->second.second;
     }
 
     int32_t Taken(const ExprNode* n) const {
@@ -168,21 +169,14 @@ class SpanCompiler {
         return 0;
     }
 
-    int32_t NewValue(SpanValue v, int32_t constant, bool folded) {
+    ValueId NewValue(SpanValue v, int32_t constant) {
         p_.values.push_back(v);
         p_.constants.push_back(constant);
-        folded_.push_back(folded);
-        return static_cast<int32_t>(p_.values.size()) - 1;
+        return static_cast<ValueId>(p_.values.size()) - 1;
     }
-    int32_t Fold(int32_t constant) {
-        if (const int32_t same = merger_.Constant(constant); same >= 0) return same;
-        const int32_t value = NewValue({}, constant, true);
-        merger_.AddConstant(constant, value);
-        return value;
-    }
-    int32_t Refuse(const char* why) {
-        if (!reason) reason = why;
-        return 0;
+    std::nullptr_t Refuse(const char* why) {
+        if (!refusal) refusal = why;
+        return nullptr;
     }
 
     // The step's loop: one that reads the arguments fixed for the run as
@@ -214,8 +208,8 @@ class SpanCompiler {
     const SpanTaken& taken_;
     bool cells_;
     Cells values_;
-    std::vector<bool> folded_;
-    SpanMerger merger_;
+    std::vector<Ways> ways_;
+    std::map<std::pair<ValueId, ValueId>, std::pair<ValueId, ValueId>> radii_;  // d, m: column, row
 };
 
 }  // namespace
@@ -225,9 +219,10 @@ SpanCompiled CompileSpans(const ExprNode* root, bool interleaved, const SpanTake
     if (cells && !CellsAreLocal(root)) return {nullptr, "reads a cell before writing it"};
     auto program = std::make_unique<SpanProgram>();
     SpanCompiler compiler(*program, interleaved, taken, cells);
-    const int32_t value = compiler.Node(root, 0);
-    if (!compiler.reason) compiler.Finish(value);
-    if (compiler.reason) return {nullptr, compiler.reason};
+    Lowering lowering(compiler, {.cellsFixed = !cells});
+    const ValueId value = lowering.Lower(root);
+    if (!compiler.refusal) compiler.Finish(value);
+    if (compiler.refusal) return {nullptr, compiler.refusal};
     return {std::move(program), nullptr};
 }
 

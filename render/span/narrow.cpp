@@ -3,6 +3,7 @@
 // values.
 #include <algorithm>
 
+#include "eval/arith.h"
 #include "render/span/narrow.h"
 #include "render/span/ranges.h"
 
@@ -20,7 +21,7 @@ bool Unsigned(Range r) {
 }
 
 // A program value: in a lane, or the same on every element.
-struct Operand {
+struct NarrowValue {
     bool lane;
     uint16_t index;  // the lane
     int32_t value;   // or the value
@@ -55,13 +56,13 @@ class NarrowCompiler {
    public:
     NarrowCompiler(NarrowProgram& out) : out_(out) {}
 
-    bool Step(const SpanStep& s, const std::vector<Operand>& args, Range range, Operand& result) {
+    bool Step(const SpanStep& s, const std::vector<NarrowValue>& args, Range range, NarrowValue& result) {
         range_ = range;
         if (s.kind == 'c') return result = {true, 0, 0, range}, true;
         if (args.empty()) return false;
-        const Operand& a = args[0];
-        const Operand& b = args.size() > 1 ? args[1] : a;
-        const bool lanes = std::any_of(args.begin(), args.end(), [](const Operand& o) { return o.lane; });
+        const NarrowValue& a = args[0];
+        const NarrowValue& b = args.size() > 1 ? args[1] : a;
+        const bool lanes = std::any_of(args.begin(), args.end(), [](const NarrowValue& o) { return o.lane; });
         if (!lanes) return false;
         switch (s.kind) {
             case ZV_UPLUS: return result = a, true;
@@ -95,9 +96,9 @@ class NarrowCompiler {
     }
 
     // The root into a lane of its own when it is the same everywhere.
-    bool Finish(Operand root) {
+    bool Finish(NarrowValue root) {
         range_ = root.range;
-        if (!root.lane && !Emit(Op::kSplat, root, root, root)) return false;
+        if (!root.lane && !Emit(Op::kBroadcast, root, root, root)) return false;
         out_.root = root.index;
         out_.rootSigned = root.range.lo < 0;
         return true;
@@ -105,35 +106,34 @@ class NarrowCompiler {
 
    private:
     // One step into a new lane, the second operand a lane or k.
-    bool Emit(Op op, const Operand& a, const Operand& b, Operand& result, uint8_t shift = 0,
+    bool Emit(Op op, const NarrowValue& a, const NarrowValue& b, NarrowValue& result, uint8_t shift = 0,
               uint16_t c = 0) {
         if (out_.steps.size() >= kNarrowMaxSteps) return false;
         const uint16_t lane = static_cast<uint16_t>(out_.lanes++);
-        const uint16_t k = static_cast<uint16_t>(op == Op::kSplat ? a.value : b.value);
+        const uint16_t k = static_cast<uint16_t>(op == Op::kBroadcast ? a.value : b.value);
         out_.steps.push_back({op, !b.lane, shift, lane, a.index, b.index, c, k});
         result = {true, lane, 0, range_};
         return true;
     }
-    static Operand Fixed(int32_t value) {
+    static NarrowValue Fixed(int32_t value) {
         return {false, 0, value, {value, value}};
     }
 
     // a / d truncated, or its sign lost with `signs` false (the remainder's
-    // quotient is then a magnitude's), through a multiply-high: with k =
-    // ceil(2^j / d), the quotient of n * k by 2^j is n / d's for every n of
-    // n * (k * d - 2^j) < 2^j.
-    bool Divide(const Operand& a, int32_t d, bool signs, Operand& result) {
+    // quotient is then a magnitude's), through a multiply-high by the
+    // largest Reciprocal that 16 bits hold.
+    bool Divide(const NarrowValue& a, int32_t d, bool signs, NarrowValue& result) {
         if (d == 0) return result = Fixed(0), true;
         const int64_t divisor = d < 0 ? -int64_t{d} : d;
         const int64_t most = std::max(-a.range.lo, a.range.hi);
         if (divisor > most) return result = Fixed(0), true;
-        Operand q = a;
+        NarrowValue q = a;
         if (divisor > 1) {
             if (a.range.lo < 0 && !Emit(Op::kAbs, a, a, q)) return false;
             int32_t j = 31;
-            while (((int64_t{1} << j) + divisor - 1) / divisor > 65535) --j;
-            const int64_t k = ((int64_t{1} << j) + divisor - 1) / divisor;
-            if (most * (k * divisor - (int64_t{1} << j)) >= (int64_t{1} << j)) return false;
+            while (Reciprocal(uint64_t(divisor), j) > 65535) --j;
+            const uint64_t k = Reciprocal(uint64_t(divisor), j);
+            if (!ReciprocalDivides(uint64_t(divisor), j, uint64_t(most))) return false;
             if (!Emit(Op::kDivide, q, Fixed(static_cast<int32_t>(k)), q,
                       static_cast<uint8_t>(j - 16)))
                 return false;
@@ -143,24 +143,24 @@ class NarrowCompiler {
         return result = q, true;
     }
     // a - (a / |d|) * |d|, which has a's sign.
-    bool Remainder(const Operand& a, int32_t d, Operand& result) {
+    bool Remainder(const NarrowValue& a, int32_t d, NarrowValue& result) {
         if (d == 0) return result = Fixed(0), true;
-        Operand q;
+        NarrowValue q;
         if (!Divide(a, d, false, q)) return false;
         if (!q.lane) return result = a, true;  // |a| < |d|, which is then at most 65535
         const int32_t divisor = d < 0 ? -d : d;
         return Emit(Op::kMul, q, Fixed(divisor), q) && Emit(Op::kSub, a, q, result);
     }
-    bool ShiftRight(const Operand& a, int32_t by, Operand& result) {
+    bool ShiftRight(const NarrowValue& a, int32_t by, NarrowValue& result) {
         if (a.range.lo < 0) return Emit(Op::kShrS, a, a, result, static_cast<uint8_t>(std::min(by, 15)));
         if (by >= 16) return result = Fixed(0), true;
         return Emit(Op::kShrU, a, a, result, static_cast<uint8_t>(by));
     }
-    bool Select(const std::vector<Operand>& args, Operand& result) {
+    bool Select(const std::vector<NarrowValue>& args, NarrowValue& result) {
         if (!args[0].lane) return result = args[0].value ? args[1] : args[2], true;
-        Operand branch[2] = {args[1], args[2]};
-        for (Operand& o : branch) {
-            if (!o.lane && !Emit(Op::kSplat, o, o, o)) return false;
+        NarrowValue branch[2] = {args[1], args[2]};
+        for (NarrowValue& o : branch) {
+            if (!o.lane && !Emit(Op::kBroadcast, o, o, o)) return false;
         }
         return Emit(Op::kSelect, args[0], branch[0], result, 0, branch[1].index);
     }
@@ -178,10 +178,10 @@ bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& 
     SpanRanges ranges(p);
     ranges.TakenOn(scalars, 0, 1, 1);
     const std::vector<Range>& r = ranges.Ranges();
-    std::vector<Operand> values(p.values.size());
+    std::vector<NarrowValue> values(p.values.size());
     for (size_t v = 0; v < values.size(); ++v) values[v] = {false, 0, scalars[v], r[v]};
     NarrowCompiler compiler(out);
-    std::vector<Operand> args;
+    std::vector<NarrowValue> args;
     for (const SpanStep& s : p.loops[0]) {
         if (!Signed(r[s.out]) && !Unsigned(r[s.out])) return out = {}, false;
         args.clear();

@@ -25,7 +25,7 @@ enum class NarrowOp : uint8_t {
     kCopySign,  // a with the sign of b's int16: a or -a
     kDivide,    // a / d for a uint16, as (a * k) >> (16 + shift)
     kSelect,    // a ? b : c
-    kSplat,     // k
+    kBroadcast, // k
 };
 
 // More passes than this cost what sixteen byte shuffles do.

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int32_t kNarrowBlock = 1024;
 constexpr size_t kNarrowLanes = kNarrowMaxSteps + 1;
-constexpr size_t kNarrowOps = size_t(NarrowOp::kSplat) + 1;
+constexpr size_t kNarrowOps = size_t(NarrowOp::kBroadcast) + 1;
 using NarrowLane = uint16_t[kNarrowBlock];
 using NarrowLoop = void (*)(const NarrowStep&, NarrowLane*, int32_t);
 

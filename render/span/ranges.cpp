@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Ranges in 64 bits: a bound outside int32 means the value may wrap, and
-// then it may be anything.
+// The interval back end: each step's range from its arguments' ranges, one
+// transfer function per kind that narrows, beside Apply's meaning of the
+// kind; any other kind may be anything, or 0 and 1 where the table of kinds
+// says it yields a truth value. Ranges in 64 bits: a bound outside int32
+// means the value may wrap, and then it may be anything.
 #include "render/span/ranges.h"
 
 #include <algorithm>
@@ -28,7 +31,7 @@ bool Holds(Range a, int64_t v) {
     return a.lo <= v && v <= a.hi;
 }
 
-Range Product(Range a, Range b) {
+Range ProductRange(Range a, Range b) {
     const int64_t p[] = {a.lo * b.lo, a.lo * b.hi, a.hi * b.lo, a.hi * b.hi};
     return Fit(*std::min_element(p, p + 4), *std::max_element(p, p + 4));
 }
@@ -36,30 +39,31 @@ Range Product(Range a, Range b) {
 // Truncating division and its remainder by an exact divisor, 0 by 0: the
 // quotient is monotonic in the dividend, the remainder has its sign and is
 // smaller than the divisor.
-Range Quotient(Range a, Range b) {
+Range QuotientRange(Range a, Range b) {
     if (!Exactly(b, b.lo)) return kAny;
     if (b.lo == 0) return {0, 0};
     const int64_t q0 = a.lo / b.lo, q1 = a.hi / b.lo;
     return Fit(std::min(q0, q1), std::max(q0, q1));
 }
-Range Remainder(Range a, Range b) {
+Range RemainderRange(Range a, Range b) {
     if (!Exactly(b, b.lo)) return kAny;
     const int64_t d = b.lo < 0 ? -b.lo : b.lo;
     if (d == 0) return {0, 0};
-    return {std::max(std::min<int64_t>(a.lo, 0), 1 - d), std::min<int64_t>(std::max<int64_t>(a.hi, 0), d - 1)};
+    return {std::max(std::min<int64_t>(a.lo, 0), 1 - d),
+            std::min<int64_t>(std::max<int64_t>(a.hi, 0), d - 1)};
 }
 
 // The range of a step's value from its arguments' ranges; taken is set
 // where a conditional's branch is known.
-Range Of(int32_t kind, const Range* a, int8_t& taken) {
+Range RangeOf(int32_t kind, const Range* a, int8_t& taken) {
     const bool overlap = a[0].lo <= a[1].hi && a[1].lo <= a[0].hi;
     const bool same = a[0].lo == a[0].hi && Exactly(a[1], a[0].lo);
     switch (kind) {
         case '+': return Fit(a[0].lo + a[1].lo, a[0].hi + a[1].hi);
         case '-': return Fit(a[0].lo - a[1].hi, a[0].hi - a[1].lo);
-        case '*': return Product(a[0], a[1]);
-        case '/': return Quotient(a[0], a[1]);
-        case '%': return Remainder(a[0], a[1]);
+        case '*': return ProductRange(a[0], a[1]);
+        case '/': return QuotientRange(a[0], a[1]);
+        case '%': return RemainderRange(a[0], a[1]);
         case ZV_SHR:
             if (!Exactly(a[1], a[1].lo)) return kAny;
             return {a[0].lo >> (a[1].lo & 31), a[0].hi >> (a[1].lo & 31)};
@@ -100,7 +104,7 @@ const std::vector<int8_t>& SpanRanges::TakenOn(const int32_t* scalars, int32_t x
             case 'x': r = Fit(x0, int64_t{x0} + count - 1); break;
             case 'z': r = {0, channels - 1}; break;
             case 'c': r = {0, 255}; break;
-            default: r = s.arity <= 3 ? Of(s.kind, args, branch) : kAny;
+            default: r = s.arity <= 3 ? RangeOf(s.kind, args, branch) : kAny;
         }
         if (s.kind == '?') taken_.push_back(branch);
     }

@@ -1,9 +1,13 @@
 # SPDX-License-Identifier: MIT
 """Starting GIMP 2.10 on the build tree's plug-in, with a private profile in
-a temporary folder so the user's own settings stay untouched."""
+a temporary folder so the user's own settings stay untouched, headless or
+with windows on a display of its own."""
+import contextlib
 import os
 import pathlib
+import re
 import subprocess
+import time
 
 import numpy as np
 from PIL import Image
@@ -25,11 +29,11 @@ def profile(folder: pathlib.Path) -> dict:
 def picture(path: pathlib.Path, mode: str, width=80, height=60, seed=1):
     """Noise over a gradient, so that moved pixels show."""
     rng = np.random.RandomState(seed)
-    channels = {"L": 1, "RGB": 3, "RGBA": 4}[mode]
+    channels = {"L": 1, "LA": 2, "RGB": 3, "RGBA": 4}[mode]
     ramp = np.add.outer(np.arange(height) * 2, np.arange(width) * 3)
     pixels = (ramp[:, :, None] + rng.randint(0, 60, (height, width, channels))) % 256
-    if mode == "RGBA":
-        pixels[:, :, 3] = rng.randint(1, 256, (height, width))
+    if mode in ("LA", "RGBA"):
+        pixels[:, :, -1] = rng.randint(1, 256, (height, width))
     pixels = pixels.astype(np.uint8)
     Image.fromarray(pixels[:, :, 0] if mode == "L" else pixels, mode).save(path)
 
@@ -47,3 +51,59 @@ def cli(source, target, *options):
 
 def scheme(text: str) -> str:
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def until(condition, seconds=180):
+    """Waits for condition, polling; fails after seconds."""
+    end = time.monotonic() + seconds
+    while not (value := condition()):
+        assert time.monotonic() < end, "timed out"
+        time.sleep(0.2)
+    return value
+
+
+@contextlib.contextmanager
+def gimp_with_windows(folder: pathlib.Path, commands: list):
+    """GIMP with its windows on an Xvfb display of its own, running the
+    Script-Fu commands with ZORVAN_GIMP_TIMES set; yields the display, the
+    environment and the log of GIMP's output, and ends both at the close."""
+    display = ":%d" % (90 + os.getpid() % 100)
+    server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
+    gimp = None
+    try:
+        env = dict(profile(folder), DISPLAY=display, ZORVAN_GIMP_TIMES="1")
+        until(lambda: subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0)
+        arguments = ["gimp-2.10", "-n", "-s", "-d", "-f"]
+        for command in commands:
+            arguments += ["-b", command]
+        log = folder / "gimp.log"
+        with open(log, "w") as out:
+            gimp = subprocess.Popen(arguments, env=env, stdout=out, stderr=subprocess.STDOUT)
+        yield display, env, log
+        gimp.wait(60)
+    finally:
+        if gimp and gimp.poll() is None:
+            gimp.kill()
+            gimp.wait()
+        server.terminate()
+        server.wait()
+
+
+def window(env, name):
+    return until(lambda: subprocess.run(["xdotool", "search", "--name", name], env=env,
+                                        capture_output=True, text=True).stdout.split())[0]
+
+
+def key(env, window, name):
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], env=env, check=True)
+    subprocess.run(["xdotool", "key", name], env=env, check=True)
+
+
+DRAWN = re.compile(r"zorvan: preview drawn (\d+) ms after the change, area (\d+) (\d+) (\d+) (\d+)")
+
+
+def frames(log):
+    """The preview frames drawn so far: the milliseconds from the change to
+    each, and the area (x, y, width, height) it was drawn in."""
+    return [(int(m[1]), tuple(map(int, m.groups()[1:])))
+            for m in DRAWN.finditer(log.read_text(errors="replace"))]

@@ -15,43 +15,56 @@ RAMP = "x * c / X + ctl(1) - y"  # every channel, alpha too; reads X and a contr
 CONTROLS = "300 40 0 0 0 0 0 0 0 0"  # ctl0..ctl7, t, total
 SELECTION = (10, 8, 30, 20)  # x, y, width, height
 
-# Script-Fu that each case runs on its image `img` and drawable `d` before
-# saving it; name: (input mode, Script-Fu, filter).
-CASES = {
-    "rgb": ("RGB", "", TWIRL),
-    "rgba": ("RGBA", "", RAMP),
-    "grey": ("L", "", TWIRL),
-    "deep": ("RGB", "(gimp-image-convert-precision img PRECISION-U16-GAMMA)", TWIRL),
-    "selection": ("RGB", "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE {} {} {} {})"
-                  .format(*SELECTION), TWIRL),
-    "bad": ("RGB", "", "255 - c +"),
-    # Grey drawables of an RGB layer: its mask, and a channel made from red.
-    "mask": ("RGB", "(gimp-layer-add-mask d (car (gimp-layer-create-mask d ADD-MASK-COPY)))",
-             TWIRL),
-    "channel": ("RGB", "(gimp-image-insert-channel img (car (gimp-channel-new-from-component "
-                'img RED-CHANNEL "red")) 0 0)', TWIRL),
-    "indexed": ("RGB", "(gimp-image-convert-indexed img CONVERT-DITHER-NONE "
-                "CONVERT-PALETTE-GENERATE 16 FALSE FALSE \"\")", TWIRL),
-}
-
-
 # Definitions last one batch command only; GIMP's images outlive them, so
 # each command finds the one image there is (each case deletes its own).
 IMAGE = "(vector-ref (cadr (gimp-image-list)) 0)"
 DRAWABLE = f"(car (gimp-image-get-active-drawable {IMAGE}))"
 LAYER = f"(vector-ref (cadr (gimp-image-get-layers {IMAGE})) 0)"
-# Cases whose active drawable is not the layer: that drawable is saved
-# before the run too, and the layer after it.
+TO_8_BITS = f"(gimp-image-convert-precision {IMAGE} PRECISION-U8-GAMMA)"
+FEATHERED = ("(gimp-context-set-feather TRUE) (gimp-context-set-feather-radius 12 12)"
+             "(gimp-image-select-ellipse img CHANNEL-OP-REPLACE 10 8 56 40)"
+             "(gimp-context-set-feather FALSE)")
+
+
+def zorvan(text, mode="RUN-NONINTERACTIVE"):
+    return f"(plug-in-zorvan {mode} {IMAGE} {DRAWABLE} {scheme(text)} {CONTROLS})"
+
+
+# Each case: name: (input mode, Script-Fu that prepares the image `img` and
+# its drawable `d`, the run, Script-Fu after it, before the image is saved).
+CASES = {
+    "rgb": ("RGB", "", zorvan(TWIRL), ""),
+    "rgba": ("RGBA", "", zorvan(RAMP), ""),
+    "grey": ("L", "", zorvan(TWIRL), ""),
+    "greya": ("LA", "", zorvan(RAMP), ""),
+    # Back to 8 bits, which u8 -> u16 -> u8 keeps exactly.
+    "deep": ("RGB", "(gimp-image-convert-precision img PRECISION-U16-GAMMA)", zorvan(TWIRL),
+             TO_8_BITS),
+    "linear": ("RGB", "(gimp-image-convert-precision img PRECISION-FLOAT-LINEAR)",
+               zorvan(TWIRL), TO_8_BITS),
+    "selection": ("RGB", "(gimp-image-select-rectangle img CHANNEL-OP-REPLACE {} {} {} {})"
+                  .format(*SELECTION), zorvan(TWIRL), ""),
+    # A feathered selection, filtered by the plug-in and by GIMP's own invert.
+    "feather": ("RGB", FEATHERED, zorvan("255 - c"), ""),
+    "feather-gimp": ("RGB", FEATHERED, f"(gimp-drawable-invert {DRAWABLE} FALSE)", ""),
+    "bad": ("RGB", "", zorvan("255 - c +"), ""),
+    # Grey drawables of an RGB layer: its mask, and a channel made from red.
+    "mask": ("RGB", "(gimp-layer-add-mask d (car (gimp-layer-create-mask d ADD-MASK-COPY)))",
+             zorvan(TWIRL), ""),
+    "channel": ("RGB", "(gimp-image-insert-channel img (car (gimp-channel-new-from-component "
+                'img RED-CHANNEL "red")) 0 0)', zorvan(TWIRL), ""),
+    "indexed": ("RGB", "(gimp-image-convert-indexed img CONVERT-DITHER-NONE "
+                "CONVERT-PALETTE-GENERATE 16 FALSE FALSE \"\")", zorvan(TWIRL), ""),
+}
+# Cases whose drawable is saved before the run too; of those not the
+# layer, the layer is saved after it.
+SAVED_BEFORE = ("mask", "channel", "indexed")
 NOT_THE_LAYER = ("mask", "channel")
 
 
 def load(folder, name, prepare=""):
     return (f'(let* ((img (car (gimp-file-load RUN-NONINTERACTIVE "{folder}/{name}.png" "x")))'
             f"(d (car (gimp-image-get-active-drawable img)))) {prepare} img)")
-
-
-def zorvan(text, mode="RUN-NONINTERACTIVE"):
-    return f"(plug-in-zorvan {mode} {IMAGE} {DRAWABLE} {scheme(text)} {CONTROLS})"
 
 
 def save(folder, name, drawable=DRAWABLE):
@@ -61,15 +74,13 @@ def save(folder, name, drawable=DRAWABLE):
 
 def batch(folder: pathlib.Path) -> list:
     commands = ["(gimp-context-set-feather FALSE)"]
-    for name, (mode, prepare, text) in CASES.items():
+    for name, (mode, prepare, run, after) in CASES.items():
         picture(folder / f"{name}.png", mode)
         # The run is a command of its own, so that a failing one still saves.
         commands.append(load(folder, name, prepare))
-        if name in NOT_THE_LAYER:
+        if name in SAVED_BEFORE:
             commands.append(save(folder, f"{name}-before"))
-        commands.append(zorvan(text))
-        if name == "deep":  # back to 8 bits, which u8 -> u16 -> u8 keeps exactly
-            commands.append(f"(gimp-image-convert-precision {IMAGE} PRECISION-U8-GAMMA)")
+        commands += [run, after] if after else [run]
         if name in NOT_THE_LAYER:
             commands.append(save(folder, f"{name}-layer", LAYER))
         commands += [save(folder, f"{name}-out"), f"(gimp-image-delete {IMAGE})"]
@@ -90,7 +101,7 @@ def run(tmp_path_factory):
     for command in batch(folder) + ["(gimp-quit 0)"]:
         arguments += ["-b", command]
     done = subprocess.run(arguments, env=profile(folder), capture_output=True, text=True,
-                          timeout=240)
+                          timeout=1200)
     return folder, done.stdout + done.stderr
 
 
@@ -102,29 +113,37 @@ TWIRL_OPTIONS = ("-f", str(pathlib.Path(__file__).parents[2] / "examples" / "twi
                  "--ctl", "0=300", "--ctl", "1=40")
 
 
-@pytest.mark.parametrize("name, options, channels", [
-    ("rgb", TWIRL_OPTIONS, slice(0, 3)),
-    ("rgba", ("-e", RAMP, "--ctl", "0=300", "--ctl", "1=40"), slice(0, 4)),
-    ("deep", TWIRL_OPTIONS, slice(0, 3)),
-    ("repeat", TWIRL_OPTIONS, slice(0, 3)),
+@pytest.mark.parametrize("name, options, channels, within", [
+    ("rgb", TWIRL_OPTIONS, slice(0, 3), 0),
+    ("rgba", ("-e", RAMP, "--ctl", "0=300", "--ctl", "1=40"), slice(0, 4), 0),
+    ("deep", TWIRL_OPTIONS, slice(0, 3), 0),
+    ("linear", TWIRL_OPTIONS, slice(0, 3), 1),  # to float linear and back: rounded twice
+    ("repeat", TWIRL_OPTIONS, slice(0, 3), 0),
 ])
-def test_pixels_equal_the_tools(run, name, options, channels):
+def test_pixels_equal_the_tools(run, name, options, channels, within):
     folder, _ = run
     source = "rgb" if name == "repeat" else name
-    want = expected(folder, source, *options)
-    got = read(folder / f"{name}-out.png")
+    want = expected(folder, source, *options).astype(int)
+    got = read(folder / f"{name}-out.png").astype(int)
     # PNG keeps no colour under alpha 0.
     seen = want[:, :, 3] > 0 if want.shape[2] == 4 else np.ones(want.shape[:2], bool)
-    assert np.array_equal(got[seen][:, channels], want[seen][:, channels])
+    assert np.abs(got[seen][:, channels] - want[seen][:, channels]).max() <= within
 
 
-@pytest.mark.parametrize("name, source", [
-    ("grey", "grey"), ("mask", "mask-before"), ("channel", "channel-before")])
-def test_grey_is_red_of_the_grey_spread_over_rgb(run, name, source):
+@pytest.mark.parametrize("name, source, options", [
+    ("grey", "grey", TWIRL_OPTIONS), ("mask", "mask-before", TWIRL_OPTIONS),
+    ("channel", "channel-before", TWIRL_OPTIONS),
+    ("greya", "greya", ("-e", RAMP, "--ctl", "0=300", "--ctl", "1=40"))])
+def test_grey_is_red_of_the_grey_spread_over_rgb(run, name, source, options):
     folder, _ = run
-    want = expected(folder, source, *TWIRL_OPTIONS)
+    want = expected(folder, source, *options)
     got = read(folder / f"{name}-out.png")
-    assert got.ndim == 2 and np.array_equal(got, want[:, :, 0] if want.ndim == 3 else want)
+    if got.ndim == 3:  # grey and alpha: red's result, and alpha's
+        want = want[:, :, [0, 3]]
+        seen = want[:, :, 1] > 0
+        assert np.array_equal(got[seen], want[seen])
+    else:
+        assert np.array_equal(got, want[:, :, 0] if want.ndim == 3 else want)
     assert not np.array_equal(got, read(folder / f"{source}.png"))
     if name in NOT_THE_LAYER:  # the layer that holds them stays as it was
         assert np.array_equal(read(folder / f"{name}-layer.png"), read(folder / f"{name}.png"))
@@ -143,13 +162,23 @@ def test_selection_changes_only_its_pixels(run):
     assert not np.array_equal(got[inside], original[inside])
 
 
+def test_feathered_selection_blends_as_gimps_own_filters(run):
+    folder, _ = run
+    original = read(folder / "feather.png").astype(int)
+    got, gimps = (read(folder / f"{n}-out.png").astype(int) for n in ("feather", "feather-gimp"))
+    assert np.abs(got - gimps).max() <= 1
+    partly = (got != original) & (got != 255 - original)
+    assert partly.sum() > 500  # blended, not only cut
+
+
 @pytest.mark.parametrize("name, message", [
     ("bad", '"+" has no right operand'),
-    (None, "convert an indexed image first"),
+    ("indexed", "convert an indexed image first"),
     (None, "Zorvan filters at most 256 megapixels"),
 ])
 def test_refused_with_a_message_and_no_change(run, name, message):
     folder, log = run
     assert message in log
     if name:
-        assert np.array_equal(read(folder / f"{name}-out.png"), read(folder / f"{name}.png"))
+        before = f"{name}-before" if name in SAVED_BEFORE else name
+        assert np.array_equal(read(folder / f"{name}-out.png"), read(folder / f"{before}.png"))

@@ -35,14 +35,14 @@ Picture Pattern(int32_t width, int32_t height, int32_t channels, size_t pad) {
 
 namespace {
 
-Picture RenderNewBy(Path path, const Filter& filter, const Picture& source,
+Picture RenderNewBy(Evaluator evaluator, const Filter& filter, const Picture& source,
                     const RenderSettings& settings, size_t pad) {
     const Rect r = settings.region;
     const bool whole = r.width == 0 && r.height == 0;
     const auto sampled = [&settings](int32_t length) { return (length - 1) / settings.step + 1; };
     Picture out(sampled(whole ? source.width : r.width), sampled(whole ? source.height : r.height),
                 filter.TargetChannels(source.channels), pad);
-    EXPECT_EQ(RenderBy(path, filter, source.View(), out.Writable(), settings), Status::kOk);
+    EXPECT_EQ(RenderBy(evaluator, filter, source.View(), out.Writable(), settings), Status::kOk);
     return out;
 }
 
@@ -50,17 +50,17 @@ Picture RenderNewBy(Path path, const Filter& filter, const Picture& source,
 
 Picture RenderOrderedNew(const Filter& filter, const Picture& source,
                          const RenderSettings& settings) {
-    return RenderNewBy(Path::kOrdered, filter, source, settings, 0);
+    return RenderNewBy(Evaluator::kOrdered, filter, source, settings, 0);
 }
 
 Picture RenderNew(const Filter& filter, const Picture& source, const RenderSettings& settings,
                   size_t pad) {
-    return RenderNewBy(Path::kChosen, filter, source, settings, pad);
+    return RenderNewBy(Evaluator::kChosen, filter, source, settings, pad);
 }
 
 Picture RenderPerPixelNew(const Filter& filter, const Picture& source,
                           const RenderSettings& settings) {
-    return RenderNewBy(Path::kPerPixel, filter, source, settings, 0);
+    return RenderNewBy(Evaluator::kPerPixel, filter, source, settings, 0);
 }
 
 RenderSettings Example::Settings() const {

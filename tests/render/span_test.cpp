@@ -137,7 +137,7 @@ TEST(Span, LocalCellsAreValues) {
 // zero is 0, shifts take the count modulo 32; a fixed condition drops the
 // branch not taken, and the left side of a sequence goes. A repeated
 // subexpression, or one that folds to a constant seen before, is computed
-// once.
+// once; +a is a, rst is 0, and a truth value needs no != 0.
 TEST(Span, FoldsWithTheRuntimeRules) {
     const std::pair<const char*, size_t> cases[] = {
         {"(-2147483647 - 1) / -1 + 5 % 0 + 7 / 0 + (1 << 33)", 0},
@@ -149,6 +149,8 @@ TEST(Span, FoldsWithTheRuntimeRules) {
         {"7 || x", 0},
         {"0 || 5", 0},
         {"1 && x + 1", 3},  // its truth: one step more
+        {"1 && x < 3", 2},
+        {"+x + rst(y * 3)", 4},  // y, y * 3, x, x + 0
         {"c - (X - 1) / 2", 5},
         {"(M - m) * (M - m) / M + m", 6},
         {"(x + 2) * (x + (3 - 1)) - (x + 2 * 1)", 4},

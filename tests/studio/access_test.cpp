@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 
 namespace zv::cli {
 namespace {
@@ -67,23 +70,35 @@ struct Bound {
 };
 
 TEST(StudioAccess, EachAddressAnswersToTheNamesItIsReachedBy) {
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    std::string hostName = host;
+    std::transform(hostName.begin(), hostName.end(), hostName.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const Bound bound[] = {
         {"127.0.0.1", "127.0.0.1", true, "[::1]", "0.0.0.0"},
         {"::1", "[::1]", true, "[::1]", "::1"},
+        {"0:0:0:0:0:0:0:1", "[::1]", true, "localhost", "[0:0:0:0:0:0:0:1]"},
+        {"::ffff:127.0.0.1", "127.0.0.1", true, "localhost", "[::ffff:127.0.0.1]"},
         {"192.168.1.5", "192.168.1.5", false, "192.168.1.5", "localhost"},
         {"fe80::1", "[fe80::1]", false, "[fe80::1]", "[::1]"},
         {"0.0.0.0", "127.0.0.1", false, "localhost", "evil.example"},
+        {"0.0.0.0", "127.0.0.1", false, hostName.c_str(), ""},
+        {"0", "127.0.0.1", false, "127.0.0.1", "0"},
+        {"::ffff:0.0.0.0", "127.0.0.1", false, hostName.c_str(), "[::ffff:0.0.0.0]"},
         {"::", "[::1]", false, "127.0.0.1", "[::]x"},
+        {"0:0:0:0:0:0:0:0", "[::1]", false, hostName.c_str(), "[0:0:0:0:0:0:0:0]"},
     };
     for (const Bound& b : bound) {
-        const std::vector<std::string> names = ReachableNames(b.address);
+        const std::string address = NumericAddress(b.address);
+        const std::vector<std::string> names = ReachableNames(address);
         const auto has = [&](const char* n) {
             return std::find(names.begin(), names.end(), n) != names.end();
         };
-        EXPECT_EQ(LocalUrlHost(b.address), b.url);
-        EXPECT_EQ(IsLoopback(b.address), b.loopback) << b.address;
-        EXPECT_TRUE(has(b.reachable)) << b.address;
-        EXPECT_FALSE(has(b.stranger)) << b.address;
+        EXPECT_EQ(LocalUrlHost(address), b.url) << b.address;
+        EXPECT_EQ(IsLoopback(address), b.loopback) << b.address;
+        EXPECT_TRUE(has(b.reachable)) << b.address << " " << b.reachable;
+        EXPECT_FALSE(has(b.stranger)) << b.address << " " << b.stranger;
     }
 }
 

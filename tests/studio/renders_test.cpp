@@ -30,9 +30,15 @@ TEST(StudioRenders, ANewerRequestCancelsItsLaneAndTheLimitHolds) {
 
 TEST(StudioRenders, NoNumberLocksALane) {
     Renders renders(1);
-    std::unique_ptr<Slot> slot;
+    std::unique_ptr<Slot> slot, other;
     ASSERT_EQ(renders.Begin("preview", INT64_MAX, slot), Admission::kAdmitted);
     slot.reset();
+    EXPECT_EQ(renders.Begin("preview", 1, slot), Admission::kAdmitted);
+    slot.reset();
+    // Refused while every render runs elsewhere: nothing of it stays.
+    ASSERT_EQ(renders.Begin("thumb", 1, other), Admission::kAdmitted);
+    EXPECT_EQ(renders.Begin("preview", INT64_MAX, slot), Admission::kBusy);
+    other.reset();
     EXPECT_EQ(renders.Begin("preview", 1, slot), Admission::kAdmitted);
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <nlohmann/json.hpp>
 #include <thread>
 #include <vector>
 
@@ -45,6 +46,17 @@ class StudioServer : public ::testing::Test {
         client.set_read_timeout(60);  // a failure, not a hang, when it is never served
         client.set_default_headers({{"X-Zorvan-Token", kToken}});
         return client;
+    }
+
+    // The status line and headers of the answer on sock.
+    static std::string Head(int sock) {
+        std::string answer;
+        char buffer[4096];
+        for (ssize_t n; answer.find("\r\n\r\n") == std::string::npos &&
+                        (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) {
+            answer.append(buffer, size_t(n));
+        }
+        return answer;
     }
 
     // A connection that has sent first and nothing more yet.
@@ -87,23 +99,34 @@ TEST_F(StudioServer, IsServedWhileManyConnectionsTrickleOrIdle) {
 }
 
 TEST_F(StudioServer, ChunkedBodiesAreLimitedLikeOthers) {
+    const auto chunked = [this](const std::string& request) {
+        return Open(request + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                    "\r\nX-Zorvan-Token: " + kToken + "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    };
     // Chunks until just past the limit, then nothing more: the server has
     // read every byte sent when it answers, so the answer is not lost.
-    const int sock = Open("POST /api/image HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
-                          "\r\nX-Zorvan-Token: " + kToken +
-                          "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const int sock = chunked("POST /api/image");
     const std::string chunk = "10000\r\n" + std::string(0x10000, 'x') + "\r\n";
     for (size_t sent = 0; sent <= state_.maxUploadBytes; sent += 0x10000) {
         ASSERT_EQ(send(sock, chunk.data(), chunk.size(), MSG_NOSIGNAL), ssize_t(chunk.size()));
     }
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t n; answer.find("\r\n\r\n") == std::string::npos &&
-                    (n = recv(sock, buffer, sizeof buffer, 0)) > 0;) {
-        answer.append(buffer, size_t(n));
-    }
+    const std::string answer = Head(sock);
     close(sock);
     EXPECT_EQ(answer.rfind("HTTP/1.1 413", 0), 0u) << answer;
+
+    // A body no route takes is not read at all: with none sent yet, the
+    // answer comes (where reading it would wait for it in vain).
+    const std::pair<const char*, const char*> unread[] = {
+        {"POST /api/nothing", "HTTP/1.1 404"},
+        {"PUT /api/render", "HTTP/1.1 405"},
+        {"POST /api/state", "HTTP/1.1 405"},
+    };
+    for (const auto& [request, status] : unread) {
+        const int other = chunked(request);
+        const std::string head = Head(other);
+        close(other);
+        EXPECT_EQ(head.rfind(status, 0), 0u) << request << ": " << head;
+    }
 }
 
 struct Call {
@@ -148,6 +171,8 @@ TEST_F(StudioServer, ExportsInTheSourcesFormatOrTheOneAsked) {
         {"shot.jpg", "&format=bmp", 400, "", "unknown format"sv},
         {"shot.jpg", "&quality=0", 400, "", "quality must be 1 to 100"sv},
         {"shot.jpg", "&quality=101", 400, "", "quality must be 1 to 100"sv},
+        {"shot.jpg", "&photo=-1", 200, "jpg", "\xff\xd8\xff"sv},
+        {"shot.jpg", "&photo=2", 409, "", "the photo shown has changed"sv},  // not the one shown
     };
     httplib::Client client = Client();
     for (const Export& e : exports) {
@@ -164,45 +189,63 @@ TEST_F(StudioServer, ExportsInTheSourcesFormatOrTheOneAsked) {
 }
 
 struct SaveStep {
-    std::string query;
+    std::string version;  // that the page sends
     std::string body;
     int status;
-    const char* onDisk;  // the file's text after the step
+    std::string replied;  // the version in the answer: the text's saved, or the file's
+    const char* onDisk;   // the file's text after the step
 };
 
-TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyWhileItIsAsLoaded) {
+TEST_F(StudioServer, SaveReplacesTheFilterFileOnlyInTheVersionThePageHas) {
     httplib::Client client = Client();
-    const auto got = client.Post("/api/save?version=", "g: 1\n", "application/octet-stream");
-    ASSERT_TRUE(got);
-    EXPECT_EQ(got->status, 400) << "saved without a file";
+    const auto save = [&](const std::string& version, const std::string& body) {
+        const auto got =
+            client.Post("/api/save?version=" + version, body, "application/octet-stream");
+        EXPECT_TRUE(got) << version;
+        return got ? *got : httplib::Response{};
+    };
+    EXPECT_EQ(save("", "g: 1\n").status, 400) << "saved without a file";
 
     test::ScratchDir dir;
     const std::string path = dir / "mine.zvf";
     test::WriteBytes(path, "r: c\n");
     state_.filterPath = path;
-    const std::string loaded = "version=" + Version("r: c\n");
+    const std::string big(kMaxFileBytes + 1, '#');
     const SaveStep steps[] = {
-        {loaded, "g: 1\n", 200, "g: 1\n"},
-        {loaded, "g: 2\n", 409, "g: 1\n"},  // the page's version is older than the file
-        {"version=", "g: 2\n", 409, "g: 1\n"},
-        {"force=1", "g: 3\n", 200, "g: 3\n"},
-        {"force=1", std::string(kMaxFileBytes + 1, '#'), 413, "g: 3\n"},
-        {"version=" + Version("g: 3\n"), "", 200, ""},
+        {Version("r: c\n"), "g: 1\n", 200, Version("g: 1\n"), "g: 1\n"},
+        {Version("r: c\n"), "g: 2\n", 409, Version("g: 1\n"), "g: 1\n"},  // the file is newer
+        {"", "g: 2\n", 409, Version("g: 1\n"), "g: 1\n"},
+        {Version("g: 1\n"), "g: 3\n", 200, Version("g: 3\n"), "g: 3\n"},  // the version of the 409
+        {Version("g: 3\n"), big, 413, "", "g: 3\n"},
+        {Version("g: 3\n"), "", 200, Version(""), ""},
     };
     for (const SaveStep& s : steps) {
-        const auto answer = client.Post("/api/save?" + s.query, s.body, "application/octet-stream");
-        ASSERT_TRUE(answer) << s.query;
-        EXPECT_EQ(answer->status, s.status) << s.query << " " << answer->body;
-        if (s.status == 200) {
-            EXPECT_EQ(answer->body, "{\"version\":\"" + Version(s.body) + "\"}");
+        const httplib::Response answer = save(s.version, s.body);
+        EXPECT_EQ(answer.status, s.status) << s.version << " " << answer.body;
+        if (!s.replied.empty()) {
+            EXPECT_EQ(nlohmann::json::parse(answer.body).value("version", "?"), s.replied);
         }
-        EXPECT_EQ(test::ReadBytes(path), s.onDisk) << s.query;
+        EXPECT_EQ(test::ReadBytes(path), s.onDisk) << s.version;
     }
     EXPECT_EQ(dir.Files(), std::vector<std::string>{"mine.zvf"}) << "a temporary file was left";
+
+    // A file removed since is a change too, which the version "" undoes.
     std::filesystem::remove(path);
-    const auto gone = client.Post("/api/save?" + loaded, "b: 0", "application/octet-stream");
-    ASSERT_TRUE(gone);
-    EXPECT_EQ(gone->status, 409) << "a file removed since is a change too";
+    const httplib::Response gone = save(Version(""), "b: 0\n");
+    EXPECT_EQ(gone.status, 409);
+    EXPECT_EQ(gone.body, "{\"error\":\"" + path +
+                             " has been removed since it was loaded\",\"version\":\"\"}");
+    EXPECT_EQ(save("", "b: 0\n").status, 200);
+    EXPECT_EQ(test::ReadBytes(path), "b: 0\n");
+
+    // A file that cannot be read says why, and stays.
+    test::WriteBytes(path, big);
+    EXPECT_NE(save(Version(big), "b: 1\n").body.find("a filter file may hold at most 1 MiB"),
+              std::string::npos);
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_NE(save("", "b: 1\n").body.find("cannot read: Is a directory"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 TEST_F(StudioServer, ASecondServerOnThePortRefusesToStart) {

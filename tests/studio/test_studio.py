@@ -6,6 +6,7 @@ the preview is a sampled render that must match `zorvan apply` exactly."""
 import base64
 import json
 import os
+import resource
 import subprocess
 import urllib.error
 import urllib.request
@@ -43,8 +44,12 @@ def picture(tmp_path_factory):
     return path
 
 
-def serve(*arguments):
-    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True)
+def serve(*arguments, file_size=None):
+    """A studio of the arguments, its files limited to file_size bytes when given."""
+    limit = (lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (file_size, file_size))
+             if file_size else None)
+    server = subprocess.Popen([TOOL, "studio", *arguments], stdout=subprocess.PIPE, text=True,
+                              preexec_fn=limit)
     line = server.stdout.readline()
     assert line.startswith("zorvan studio: http://127.0.0.1:"), line
     yield line.split()[-1]
@@ -173,7 +178,7 @@ def test_preview_is_the_full_result_sampled_and_follows_slider_and_typing(
     more = browser.find_element(By.ID, "more")
     frames = browser.find_element(By.ID, "frames")
     assert browser.find_elements(By.ID, "ctl0") == [] and not frames.is_displayed()
-    assert more.text == "Show 8 unused controls"
+    assert more.text == "Show 7 unused controls"
     more.click()
     assert len(browser.find_elements(By.CSS_SELECTOR, "#controls input[type=range]")) == 8
     assert frames.is_displayed()
@@ -288,6 +293,14 @@ def test_gallery_split_hold_share_save_and_open(test_picture_studio, browser, tm
     wait(browser, lambda: (thumb.get_attribute("width"), thumb.get_attribute("height")) == ("40", "27"))
 
 
+def leaving_is_stopped(driver):
+    """Whether the page asks before it is closed or reloaded."""
+    return driver.execute_script(
+        "const e = document.createEvent('BeforeUnloadEvent');"
+        "e.initEvent('beforeunload', false, true); window.dispatchEvent(e);"
+        "return e.defaultPrevented;")
+
+
 def answer(driver, accept):
     """Waits for the page's question and accepts or dismisses it."""
     alert = WebDriverWait(driver, 60, 0.05).until(expected_conditions.alert_is_present())
@@ -323,13 +336,13 @@ def test_export_command_and_save_keep_the_photo_and_the_work(shoot, shoot_studio
     settled(browser, before)
     edited = FILTER + "# it's $HOME `x` \\ \"q\"\n"
 
-    browser.find_element(By.ID, "export").click()
-    browser.find_element(By.ID, "export-go").click()
-    exported = browser.downloads / "shot-probe.jpg"
-    wait(browser, lambda: exported.exists() and not list(browser.downloads.glob("*.crdownload")))
     (shoot / "edited.zvf").write_text(edited)
     subprocess.run([TOOL, "apply", str(shoot / "shot.jpg"), str(shoot / "applied.jpg"), "-q",
                     "-f", str(shoot / "edited.zvf"), "--ctl=1=11"], check=True)
+    browser.find_element(By.ID, "export").click()
+    browser.find_element(By.ID, "export-go").click()
+    exported = browser.downloads / "shot-probe.jpg"
+    wait(browser, lambda: downloaded(exported, (shoot / "applied.jpg").stat().st_size))
     assert exported.read_bytes() == (shoot / "applied.jpg").read_bytes()
     described = subprocess.run(["identify", "-format", "%m %[EXIF:Make] %[EXIF:Model]",
                                 str(exported)], capture_output=True, text=True, check=True)
@@ -372,9 +385,21 @@ def test_export_command_and_save_keep_the_photo_and_the_work(shoot, shoot_studio
     ripple.click()
     assert "Replace your edits with the example" in answer(browser, False)
     assert source.get_attribute("value").endswith("# unsaved\n")
+    before = drawn(browser)
     ripple.click()
     answer(browser, True)
-    wait(browser, lambda: source.get_attribute("value").startswith("title: Ripple"))
+    settled(browser, before)
+    assert source.get_attribute("value").startswith("title: Ripple")
+
+    # A slider moved is unsaved work too: Save would write it.
+    assert not leaving_is_stopped(browser)
+    before = drawn(browser)
+    browser.find_element(By.ID, "ctl0").send_keys(Keys.ARROW_RIGHT)
+    settled(browser, before)
+    assert leaving_is_stopped(browser)
+    browser.find_element(By.CSS_SELECTOR, "#gallery [data-example=twirl]").click()
+    assert "Replace your edits with the example" in answer(browser, False)
+    assert source.get_attribute("value").startswith("title: Ripple")
     assert sorted(p.name for p in shoot.iterdir()) == [
         "applied.jpg", "edited.zvf", "mine.zvf", "run", "shot.jpg"]
 
@@ -385,10 +410,14 @@ def listing(folder):
             for p in folder.rglob("*")}
 
 
+FOLDER_LIMIT = 64 << 10
+
+
 @pytest.fixture
 def folder(tmp_path):
     """A folder of photos: two that read, one that does not, one whose
-    result would take another's name, a file that is not a photo, and the
+    result would take another's name, one whose result is too large for
+    the studio's limit (FOLDER_LIMIT), a file that is not a photo, and the
     first subfolder name taken."""
     shoot = tmp_path / "shoot"
     shoot.mkdir()
@@ -396,6 +425,8 @@ def folder(tmp_path):
     Image.new("RGB", (30, 20), (10, 10, 200)).save(shoot / "a.png")
     Image.new("RGB", (20, 30), (10, 200, 10)).save(shoot / "b.jpg")
     (shoot / "c.png").write_bytes(b"\x89PNG\r\n\x1a\nbroken")
+    noise = np.random.default_rng(1).integers(0, 256, (200, 200, 3), np.uint8)
+    Image.fromarray(noise).save(shoot / "noise.png")
     (shoot / "notes.txt").write_text("not a photo")
     (shoot / "zorvan-1").mkdir()
     return shoot
@@ -403,7 +434,8 @@ def folder(tmp_path):
 
 @pytest.fixture
 def folder_studio(folder):
-    yield from serve(str(folder))
+    # As a full disk does, the limit fails writing a file but not reading one.
+    yield from serve(str(folder), file_size=FOLDER_LIMIT)
 
 
 def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
@@ -412,7 +444,7 @@ def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
     browser.get(folder_studio)
     wait(browser, lambda: drawn(browser) >= 0)
     strip = browser.find_elements(By.CSS_SELECTOR, "#strip button")
-    assert [b.text for b in strip] == ["a.bmp", "a.png", "b.jpg", "c.png"]
+    assert [b.text for b in strip] == ["a.bmp", "a.png", "b.jpg", "c.png", "noise.png"]
     status = browser.find_element(By.ID, "status")
     strip[2].click()
     wait(browser, lambda: status.text.endswith("b.jpg: 20 × 30"))
@@ -423,8 +455,10 @@ def test_folder_strip_switches_photos_and_apply_to_all_writes_a_new_subfolder(
 
     browser.find_element(By.ID, "apply-all").click()
     batch = browser.find_element(By.ID, "batch")
-    wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 4 written, 2 failed"))
-    assert "a.png: written from another photo already" in batch.get_attribute("title")
+    wait(browser, lambda: batch.text.startswith("zorvan-2: 2 of 5 written, 3 failed"))
+    failed = batch.get_attribute("title")
+    assert "zorvan-2/a.png: a file of this name exists, and it is kept" in failed
+    assert "zorvan-2/noise.png: cannot write: File too large" in failed
     browser.save_screenshot(str(SHOTS / "studio-folder.png"))
     written = {name: data for name, data in listing(folder).items() if name not in before}
     assert sorted(written) == ["zorvan-2", "zorvan-2/a.png", "zorvan-2/b.jpg"]

@@ -17,6 +17,11 @@ struct CompiledFilter {
     zv::FilterFile file;  // the controls' names, ranges and defaults
 };
 
+// Why bytes read from a .zvf file cannot be the filter's text (more than
+// 1 MiB, as the command-line tool allows; not UTF-8, which a toolkit's text
+// takes; NUL bytes), or "".
+std::string Unloadable(std::string_view bytes);
+
 // Whether text is meant as a filter file: its first line that says anything
 // is a comment or starts with "key:".
 bool IsFilterFile(std::string_view text);

@@ -34,31 +34,19 @@ class RenderSource {
    public:
     explicit RenderSource(Pixels pixels);
     const zv::ImageView& View() const { return view_; }
-    bool Grey() const { return grey_; }
+    // The drawable's own channel count, which results come back in.
+    int Channels() const { return pixels_.channels; }
 
    private:
     Pixels pixels_;
     std::vector<uint8_t> spread_;
     zv::ImageView view_;
-    bool grey_;
 };
 
-// Renders the filter over rect of source and returns the rect's pixels in
-// the drawable's `channels`; on kCancelled out holds a part.
-zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, int channels,
-                      const zv::Rect& rect, const zv::RenderSettings& settings,
-                      std::vector<uint8_t>& out);
-
-// A whole run's rendering: write is given rect's pixels only when the render
-// ran to the end, so a cancelled run (progress returned false) or one that
-// throws leaves the drawable as it was.
-zv::Status RenderThenWrite(const zv::Filter& filter, const RenderSource& source, int channels,
-                           const zv::Rect& rect, const zv::RenderSettings& settings,
-                           const std::function<void(const std::vector<uint8_t>&)>& write);
-
-// An RGB picture for the screen of an 8-bit render target: grey shows red's
-// result, alpha is laid over a checkerboard.
-std::vector<uint8_t> ForScreen(const uint8_t* pixels, int32_t width, int32_t height,
-                               int channels, bool grey);
+// Renders the filter over rect of source, every step-th pixel across and
+// down, and gives the ceil(width / step) x ceil(height / step) pixels in
+// the drawable's channels; on kCancelled out holds a part.
+zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, const zv::Rect& rect,
+                      int32_t step, const zv::RenderSettings& settings, std::vector<uint8_t>& out);
 
 }  // namespace zvgimp

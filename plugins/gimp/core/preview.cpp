@@ -2,21 +2,43 @@
 #include "plugins/gimp/core/preview.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace zvgimp {
 
-int32_t PreviewStep(int32_t width, int32_t height, int32_t side) {
-    const int32_t longest = std::max(width, height);
-    return std::max<int32_t>(1, (longest + side - 1) / side);
+int32_t PreviewStep(const PreviewView& view) {
+    return std::max<int32_t>(1, std::min(view.region.width / std::max(view.width, 1),
+                                         view.region.height / std::max(view.height, 1)));
 }
 
-PreviewScheduler::PreviewScheduler(std::shared_ptr<const RenderSource> source, int32_t side,
+std::optional<Frame> RenderView(const zv::Filter& filter, const RenderSource& source,
+                                const PreviewView& view, const zv::RenderSettings& settings) {
+    const int32_t step = PreviewStep(view);
+    std::vector<uint8_t> rendered;
+    if (RenderRect(filter, source, view.region, step, settings, rendered) != zv::Status::kOk) {
+        return std::nullopt;
+    }
+    const int32_t width = (view.region.width + step - 1) / step;
+    const int32_t height = (view.region.height + step - 1) / step;
+    Frame frame{view.width, view.height, source.Channels(), {}};
+    const size_t pixel = static_cast<size_t>(frame.channels);
+    frame.bytes.resize(static_cast<size_t>(view.width) * static_cast<size_t>(view.height) * pixel);
+    uint8_t* to = frame.bytes.data();
+    for (int32_t y = 0; y < view.height; ++y) {
+        const int64_t row = int64_t{y} * height / view.height;
+        const uint8_t* from = rendered.data() + static_cast<size_t>(row * width) * pixel;
+        for (int32_t x = 0; x < view.width; ++x, to += pixel) {
+            std::memcpy(to, from + static_cast<size_t>(int64_t{x} * width / view.width) * pixel,
+                        pixel);
+        }
+    }
+    return frame;
+}
+
+PreviewScheduler::PreviewScheduler(std::shared_ptr<const RenderSource> source,
                                    std::function<void()> ready)
-    : source_(std::move(source)),
-      step_(PreviewStep(source_->View().width, source_->View().height, side)),
-      ready_(std::move(ready)),
-      thread_([this] { Run(); }) {}
+    : source_(std::move(source)), ready_(std::move(ready)), thread_([this] { Run(); }) {}
 
 PreviewScheduler::~PreviewScheduler() {
     {
@@ -29,10 +51,11 @@ PreviewScheduler::~PreviewScheduler() {
 }
 
 void PreviewScheduler::Request(std::shared_ptr<const zv::Filter> filter,
-                               const zv::RenderSettings& settings) {
+                               const zv::RenderSettings& settings, const PreviewView& view) {
     {
         const std::lock_guard lock(mutex_);
-        pending_ = Job{std::move(filter), settings};
+        pending_ = Job{std::move(filter), settings, view};
+        done_.reset();  // a frame not yet taken is stale now
         cancel_ = true;
     }
     wake_.notify_one();
@@ -53,7 +76,13 @@ void PreviewScheduler::Run() {
             job = std::move(*std::exchange(pending_, std::nullopt));
             cancel_ = false;
         }
-        std::optional<Frame> frame = Render(job);
+        job.settings.cancel = &cancel_;
+        std::optional<Frame> frame;
+        try {
+            frame = RenderView(*job.filter, *source_, job.view, job.settings);
+        } catch (const zv::Error&) {
+            // a view outside the drawable; the host's own run reports bad filters
+        }
         if (!frame) continue;
         {
             const std::lock_guard lock(mutex_);
@@ -62,28 +91,6 @@ void PreviewScheduler::Run() {
         }
         ready_();
     }
-}
-
-std::optional<Frame> PreviewScheduler::Render(const Job& job) {
-    const zv::ImageView& view = source_->View();
-    const int32_t width = (view.width + step_ - 1) / step_;
-    const int32_t height = (view.height + step_ - 1) / step_;
-    const int32_t channels = job.filter->TargetChannels(view.channels);
-    std::vector<uint8_t> target(static_cast<size_t>(width) * static_cast<size_t>(height) *
-                                static_cast<size_t>(channels));
-    zv::RenderSettings settings = job.settings;
-    settings.step = step_;
-    settings.region = {};
-    settings.cancel = &cancel_;
-    settings.progress = nullptr;
-    const zv::MutableImageView out{target.data(), width, height, channels,
-                                   static_cast<size_t>(width) * static_cast<size_t>(channels)};
-    try {
-        if (zv::Render(*job.filter, view, out, settings) != zv::Status::kOk) return std::nullopt;
-    } catch (const zv::Error&) {
-        return std::nullopt;  // the host's own run reports it
-    }
-    return Frame{width, height, ForScreen(target.data(), width, height, channels, source_->Grey())};
 }
 
 }  // namespace zvgimp

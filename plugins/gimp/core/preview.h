@@ -1,8 +1,8 @@
 /* SPDX-License-Identifier: MIT */
-// The live preview: the whole drawable shown at most `side` pixels across,
-// rendered on a thread of its own with the render library's step, so only
-// the pixels shown are computed. A newer request cancels the render under
-// way; the host picks up finished frames on its own thread.
+// The live preview: the part of the drawable the host's preview shows,
+// rendered on a thread of its own with the render library's region and
+// step, so only the pixels shown are computed. A newer request cancels the
+// render under way; the host picks up finished frames on its own thread.
 #pragma once
 
 #include <atomic>
@@ -17,37 +17,52 @@
 
 namespace zvgimp {
 
-struct Frame {
+// What the preview shows: a rectangle of the drawable, drawn width x height
+// pixels on the screen (more when zoomed in, fewer when zoomed out).
+struct PreviewView {
+    zv::Rect region;
     int32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // for the screen, 3 bytes a pixel
 };
 
-// The sampling step that shows width x height within side pixels.
-int32_t PreviewStep(int32_t width, int32_t height, int32_t side);
+// The picture of a view, in the drawable's channels.
+struct Frame {
+    int32_t width = 0, height = 0;
+    int channels = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// The sampling step that renders no more pixels of the region than the
+// view shows, and at least as many: 1 at 1:1 and closer.
+int32_t PreviewStep(const PreviewView& view);
+
+// The view's frame: the region rendered at PreviewStep, then each screen
+// pixel taken from the nearest rendered one. Nothing when cancelled.
+std::optional<Frame> RenderView(const zv::Filter& filter, const RenderSource& source,
+                                const PreviewView& view, const zv::RenderSettings& settings);
 
 class PreviewScheduler {
    public:
     // ready is called on the preview's thread each time a frame is done;
     // the host then calls Take on its own.
-    PreviewScheduler(std::shared_ptr<const RenderSource> source, int32_t side,
-                     std::function<void()> ready);
+    PreviewScheduler(std::shared_ptr<const RenderSource> source, std::function<void()> ready);
     ~PreviewScheduler();
     PreviewScheduler(const PreviewScheduler&) = delete;
     PreviewScheduler& operator=(const PreviewScheduler&) = delete;
 
-    void Request(std::shared_ptr<const zv::Filter> filter, const zv::RenderSettings& settings);
+    // Renders with settings as given but for their region, step and cancel.
+    void Request(std::shared_ptr<const zv::Filter> filter, const zv::RenderSettings& settings,
+                 const PreviewView& view);
     std::optional<Frame> Take();
 
    private:
     struct Job {
         std::shared_ptr<const zv::Filter> filter;
         zv::RenderSettings settings;
+        PreviewView view;
     };
     void Run();
-    std::optional<Frame> Render(const Job& job);
 
     std::shared_ptr<const RenderSource> source_;
-    int32_t step_;
     std::function<void()> ready_;
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -1,6 +1,7 @@
 /* SPDX-License-Identifier: MIT */
-// A run over a GIMP drawable: the checks that refuse it, then one undo step
-// that writes the selected pixels through the shadow buffer.
+// A run over a GIMP drawable: the checks that refuse it, reading it at 8
+// bits, then one undo step that writes the selected pixels through the
+// shadow buffer.
 #pragma once
 
 #include <libgimp/gimp.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "plugins/gimp/core/settings.h"
+#include "plugins/gimp/host/gegl_pixels.h"
 
 namespace zvgimp {
 
@@ -18,6 +20,10 @@ struct Outcome {
 
 // Why this drawable cannot be filtered, or "".
 std::string Refusal(gint32 drawable);
+
+// The 8-bit format the drawable is filtered in, and its pixels in it.
+const Babl* FilterFormat(gint32 drawable);
+Pixels ReadDrawable(gint32 drawable, const Babl* format, const RowsDone& done = {});
 
 Outcome Apply(gint32 drawable, const Settings& settings);
 

@@ -3,19 +3,21 @@
 
 #include <libgimp/gimpui.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "plugins/gimp/core/dialog_model.h"
 #include "plugins/gimp/core/preview.h"
-#include "plugins/gimp/host/gegl_pixels.h"
+#include "plugins/gimp/host/apply.h"
+#include "plugins/gimp/host/timing.h"
 
 namespace zvgimp {
 
 namespace {
 
-constexpr int32_t kPreviewSide = 800;
-constexpr gsize kMaxFileBytes = 1 << 20;  // as the command-line tool allows
+constexpr gint kPreviewSide = 800;
 
 constexpr char kHelp[] =
     "Type a filter file (\"rgb: 255 - c\", with title, about and ctl0..ctl7 lines) or one "
@@ -38,6 +40,7 @@ class Dialog {
     void SliderMoved(int slider);
     void RequestPreview();
     void ShowFrame();
+    void FrameDrawn();
     void PickExample();
     void Load();
     void Save();
@@ -46,11 +49,14 @@ class Dialog {
     std::string ChooseFile(GtkFileChooserAction action);
 
     DialogModel model_;
+    gint32 drawable_;
     std::unique_ptr<PreviewScheduler> preview_;
     GtkWidget* dialog_;
+    GtkWidget* zoom_;  // GIMP's zoom preview: what it shows is rendered
+    Clock::time_point changed_;  // of the last change, for Timing()
+    bool drawn_ = false;         // a frame waits for the screen
     GtkTextBuffer* buffer_;
     GtkWidget* error_;
-    GtkWidget* image_;
     GtkWidget* examples_;
     GtkWidget* rows_[kSliders];
     GtkWidget* labels_[kSliders];
@@ -65,12 +71,41 @@ struct SliderRef {
     int slider;
 };
 
-Dialog::Dialog(gint32 drawable, const Settings& start) : model_(start) {
-    const Babl* format = EightBitFormat(gimp_drawable_get_format(drawable));
-    GeglBuffer* buffer = gimp_drawable_get_buffer(drawable);
-    auto source = std::make_shared<const RenderSource>(ReadPixels(buffer, format));
-    g_object_unref(buffer);
-    preview_ = std::make_unique<PreviewScheduler>(source, kPreviewSide, [this] {
+// What the zoom preview shows now, within the drawable.
+PreviewView Shown(GimpPreview* preview, gint32 drawable) {
+    PreviewView view;
+    gimp_preview_get_size(preview, &view.width, &view.height);
+    gint left, top, right, bottom;
+    gimp_preview_untransform(preview, 0, 0, &left, &top);
+    gimp_preview_untransform(preview, view.width, view.height, &right, &bottom);
+    const gint width = gimp_drawable_width(drawable), height = gimp_drawable_height(drawable);
+    left = std::clamp(left, 0, width);
+    top = std::clamp(top, 0, height);
+    view.region = {left, top, std::clamp(right, left, width) - left,
+                   std::clamp(bottom, top, height) - top};
+    return view;
+}
+
+// GIMP's zoom preview shows at most 200 pixels across, zoomed out, and
+// 512 when the dialog grows; this one shows up to kPreviewSide, in the
+// shape of what it shows (the selection's bounds, as GIMP's own).
+void Enlarge(GimpPreview* preview, gint32 drawable) {
+    const std::string size = std::to_string(kPreviewSide);
+    gtk_rc_parse_string(("style \"zorvan-preview\" { GimpPreview::size = " + size +
+                         " }\nwidget \"*.zorvan-preview\" style \"zorvan-preview\"")
+                            .c_str());
+    gtk_widget_set_name(GTK_WIDGET(preview), "zorvan-preview");
+    gint x, y, width = 1, height = 1;
+    gimp_drawable_mask_intersect(drawable, &x, &y, &width, &height);
+    const int64_t longest = std::max({width, height, 1}), side = std::min<int64_t>(longest, kPreviewSide);
+    gimp_preview_set_bounds(preview, 0, 0, static_cast<gint>(std::max<int64_t>(1, width * side / longest)),
+                            static_cast<gint>(std::max<int64_t>(1, height * side / longest)));
+}
+
+Dialog::Dialog(gint32 drawable, const Settings& start) : model_(start), drawable_(drawable) {
+    auto source =
+        std::make_shared<const RenderSource>(ReadDrawable(drawable, FilterFormat(drawable)));
+    preview_ = std::make_unique<PreviewScheduler>(source, [this] {
         g_idle_add(
             [](gpointer self) {
                 static_cast<Dialog*>(self)->ShowFrame();
@@ -79,18 +114,27 @@ Dialog::Dialog(gint32 drawable, const Settings& start) : model_(start) {
             this);
     });
 
-    dialog_ = gimp_dialog_new("Zorvan", "zorvan", nullptr, GtkDialogFlags(0), gimp_standard_help_func,
-                              "plug-in-zorvan", "_Cancel", GTK_RESPONSE_CANCEL, "_OK",
-                              GTK_RESPONSE_OK, nullptr);
+    // No help page of GIMP's covers it: the help is the dialog's own text.
+    dialog_ = gimp_dialog_new("Zorvan", "zorvan", nullptr, GtkDialogFlags(0), nullptr, nullptr,
+                              "_Cancel", GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
     GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog_));
     GtkWidget* columns = gtk_hbox_new(FALSE, 12);
     gtk_container_set_border_width(GTK_CONTAINER(columns), 12);
     gtk_box_pack_start(GTK_BOX(content), columns, TRUE, TRUE, 0);
 
-    GtkWidget* frame = gtk_frame_new(nullptr);
-    image_ = gtk_image_new();
-    gtk_container_add(GTK_CONTAINER(frame), image_);
-    gtk_box_pack_start(GTK_BOX(columns), frame, FALSE, FALSE, 0);
+    zoom_ = gimp_zoom_preview_new_from_drawable_id(drawable);
+    Enlarge(GIMP_PREVIEW(zoom_), drawable);
+    g_signal_connect_swapped(zoom_, "invalidated", G_CALLBACK(+[](Dialog* d) {
+                                 d->RequestPreview();
+                             }),
+                             this);
+    g_signal_connect_swapped(gimp_preview_get_area(GIMP_PREVIEW(zoom_)), "expose-event",
+                             G_CALLBACK(+[](Dialog* d) {
+                                 d->FrameDrawn();
+                                 return FALSE;
+                             }),
+                             this);
+    gtk_box_pack_start(GTK_BOX(columns), zoom_, TRUE, TRUE, 0);
 
     GtkWidget* side = gtk_vbox_new(FALSE, 6);
     gtk_widget_set_size_request(side, 420, -1);
@@ -137,13 +181,14 @@ GtkWidget* Dialog::FilterBox() {
 
     GtkWidget* text = gtk_text_view_new();
     buffer_ = gtk_text_view_get_buffer(GTK_TEXT_VIEW(text));
+    gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(text), GTK_WRAP_WORD_CHAR);  // no line cut off
     gtk_text_buffer_set_text(buffer_, model_.Current().filter.c_str(), -1);
     PangoFontDescription* mono = pango_font_description_from_string("Monospace 9");
     gtk_widget_modify_font(text, mono);
     g_signal_connect_swapped(buffer_, "changed", G_CALLBACK(+[](Dialog* d) { d->TextChanged(); }),
                              this);
     GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
-    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_AUTOMATIC,
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
                                    GTK_POLICY_AUTOMATIC);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scrolled), GTK_SHADOW_IN);
     gtk_widget_set_size_request(scrolled, -1, 160);
@@ -220,25 +265,42 @@ void Dialog::SliderMoved(int slider) {
     RequestPreview();
 }
 
+// Straight to the preview's thread: GimpPreview's own invalidate waits
+// 200 ms for more changes, too long behind a slider.
 void Dialog::RequestPreview() {
-    if (const CompiledFilter* compiled = model_.Compiled()) {
-        preview_->Request(compiled->filter, model_.Current().ForRender());
+    GimpPreview* preview = GIMP_PREVIEW(zoom_);
+    const CompiledFilter* compiled = model_.Compiled();
+    const PreviewView view = Shown(preview, drawable_);
+    if (!compiled || !gimp_preview_get_update(preview) || view.region.width == 0 ||
+        view.region.height == 0) {
+        return;
     }
+    changed_ = Clock::now();
+    drawn_ = false;  // a frame on its way to the screen is stale now
+    preview_->Request(compiled->filter, model_.Current().ForRender(), view);
 }
 
 void Dialog::ShowFrame() {
     std::optional<Frame> frame = preview_->Take();
-    if (!frame) return;
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, frame->width, frame->height);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    guchar* rows = gdk_pixbuf_get_pixels(pixbuf);
-    const size_t rowBytes = static_cast<size_t>(frame->width) * 3;
-    for (int32_t y = 0; y < frame->height; ++y) {
-        std::memcpy(rows + static_cast<ptrdiff_t>(y) * stride,
-                    frame->rgb.data() + static_cast<size_t>(y) * rowBytes, rowBytes);
-    }
-    gtk_image_set_from_pixbuf(GTK_IMAGE(image_), pixbuf);
-    g_object_unref(pixbuf);
+    gint width, height;
+    gimp_preview_get_size(GIMP_PREVIEW(zoom_), &width, &height);
+    // A frame of another size is stale: the preview's request for its new size follows.
+    if (!frame || frame->width != width || frame->height != height) return;
+    gimp_preview_draw_buffer(GIMP_PREVIEW(zoom_), frame->bytes.data(), width * frame->channels);
+    drawn_ = true;
+}
+
+// The preview's area reached the screen: a frame's latency ends here.
+void Dialog::FrameDrawn() {
+    if (!drawn_ || !Timing()) return;
+    drawn_ = false;
+    GtkWidget* area = gimp_preview_get_area(GIMP_PREVIEW(zoom_));
+    GtkAllocation box;
+    gtk_widget_get_allocation(area, &box);
+    gint x, y;
+    gdk_window_get_origin(gtk_widget_get_window(area), &x, &y);
+    std::fprintf(stderr, "zorvan: preview drawn %.0f ms after the change, area %d %d %d %d\n",
+                 MillisSince(changed_), x + box.x, y + box.y, box.width, box.height);
 }
 
 void Dialog::PickExample() {
@@ -278,12 +340,13 @@ void Dialog::Load() {
         g_error_free(error);
         return;
     }
-    if (length > kMaxFileBytes) {
-        gtk_label_set_text(GTK_LABEL(error_), (path + ": a filter file may hold at most 1 MiB").c_str());
-    } else {
-        SetText(std::string(contents, length));
-    }
+    const std::string text(contents, length);
     g_free(contents);
+    if (const std::string why = Unloadable(text); !why.empty()) {
+        gtk_label_set_text(GTK_LABEL(error_), (path + ": " + why).c_str());
+    } else {
+        SetText(text);
+    }
 }
 
 // Written whole or not at all: GLib writes a temporary file and renames it.

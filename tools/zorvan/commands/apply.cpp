@@ -63,6 +63,11 @@ void Describe(const Filter& filter, int32_t channels, unsigned threads) {
 
 }  // namespace
 
+Existing OutputsMeet(const ApplyOptions& options) {
+    if (options.keepExisting) return Existing::kKeep;
+    return options.force ? Existing::kReplace : Existing::kReplaceWritable;
+}
+
 void ApplyFile(const ApplyBatch& run, const std::string& input, const std::string& output,
                bool showProgress) {
     if (IsVideo(input)) return ApplyVideo(run, input, output, showProgress);
@@ -103,13 +108,16 @@ void ApplyFile(const ApplyBatch& run, const std::string& input, const std::strin
     Clock::duration computing{}, writing{};
     const auto newFile = [&](const std::string& path) -> std::FILE* {
         if (target.toStdout()) return nullptr;
-        return files.emplace_back(std::make_unique<OutputFile>(path, o.force))->stream();
+        return files.emplace_back(std::make_unique<OutputFile>(path, OutputsMeet(o)))->stream();
     };
     {
         Progress progress(showProgress, "applying", int64_t{frames} * source.height);
         for (int f = 0; f < frames; ++f) {
-            settings.t = o.frames > 0 ? f : 0;
-            settings.total = o.frames > 0 ? frames - 1 : 0;
+            // Without --frames, the run's own t and total.
+            if (o.frames > 0) {
+                settings.t = f;
+                settings.total = frames - 1;
+            }
             const Clock::time_point renderStart = Clock::now();
             settings.progress = progress.After(int64_t{f} * source.height);
             const Image result = Rendered(run.filter, source, settings);

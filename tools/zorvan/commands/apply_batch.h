@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "photo/image_io.h"
+#include "photo/output_file.h"
 #include "tools/zorvan/commands/commands.h"
 #include "zorvan/render.hpp"
 
@@ -28,6 +29,9 @@ struct Job {
 // or an output is an input, also through a symlink or hard link (exit 1):
 // allowed only for a job's own input, with --in-place.
 void CheckJobs(const std::vector<Job>& jobs, const ApplyOptions& options);
+
+// What the outputs do to files in their way.
+Existing OutputsMeet(const ApplyOptions& options);
 
 // Whether the frames go into one animated file.
 bool WritesAnimation(const ApplyOptions& options, const OutputTarget& target);

@@ -112,7 +112,7 @@ void VideoToStills(const ApplyBatch& run, const std::string& input, const std::s
         const std::string path =
             FramePath(target.path, static_cast<int>(frame.index + 1),
                       static_cast<int>(std::max<int64_t>(frames, frame.index + 1)));
-        files.push_back(std::make_unique<OutputFile>(path, run.options.force));
+        files.push_back(std::make_unique<OutputFile>(path, OutputsMeet(run.options)));
         WriteImage(out, write, files.back()->stream(), path);
         files.back()->Finish();
         progress.Add(1);

@@ -42,6 +42,7 @@ struct ApplyOptions {
     bool keepOrientation = false;       // pixels in stored order, EXIF orientation kept
     int frames = 0;                     // 0: one image without numbering
     bool force = false;                 // replace read-only outputs too
+    bool keepExisting = false;          // replace no file: one in the way fails the output
     bool inPlace = false;               // an output may be its own input
     std::optional<std::string> codec;   // a video's encoder, over its extension's
     std::optional<int> crf;             // a video encoder's constant quality

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <set>
 
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
@@ -28,10 +27,14 @@ std::string NewSubfolder(const std::string& folder) {
 }
 
 Batch::Batch(const std::string& folder, std::vector<std::string> photos, const FilterFile& file,
-             const std::array<int32_t, 8>& controls)
+             const RenderSettings& settings)
     : filter_(file), subfolder_(NewSubfolder(folder)) {
     progress_ = {fs::path(subfolder_).filename().string(), 0, photos.size(), {}, true, false};
-    thread_ = std::jthread([this, photos = std::move(photos), controls] { Run(photos, controls); });
+    RenderSettings own;
+    own.controls = settings.controls;
+    own.t = settings.t;
+    own.total = settings.total;
+    thread_ = std::jthread([this, photos = std::move(photos), own] { Run(photos, own); });
 }
 
 Batch::~Batch() {
@@ -43,12 +46,11 @@ Batch::Progress Batch::Now() const {
     return progress_;
 }
 
-void Batch::Run(const std::vector<std::string>& photos, const std::array<int32_t, 8>& controls) {
+void Batch::Run(const std::vector<std::string>& photos, const RenderSettings& settings) {
     ApplyOptions options;
     options.run.quiet = true;
-    ApplyBatch run{options, filter_, {}};
-    run.settings.controls = controls;
-    std::set<std::string> outputs;
+    options.keepExisting = true;
+    const ApplyBatch run{options, filter_, settings};
     for (const std::string& photo : photos) {
         if (cancel_) break;
         fs::path output = fs::path(subfolder_) / fs::path(photo).filename();
@@ -56,9 +58,6 @@ void Batch::Run(const std::vector<std::string>& photos, const std::array<int32_t
         if (!FormatForPath(output.string())) output.replace_extension(".png");
         std::string error;
         try {
-            if (!outputs.insert(output.string()).second) {
-                FailFile(output.string(), "written from another photo already");
-            }
             ApplyFile(run, photo, output.string(), false);
         } catch (const Failure& f) {
             error = f.what();

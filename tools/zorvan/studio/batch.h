@@ -1,8 +1,9 @@
 /* SPDX-License-Identifier: MIT */
 // Apply to all: every photo of the studio's folder filtered, as zorvan apply
 // writes it, into a subfolder made new for the run (FOLDER/zorvan-N, the
-// first free N), so that no file there or anywhere else is replaced. It
-// runs on a thread of its own, one photo after another.
+// first free N). No file there or anywhere else is replaced: an output
+// whose name is taken (by another photo's, or by a file made meanwhile)
+// fails. It runs on a thread of its own, one photo after another.
 #pragma once
 
 #include <atomic>
@@ -31,9 +32,10 @@ class Batch {
     };
 
     // Makes the subfolder of folder and starts writing photos (paths in
-    // folder) into it; throws a Failure when the subfolder cannot be made.
+    // folder) into it, rendered with the controls, t and total of settings;
+    // throws a Failure when the subfolder cannot be made.
     Batch(const std::string& folder, std::vector<std::string> photos, const FilterFile& file,
-          const std::array<int32_t, 8>& controls);
+          const RenderSettings& settings);
     // Cancels and waits for the photo being written.
     ~Batch();
     Batch(const Batch&) = delete;
@@ -44,7 +46,7 @@ class Batch {
     Progress Now() const;
 
    private:
-    void Run(const std::vector<std::string>& photos, const std::array<int32_t, 8>& controls);
+    void Run(const std::vector<std::string>& photos, const RenderSettings& settings);
 
     const Filter filter_;
     std::string subfolder_;

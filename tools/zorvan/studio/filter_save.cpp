@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "tools/zorvan/failure.h"
@@ -19,11 +20,9 @@ std::string Version(std::string_view text) {
 }
 
 std::string FileVersion(const std::string& path) {
-    try {
-        return Version(ReadFilterText(path));
-    } catch (const Failure&) {
-        return {};
-    }
+    std::error_code error;
+    if (!std::filesystem::exists(path, error) && !error) return {};
+    return Version(ReadFilterText(path));
 }
 
 void WriteWhole(const std::string& path, const std::string& text) {

@@ -12,7 +12,8 @@ namespace zv::cli {
 // A version of a filter file's text, to tell one text from another.
 std::string Version(std::string_view text);
 
-// The version of the file at path now; "" when it cannot be read (gone too).
+// The version of the file at path now; "" when it is gone. Fails (exit 1)
+// when it is there but cannot be read, or is too large for a filter file.
 std::string FileVersion(const std::string& path);
 
 // Puts text in place of the file at path whole, through a temporary file,

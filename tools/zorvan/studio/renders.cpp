@@ -11,9 +11,14 @@ Admission Renders::Begin(const std::string& lane, int64_t seq, std::unique_ptr<S
     const std::lock_guard lock(mutex_);
     Lane& l = lanes_[lane];
     if (seq < l.latest) return Admission::kSuperseded;
-    l.latest = seq;
-    if (l.running) l.running->store(true);
+    // A number is kept only while the lane runs a render, whose end forgets
+    // it: refused on an idle lane, it would hold the lane for nothing.
+    if (l.running) {
+        l.latest = seq;
+        l.running->store(true);
+    }
     if (running_ >= limit_) return Admission::kBusy;
+    l.latest = seq;
     ++running_;
     l.running = std::make_shared<std::atomic<bool>>(false);
     slot = std::make_unique<Slot>(*this, lane, l.running);

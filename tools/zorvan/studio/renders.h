@@ -38,9 +38,9 @@ class Renders {
    public:
     explicit Renders(int limit) : limit_(limit) {}
 
-    // Admits request number seq of lane unless `limit` renders run or the
-    // lane has seen a later one since it was last idle; cancels the lane's
-    // earlier render.
+    // Admits request number seq of lane unless `limit` renders run or a
+    // later one came while the lane was busy; cancels the lane's earlier
+    // render.
     Admission Begin(const std::string& lane, int64_t seq, std::unique_ptr<Slot>& slot);
 
    private:

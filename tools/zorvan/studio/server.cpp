@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "examples/examples.h"
@@ -17,6 +18,7 @@
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/filter_save.h"
+#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/page.h"
 
 namespace zv::cli {
@@ -176,6 +178,12 @@ Image RenderIn(StudioState& state, const Request& req, const Filter& filter, con
     return target;
 }
 
+// What the filter of the body is: its controls and what it reads.
+void CheckFilter(StudioState&, const Request&, const std::string& body, Response& res) {
+    const FilterFile file = ParseBody(body);
+    Reply(res, 200, Describe(file, Filter(file)));
+}
+
 // A part of the result (or of the source, with original=1) as raw RGBA.
 void RenderPart(StudioState& state, const Request& req, const std::string& body, Response& res) {
     const std::shared_ptr<const Image> source = state.Source();
@@ -198,18 +206,25 @@ FileFormat OwnFormat(const std::string& name) {
 // The whole result as a photo file, byte for byte what zorvan apply writes
 // for the same source: in the format asked for or else the source's own,
 // with quality, and with the source's metadata.
+// With photo, the strip's place of the photo the page shows (-1: one opened
+// in the page), it refuses to export another.
 void Export(StudioState& state, const Request& req, const std::string& body, Response& res) {
     std::shared_ptr<const Photo> photo;
     std::string name;
     {
         const std::lock_guard lock(state.mutex);
+        if (IntParam<int64_t>(req, "photo", state.shown) != state.shown) {
+            throw Refused{409, "the photo shown has changed since; export again"};
+        }
         photo = state.photo;
         name = state.imageName;
     }
     const std::string asked = req.get_param_value("format");
     const std::optional<FileFormat> format = asked.empty() ? OwnFormat(name) : FormatNamed(asked);
-    if (!format)
-        throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (png, jpg, tif, webp)"};
+    if (!format) {
+        throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (" +
+                               FormatNames(true) + ")"};
+    }
     WriteSettings write;
     write.format = *format;
     write.quality = IntParam(req, "quality", write.quality);
@@ -223,19 +238,21 @@ void Export(StudioState& state, const Request& req, const std::string& body, Res
     res.set_content(EncodeImage(result, write, name), type.mediaType);
 }
 
-// The filter file written back, unless it changed on disk since the page
-// had the version it sends: then 409, so that the page asks, and force=1
-// overwrites.
+// The filter file written back, unless it is not the version the page
+// sends: then 409 with the version it is, which the page sends once the
+// user says to replace it, so that a change made after the question is
+// not lost either.
 void Save(StudioState& state, const Request& req, const std::string& body, Response& res) {
     if (!state.filterPath) {
         throw Refused{400, "the studio was started without a filter file (-f) to save to"};
     }
     const std::string& path = *state.filterPath;
     const std::lock_guard lock(state.mutex);
-    if (!req.has_param("force") && FileVersion(path) != req.get_param_value("version")) {
-        return Reply(
-            res, 409,
-            {{"error", OneLine(path) + " has changed since it was loaded"}, {"changed", true}});
+    const std::string now = FileVersion(path);
+    if (now != req.get_param_value("version")) {
+        const char* what = now.empty() ? " has been removed" : " has changed";
+        return Reply(res, 409,
+                     {{"error", OneLine(path) + what + " since it was loaded"}, {"version", now}});
     }
     WriteWhole(path, FilterBody(body));
     state.filterText = body;
@@ -299,7 +316,7 @@ void StartBatch(StudioState& state, const Request& req, const std::string& body,
         throw Refused{409, "Apply to all is running already"};
     }
     state.batch.reset();
-    state.batch = std::make_unique<Batch>(*state.folder, state.photos, file, settings.controls);
+    state.batch = std::make_unique<Batch>(*state.folder, state.photos, file, settings);
     Reply(res, 200, BatchNow(state));
 }
 
@@ -336,6 +353,7 @@ json State(StudioState& state) {
             {"filterPath", state.filterPath ? json(*state.filterPath) : json()},
             {"filterVersion", Version(state.filterText)},
             {"maxFileBytes", kMaxFileBytes},
+            {"formats", FormatsForPage()},
             {"examples", examples}};
 }
 
@@ -366,6 +384,17 @@ httplib::Server::HandlerWithContentReader Posted(StudioState& state, Body body) 
     return [&state, body](const Request& req, Response& res, const httplib::ContentReader& read) {
         Guarded(res, [&] { body(req, ReadBody(read, state.maxUploadBytes, res), res); });
     };
+}
+
+// The paths served by GET, and those by POST, which alone take a body.
+struct Paths {
+    std::set<std::string> got, posted;
+};
+
+// Whether the HTTP library reads a body for method, when it has one.
+bool BringsBody(const std::string& method) {
+    constexpr std::string_view kMethods[] = {"POST", "PUT", "PATCH", "DELETE", "PRI"};
+    return std::find(std::begin(kMethods), std::end(kMethods), method) != std::end(kMethods);
 }
 
 struct MediaType {
@@ -399,7 +428,9 @@ std::string WithToken(std::string_view page, const std::string& token) {
 void Serve(httplib::Server& server, StudioState& state) {
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     server.set_payload_max_length(state.maxUploadBytes);
-    server.set_pre_routing_handler([&state](const Request& req, Response& res) {
+    // The paths served, filled in as the routes are set up below.
+    const auto paths = std::make_shared<Paths>();
+    server.set_pre_routing_handler([&state, paths](const Request& req, Response& res) {
         Secure(res);
         // The library's form parser would want a receiver of parts.
         if (req.is_multipart_form_data()) {
@@ -410,9 +441,18 @@ void Serve(httplib::Server& server, StudioState& state) {
                                                          : req.get_header_value("X-Zorvan-Token");
         const auto refusal =
             state.access.Check(token, req.get_header_value("Host"), req.get_header_value("Origin"));
-        if (!refusal) return httplib::Server::HandlerResponse::Unhandled;
-        Refuse(res, refusal->status, refusal->message);
-        return httplib::Server::HandlerResponse::Handled;
+        if (refusal) {
+            Refuse(res, refusal->status, refusal->message);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The library reads a body without a limit when no route takes it.
+        if (BringsBody(req.method) && !(req.method == "POST" && paths->posted.count(req.path))) {
+            const bool known = paths->posted.count(req.path) || paths->got.count(req.path);
+            Refuse(res, known ? 405 : 404,
+                   known ? req.method + " is not a method of " + req.path : "no such page");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     server.set_error_handler([](const Request&, Response& res) {
         if (!res.body.empty()) return;
@@ -426,39 +466,37 @@ void Serve(httplib::Server& server, StudioState& state) {
         Refuse(res, 500, "internal error");
     });
 
+    const auto get = [&](const std::string& path, httplib::Server::Handler handler) {
+        paths->got.insert(path);
+        server.Get(path, std::move(handler));
+    };
     for (size_t i = 0; i < kPageAssetCount; ++i) {
         const PageAsset& asset = kPageAssets[i];
         const bool page = std::string_view(asset.path) == "/index.html";
         const char* type = MediaTypeOf(asset.path);
-        server.Get(
-            page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
-                if (page) {
-                    return res.set_content(WithToken(asset.text(), state.access.token()), type);
-                }
-                res.set_content(asset.text().data(), asset.size, type);
-            });
+        get(page ? "/" : asset.path, [&state, &asset, page, type](const Request&, Response& res) {
+            if (page) return res.set_content(WithToken(asset.text(), state.access.token()), type);
+            res.set_content(asset.text().data(), asset.size, type);
+        });
     }
-    server.Get("/api/state", [&state](const Request&, Response& res) {
+    get("/api/state", [&state](const Request&, Response& res) {
         Guarded(res, [&] { Reply(res, 200, State(state)); });
     });
-    server.Post("/api/check",
-                Posted(state, [](const Request&, const std::string& body, Response& res) {
-                    const FilterFile file = ParseBody(body);
-                    Reply(res, 200, Describe(file, Filter(file)));
-                }));
     const auto route = [&](const char* path, auto handler) {
+        paths->posted.insert(path);
         server.Post(path, Posted(state, [&state, handler](const Request& req,
                                                           const std::string& body, Response& res) {
                         handler(state, req, body, res);
                     }));
     };
+    route("/api/check", CheckFilter);
     route("/api/render", RenderPart);
     route("/api/export", Export);
     route("/api/save", Save);
     route("/api/photo", ShowPhoto);
     route("/api/batch", StartBatch);
     route("/api/batch/cancel", CancelBatch);
-    server.Get("/api/batch", [&state](const Request&, Response& res) {
+    get("/api/batch", [&state](const Request&, Response& res) {
         Guarded(res, [&] {
             const std::lock_guard lock(state.batchMutex);
             Reply(res, 200, BatchNow(state));

@@ -11,6 +11,7 @@
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
 #include "tools/zorvan/studio/address.h"
+#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -34,15 +35,12 @@ std::vector<std::string> PhotosIn(const std::string& folder) {
     std::vector<std::string> photos;
     std::error_code error;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, error)) {
-        std::string extension = e.path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (e.is_regular_file(error) && (FormatForPath(e.path().string()) || extension == ".bmp")) {
+        if (e.is_regular_file(error) && ReadFormatForPath(e.path().string())) {
             photos.push_back(e.path().string());
         }
     }
     if (error) FailIo(folder, "cannot list the folder", error.value());
-    if (photos.empty()) FailFile(folder, "no photos here (PNG, JPEG, TIFF, WebP or BMP files)");
+    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames(false) + " files)");
     std::sort(photos.begin(), photos.end());
     return photos;
 }
@@ -80,9 +78,10 @@ int RunStudioCommand(const StudioOptions& o) {
     }
 
     httplib::Server server;
-    const int port = Bind(server, o.address, o.port);
+    const std::string address = NumericAddress(o.address);
+    const int port = Bind(server, address, o.port);
     StudioState state(
-        Access(NewToken(), ReachableNames(o.address), port), std::move(filterText),
+        Access(NewToken(), ReachableNames(address), port), std::move(filterText),
         folder ? photos[static_cast<size_t>(shown)] : o.image.value_or("test picture"),
         std::move(photo));
     state.filterPath = o.filterFile;
@@ -91,13 +90,13 @@ int RunStudioCommand(const StudioOptions& o) {
     state.photos = std::move(photos);
     state.shown = shown;
     Serve(server, state);
-    if (!IsLoopback(o.address)) {
+    if (!IsLoopback(address)) {
         std::fprintf(stderr,
                      "zorvan studio: listening on %s, so other machines can reach it; anyone "
                      "with the address below can use it\n",
-                     UrlHost(o.address).c_str());
+                     UrlHost(address).c_str());
     }
-    std::printf("zorvan studio: http://%s:%d/?token=%s\n", LocalUrlHost(o.address).c_str(), port,
+    std::printf("zorvan studio: http://%s:%d/?token=%s\n", LocalUrlHost(address).c_str(), port,
                 state.access.token().c_str());
     std::fflush(stdout);
     server.listen_after_bind();

@@ -15,6 +15,7 @@ const state = {
   kept: '',          // the last text loaded, chosen or saved: replacing it loses nothing
   file: null,        // the filter file Save writes: { path, version, text }
   imageName: '', imageFile: null, extension: 'png',  // the photo, its file, its results' format
+  photoIndex: -1,    // its place in the strip; -1: none
   controls: new Array(8).fill(0),
   described: null,   // the last filter the server accepted: names, ranges, defaults
   allControls: false,  // the unused sliders and frames too
@@ -41,15 +42,22 @@ function setBusy(change) {
   document.body.dataset.busy = busy;
 }
 
+// The server's answer, its body read whole while the page counts as busy,
+// so that "not busy" means every answer is in and acted on: what follows
+// an answer runs before anything else can look.
 async function api(path, params = {}, body = undefined) {
   const query = new URLSearchParams(params).toString();
   setBusy(1);
   try {
-    return await fetch(path + (query ? '?' + query : ''), {
+    const response = await fetch(path + (query ? '?' + query : ''), {
       method: body === undefined ? 'GET' : 'POST',
       headers: { 'X-Zorvan-Token': token },
       body,
     });
+    const bytes = await response.arrayBuffer();
+    const { ok, status, statusText, headers } = response;
+    const json = () => JSON.parse(new TextDecoder().decode(bytes));
+    return { ok, status, statusText, headers, bytes, json };
   } finally {
     setBusy(-1);
   }
@@ -64,8 +72,8 @@ function setStatus(text) {
   renderProblem = '';
 }
 
-async function failure(response) {
-  try { return await response.json(); } catch { return { error: response.statusText }; }
+function failure(response) {
+  try { return response.json(); } catch { return { error: response.statusText }; }
 }
 
 // ---- editor ----------------------------------------------------------------
@@ -152,7 +160,18 @@ function setText(text) {
 
 // ---- no lost work ----------------------------------------------------------
 
-function edited() { return state.text !== state.kept; }
+// Edits: the text's, or a slider moved away from the value the text gives
+// it, which Save would write into the text.
+function edited() {
+  const moved = (c, k) => state.controls[k] !== c.value;
+  return state.text !== state.kept || (state.described !== null && state.described.controls.some(moved));
+}
+
+// text, which holds the sliders' values, becomes what replacing loses nothing of.
+function keep(text) {
+  state.kept = text;
+  if (text !== state.text) setText(text);
+}
 
 // Puts text in the editor in place of edits only when the user says so;
 // returns whether it did.
@@ -179,7 +198,7 @@ async function check() {
   }
   if (mine !== checks) return;
   if (!response.ok) {
-    const error = await failure(response);
+    const error = failure(response);
     highlight(error);
     showProblem(error);
     return;
@@ -187,7 +206,7 @@ async function check() {
   highlight(null);
   showProblem(null);
   state.accepted = state.text;
-  describe(await response.json());
+  describe(response.json());
   renderPreview();
 }
 
@@ -220,12 +239,12 @@ function shown() {
 function buildControls() {
   const box = $('controls');
   const show = shown();
-  const hidden = state.described.controls.filter((c, k) => !show.control(k)).length +
-    (show.frames ? 0 : 1);
+  const unused = state.described.controls.filter((c, k) => !show.control(k)).length;
   $('frames').hidden = !show.frames;
-  $('more').hidden = !state.allControls && hidden === 0;
+  $('more').hidden = !state.allControls && unused === 0 && show.frames;
   $('more').textContent = state.allControls ? 'Show only what the filter uses'
-    : `Show ${hidden === 1 ? 'the unused control' : `${hidden} unused controls`}`;
+    : unused === 0 ? 'Show t and frames'
+      : `Show ${unused === 1 ? 'the unused control' : `${unused} unused controls`}`;
   const layout = JSON.stringify(state.described.controls.map((c, k) =>
     show.control(k) ? [c.name, c.low, c.high] : null));
   if (box.dataset.layout === layout) {
@@ -302,10 +321,10 @@ async function fetchPixels(lane, params, body) {
   const mine = nextNumber();
   const response = await api('/api/render', { lane, seq: mine, ...params }, body);
   if (response.status === 409) return null;  // a newer render took its place
-  if (!response.ok) throw { status: response.status, ...(await failure(response)) };
+  if (!response.ok) throw { status: response.status, ...failure(response) };
   const width = Number(response.headers.get('X-Width'));
   const height = Number(response.headers.get('X-Height'));
-  const bytes = new Uint8ClampedArray(await response.arrayBuffer());
+  const bytes = new Uint8ClampedArray(response.bytes);
   return { mine, image: new ImageData(bytes, width, height) };
 }
 
@@ -349,7 +368,10 @@ async function renderPreview() {
       document.dispatchEvent(new CustomEvent('previewdrawn', { detail: got.mine }));
     }
   } catch (error) {
-    if (error.status === 503) setTimeout(renderPreview, 100);  // the server is busy: ask again
+    if (error.status === 503) {  // the server is busy: ask again, busy meanwhile
+      setBusy(1);
+      setTimeout(() => { setBusy(-1); renderPreview(); }, 100);
+    }
     else {
       setStatus(error.error || 'the studio does not answer; is it still running?');
       renderProblem = error.error || 'no answer';
@@ -408,19 +430,28 @@ async function openImage(file) {
   if (!file) return;
   setStatus(`reading ${file.name}…`);
   const response = await api('/api/image', { name: file.name }, file);
-  if (!response.ok) { setStatus((await failure(response)).error); return; }
-  showImage(await response.json(), -1);
+  if (!response.ok) { setStatus(failure(response).error); return; }
+  showImage(response.json(), -1);
 }
 
 // The server's new source: its size and names, and its place in the strip.
 function showImage(image, index) {
   state.image = { width: image.width, height: image.height };
   Object.assign(state, { imageName: image.name, imageFile: image.name, extension: image.extension });
+  state.photoIndex = index;
   state.pan = { x: 0, y: 0 };
   setStatus(`${image.name}: ${image.width} × ${image.height}`);
   for (const b of $('strip').children) b.classList.toggle('shown', Number(b.dataset.index) === index);
   renderPreview();
   renderGallery();
+}
+
+// The picker takes every format that reads, Export offers those that write.
+function offerFormats(formats) {
+  $('open-image').accept = formats.flatMap((f) =>
+    [f.mediaType, ...f.extensions.map((e) => `.${e}`)]).join(',');
+  $('export-format').append(...formats.filter((f) => f.writes).map((f) =>
+    Object.assign(document.createElement('option'), { value: f.extensions[0], textContent: f.name })));
 }
 
 // ---- many photos -----------------------------------------------------------
@@ -436,10 +467,22 @@ function buildStrip(names, shown) {
   }));
 }
 
+// One photo asked for at a time, the last one clicked next, so that the
+// server shows the one the page does.
+let photoWanted = null;
+let photoAsking = false;
 async function showPhoto(index) {
-  const response = await api('/api/photo', { index }, '');
-  if (!response.ok) { setStatus((await failure(response)).error); return; }
-  showImage(await response.json(), index);
+  photoWanted = index;
+  if (photoAsking) return;
+  photoAsking = true;
+  while (photoWanted !== null) {
+    const asked = photoWanted;
+    photoWanted = null;
+    const response = await api('/api/photo', { index: asked }, '');
+    if (!response.ok) setStatus(failure(response).error);
+    else showImage(response.json(), asked);
+  }
+  photoAsking = false;
 }
 
 function batchText(p) {
@@ -457,15 +500,15 @@ async function followBatch(progress) {
     if (!p.running) return;
     await new Promise((resolve) => { setTimeout(resolve, 200); });
     const response = await api('/api/batch');
-    if (!response.ok) { $('batch').textContent = (await failure(response)).error; return; }
-    p = await response.json();
+    if (!response.ok) { $('batch').textContent = failure(response).error; return; }
+    p = response.json();
   }
 }
 
 async function applyToAll() {
   const response = await api('/api/batch', settings(), state.accepted);
-  if (!response.ok) { $('batch').textContent = (await failure(response)).error; return; }
-  followBatch(await response.json());
+  if (!response.ok) { $('batch').textContent = failure(response).error; return; }
+  followBatch(response.json());
 }
 
 function saveBlob(blob, name) {
@@ -505,36 +548,37 @@ async function exportResult() {
   $('export-dialog').close();
   setStatus('rendering at full resolution…');
   const response = await api('/api/export', {
-    lane: 'download', seq: nextNumber(), format: $('export-format').value,
+    lane: 'download', seq: nextNumber(), photo: state.photoIndex, format: $('export-format').value,
     quality: $('export-quality').value, ...settings(),
   }, state.accepted);
-  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  if (!response.ok) { setStatus(failure(response).error); return; }
   const name = resultName(response.headers.get('X-Extension'));
-  saveBlob(await response.blob(), name);
+  saveBlob(new Blob([response.bytes], { type: response.headers.get('Content-Type') }), name);
   setStatus(`exported ${name}`);
 }
 
 function saveAs() {
-  saveBlob(new Blob([withControls(state.text)], { type: 'text/plain' }), fileName('.zvf'));
-  state.kept = state.text;
+  const text = withControls(state.text);
+  saveBlob(new Blob([text], { type: 'text/plain' }), fileName('.zvf'));
+  keep(text);
 }
 
-// Writes the filter file back, with the sliders' values; when it changed
-// on disk since it was loaded, only once the user says to.
-async function save(force = false) {
+// Writes the filter file back, with the sliders' values, if it is still
+// the version the page loaded or saved; when it is not, only once the user
+// says to replace the version it is now.
+async function save(version = state.file.version) {
   const text = withControls(state.text);
-  const response = await api('/api/save', force ? { force: 1 } : { version: state.file.version }, text);
-  if (response.status === 409 && !force) {
-    const why = (await failure(response)).error;
-    if (confirm(`${why}. Replace it with the filter here?`)) await save(true);
-    else setStatus(`not saved: ${why}`);
+  const response = await api('/api/save', { version }, text);
+  if (response.status === 409) {
+    const changed = failure(response);
+    if (confirm(`${changed.error}. Replace it with the filter here?`)) await save(changed.version);
+    else setStatus(`not saved: ${changed.error}`);
     return;
   }
-  if (!response.ok) { setStatus(`not saved: ${(await failure(response)).error}`); return; }
-  state.file.version = (await response.json()).version;
+  if (!response.ok) { setStatus(`not saved: ${failure(response).error}`); return; }
+  state.file.version = response.json().version;
   state.file.text = text;
-  state.kept = text;
-  if (text !== state.text) setText(text);
+  keep(text);
   setStatus(`saved ${state.file.path}`);
 }
 
@@ -734,22 +778,26 @@ function wire() {
     if (shared && replaceText(shared.text, 'the linked filter')) setFrames(shared.total, shared.t);
   });
   window.addEventListener('beforeunload', (e) => {
-    if (edited()) e.preventDefault();
+    if (!edited()) return;
+    e.preventDefault();
+    e.returnValue = '';  // what older browsers ask for
   });
 }
 
 async function start() {
   wire();
   const response = await api('/api/state');
-  if (!response.ok) { setStatus((await failure(response)).error); return; }
-  const s = await response.json();
+  if (!response.ok) { setStatus(failure(response).error); return; }
+  const s = response.json();
   state.image = { width: s.width, height: s.height };
   Object.assign(state, { imageName: s.imageName, imageFile: s.imageFile, extension: s.extension });
   if (s.filterPath !== null) state.file = { path: s.filterPath, version: s.filterVersion, text: s.filter };
   $('save').hidden = !state.file;
   examples = s.examples;
+  offerFormats(s.formats);
   buildGallery();
   buildStrip(s.photos, s.shown);
+  state.photoIndex = s.shown;
   const shared = sharedFilter();
   setFrames(shared ? shared.total : 0, shared ? shared.t : 0);
   state.kept = shared ? shared.text : s.filter;
