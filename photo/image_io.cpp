@@ -135,18 +135,24 @@ std::span<const photo::FormatInfo> FormatTable() {
     return table;
 }
 
-std::optional<FileFormat> FormatNamed(std::string_view name) {
+std::optional<FileFormat> FormatNamed(std::string_view name, bool readOnlyToo) {
     const std::string lower = Lower(std::string(name));
     for (const Codec& c : kCodecs) {
         for (const char* const* n = c.info.names; *n; ++n) {
-            if (c.info.writes && lower == *n) return c.info.format;
+            if ((c.info.writes || readOnlyToo) && lower == *n) return c.info.format;
         }
     }
     return std::nullopt;
 }
 
-std::optional<FileFormat> FormatForPath(const std::string& path) {
-    return FormatNamed(Extension(path));
+std::optional<FileFormat> FormatForPath(const std::string& path, bool readOnlyToo) {
+    return FormatNamed(Extension(path), readOnlyToo);
+}
+
+std::string FormatNames(bool (*pick)(const photo::FormatInfo&)) {
+    return Listed(false, [pick](const photo::FormatInfo& info, std::vector<std::string>& parts) {
+        if (pick(info)) parts.push_back(info.name);
+    });
 }
 
 OutputTarget ParseOutput(const std::string& text, std::optional<FileFormat> format) {
@@ -194,10 +200,7 @@ Image ReadImage(std::FILE* file, const std::string& path) {
         return CodecFor(*format).read(file, path);
     }
     if (got == 0) FailFile(path, "the file is empty");
-    static const std::string names =
-        Listed(false, [](const photo::FormatInfo& info, std::vector<std::string>& parts) {
-            parts.push_back(info.name);
-        });
+    static const std::string names = FormatNames([](const photo::FormatInfo&) { return true; });
     FailFile(path, "not a " + names + " image");
 }
 

@@ -27,10 +27,13 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Every format, in the order files are tried when read.
 std::span<const photo::FormatInfo> FormatTable();
-// The written format a name gives (png, jpg, jpeg, tif, tiff, webp, any case).
-std::optional<FileFormat> FormatNamed(std::string_view name);
-// The format that the extension of path names.
-std::optional<FileFormat> FormatForPath(const std::string& path);
+// The written format a name gives (png, jpg, jpeg, tif, tiff, webp, any
+// case), or with readOnlyToo any format read (bmp).
+std::optional<FileFormat> FormatNamed(std::string_view name, bool readOnlyToo = false);
+// The format that the extension of path names, likewise.
+std::optional<FileFormat> FormatForPath(const std::string& path, bool readOnlyToo = false);
+// "PNG, JPEG or TIFF": the names of the formats pick chooses.
+std::string FormatNames(bool (*pick)(const photo::FormatInfo&));
 
 // The format that the extension of path names; fails with exit 1 naming
 // the extensions written.

@@ -128,6 +128,10 @@ std::optional<Format> FormatForPath(const std::string& path) {
     return cli::FormatForPath(path);
 }
 
+std::optional<Format> ReadFormatForPath(const std::string& path) {
+    return cli::FormatForPath(path, true);
+}
+
 Photo Decode(std::string_view bytes, const std::string& name, bool orient) {
     return Guarded([&] {
         const std::string copy(bytes);

@@ -159,6 +159,26 @@ TEST(Photo, FileBytesAndPipeAgree) {
     EXPECT_EQ(Encode(file.pixels, &file.metadata, {Format::kWebp}), Output("cat '" + out + "'"));
 }
 
+// A name or extension gives a format written, or with ReadFormatForPath
+// also one read only; a dot in a folder's name is no extension.
+TEST(Photo, NamesAndExtensionsGiveTheirFormat) {
+    const struct {
+        const char* path;
+        std::optional<Format> written, read;
+    } cases[] = {
+        {"x.JPEG", Format::kJpeg, Format::kJpeg}, {"a/b.tif", Format::kTiff, Format::kTiff},
+        {"x.bmp", std::nullopt, Format::kBmp},    {"x.gif", std::nullopt, std::nullopt},
+        {"a.png/x", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FormatForPath(c.path), c.written);
+        EXPECT_EQ(ReadFormatForPath(c.path), c.read);
+    }
+    EXPECT_EQ(FormatNamed("WebP"), Format::kWebp);
+    EXPECT_EQ(FormatNamed("bmp"), std::nullopt);
+}
+
 // Every bad input is an Error naming what is wrong, and leaves no file.
 TEST(Photo, BadInputIsAnErrorAndWritesNothing) {
     Scratch dir;

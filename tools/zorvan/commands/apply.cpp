@@ -75,8 +75,9 @@ void ApplyFile(const ApplyBatch& run, const std::string& input, const std::strin
     const bool animated = WritesAnimation(o, target);
     if (target.toStdout() && o.frames > 0 && !animated) {
         throw Failure(kExitUsage,
-                      "--frames writes numbered files; standard output takes one image "
-                      "or an animated WebP");
+                      "--frames writes numbered files; standard output takes one image or an "
+                      "animated " +
+                          FormatNames([](const photo::FormatInfo& f) { return f.animates; }));
     }
 
     const Clock::time_point readStart = Clock::now();
