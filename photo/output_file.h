@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <string>
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 class OutputFile {
    public:
@@ -50,4 +50,4 @@ class OutputFile {
     bool inPlace_ = false;
 };
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -5,6 +5,8 @@
 // and libpng.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // exiv2's auto_ptr
 
+#include "tools/zorvan/photos.h"
+
 #include <gtest/gtest.h>
 #include <jpeglib.h>
 #include <stb/stb_image_write.h>
@@ -14,7 +16,6 @@
 #include <exiv2/exiv2.hpp>
 #include <regex>
 
-#include "photo/image_io.h"
 #include "tests/cli/helpers.h"
 #include "tests/photo/seen.h"
 #include "tools/zorvan/test_image.h"

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <map>
 
-#include "photo/image_io.h"
 #include "tests/cli/helpers.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 namespace {

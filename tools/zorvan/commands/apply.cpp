@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "photo/animation.h"
-#include "photo/image_io.h"
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/progress.h"
 #include "tools/zorvan/rendered.h"
 

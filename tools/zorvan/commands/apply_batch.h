@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/photos.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {

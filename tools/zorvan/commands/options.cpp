@@ -9,10 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 
@@ -22,14 +22,14 @@ namespace {
 // the table writes.
 std::vector<std::string> WrittenNames() {
     std::vector<std::string> names;
-    for (const photo::FormatInfo& f : FormatTable()) {
+    for (const photo::FormatInfo& f : photo::Formats()) {
         for (const char* const* n = f.names; f.writes && *n; ++n) names.emplace_back(*n);
     }
     return names;
 }
 std::string FormatHelp() {
     std::string help = "Output format:";
-    for (const photo::FormatInfo& f : FormatTable()) {
+    for (const photo::FormatInfo& f : photo::Formats()) {
         if (f.writes) help += std::string(help.back() == ':' ? " " : ", ") + f.names[0];
     }
     return help;

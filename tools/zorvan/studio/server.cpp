@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/filter_save.h"

@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
