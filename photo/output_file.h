@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <string>
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 // What becomes of a file that is at the output's path already.
 enum class Existing {
@@ -64,4 +64,4 @@ class OutputFile {
     bool keep_ = false;  // Existing::kKeep
 };
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -237,6 +237,63 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
     }
 }
 
+// A video written as stills writes every IN-NNNN name: those are checked
+// against the other outputs and inputs, and no other name is.
+TEST_F(Video, NumberedStillsAreCheckedUnderTheNamesWritten) {
+    namespace fs = std::filesystem;
+    fs::create_directories(out / "a");
+    fs::create_directories(out / "linked");
+    fs::copy_file(Still(1), out / "a/in-0001.png");
+    fs::copy_file(Still(1), out / "in.png");
+    fs::copy_file(Still(1), out / "s.png");
+    fs::create_hard_link(out / "s.png", out / "linked/in-0002.png");
+    const std::vector<std::string> before = out.Files();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{In(), out / "a/in-0001.png", "-o", out / "o"},
+         2,
+         In() + " and " + out / "a/in-0001.png" + " would both be written to " +
+             out / "o/in-0001.png" + "; give them different names or folders"},
+        {{In(), In(), "-o", out / "o"},
+         2,
+         In() + " and " + In() + " would both be written to " + out / "o/in-0001.png" +
+             "; give them different names or folders"},
+        {{In(), out / "s.png", "-o", out / "linked"},
+         1,
+         out / "linked/in-0002.png" + ": the output of " + In() + " would write over the input " +
+             out / "s.png" + "; write elsewhere"},
+        {{In(), out / "s.png", "-o", out / "linked", "--in-place"},
+         1,
+         out / "linked/in-0002.png" + ": the output of " + In() + " would write over the input " +
+             out / "s.png" + "; write elsewhere"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args = {"apply", "-q", "-e", "c", "--format", "png"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, "zorvan: " + c.message + "\n");
+        EXPECT_EQ(out.Files(), before);
+    }
+    const ToolRun apart = RunTool(
+        {"apply", "-q", "-e", "c", "--format", "png", In(), out / "in.png", "-o", out / "o"});
+    ASSERT_EQ(apart.status, 0) << apart.err;
+    std::vector<std::string> written;
+    for (int k = 1; k <= kFrames; ++k) written.push_back(Numbered("in", k));
+    written.push_back("in.png");
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(out / "o")) {
+        found.push_back(entry.path().filename());
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, written);
+}
+
 // Interrupted once the output has its first frames: a clip long enough to
 // take the tool most of a second even on an idle machine.
 TEST_F(Video, AnInterruptLeavesTheOldOutput) {

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "photo/image_io.h"
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/photos.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
@@ -27,7 +26,8 @@ struct Job {
 
 // Fails before anything is written when two jobs write one file (exit 2)
 // or an output is an input, also through a symlink or hard link (exit 1):
-// allowed only for a job's own input, with --in-place.
+// allowed only for a job's own input, with --in-place. A video written as
+// stills writes every OUTPUT-NNNN name, however many frames it has.
 void CheckJobs(const std::vector<Job>& jobs, const ApplyOptions& options);
 
 // What the outputs do to files in their way.
@@ -37,9 +37,6 @@ Existing OutputsMeet(const ApplyOptions& options);
 bool WritesAnimation(const ApplyOptions& options, const OutputTarget& target);
 // The frame-th of frames numbered files for output (OUTPUT-0001.png).
 std::string FramePath(const std::string& output, int frame, int frames);
-// The files a job writes to target: one, or its numbered frames; none for
-// standard output.
-std::vector<std::string> FilesWritten(const ApplyOptions& options, const OutputTarget& target);
 
 // Reads input ("-": standard input), renders it (each of the frames asked
 // for) and writes output ("-" or "png:-": standard output); throws a Failure.

@@ -6,9 +6,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/progress.h"
 #include "tools/zorvan/rendered.h"
 #include "zorvan/video.hpp"

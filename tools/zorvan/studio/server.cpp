@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/filter_save.h"
@@ -223,7 +223,8 @@ void Export(StudioState& state, const Request& req, const std::string& body, Res
     const std::optional<FileFormat> format = asked.empty() ? OwnFormat(name) : FormatNamed(asked);
     if (!format) {
         throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (" +
-                               FormatNames(true) + ")"};
+                               FormatNames([](const photo::FormatInfo& f) { return f.writes; }) +
+                               ")"};
     }
     WriteSettings write;
     write.format = *format;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "photo/image_io.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/studio/access.h"
 #include "tools/zorvan/studio/batch.h"
 #include "tools/zorvan/studio/renders.h"

@@ -6,12 +6,11 @@
 #include <filesystem>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/studio/address.h"
-#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -40,7 +39,8 @@ std::vector<std::string> PhotosIn(const std::string& folder) {
         }
     }
     if (error) FailIo(folder, "cannot list the folder", error.value());
-    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames(false) + " files)");
+    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames([](const photo::FormatInfo&) { return true; }) +
+                                   " files)");
     std::sort(photos.begin(), photos.end());
     return photos;
 }
