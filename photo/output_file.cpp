@@ -12,7 +12,10 @@
 
 #include "photo/failure.h"
 
-namespace zv::cli {
+namespace zv::photo {
+
+using cli::FailFile;
+using cli::FailIo;
 
 namespace {
 
@@ -228,4 +231,4 @@ void OutputFile::Discard() {
     temporary_.clear();
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo

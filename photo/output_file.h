@@ -17,9 +17,13 @@
 #include <cstdio>
 #include <string>
 
-namespace zv::cli {
+#include "zorvan/photo.hpp"
 
-class OutputFile {
+// The photo library's, exported for the video library and the tool, so
+// that a process has one set of pending names and one signal handler.
+namespace zv::photo {
+
+class ZV_PHOTO_API OutputFile {
    public:
     // Checks what path names and creates the temporary file; fails with
     // exit 1 when path cannot be replaced or its directory cannot take it.
@@ -50,4 +54,8 @@ class OutputFile {
     bool inPlace_ = false;
 };
 
+}  // namespace zv::photo
+
+namespace zv::cli {
+using photo::OutputFile;
 }  // namespace zv::cli

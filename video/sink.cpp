@@ -46,7 +46,7 @@ void Warn(const std::string& path, const std::string& what) {
 Sink::Sink(const std::string& path, const WriteSettings& settings)
     : path_(path), settings_(settings), container_((QuietLibraries(), ContainerFor(path))) {
     choice_ = ChooseEncoder(path, *container_, settings);
-    file_ = std::make_unique<cli::OutputFile>(path, settings.force);
+    file_ = std::make_unique<photo::OutputFile>(path, settings.force, settings.handleSignals);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
     if (buffer)
         io_ = avio_alloc_context(buffer, kIoBuffer, 1, file_->stream(), nullptr, WriteBytes,

@@ -50,7 +50,7 @@ class Sink {
     WriteSettings settings_;
     const AVOutputFormat* container_;
     EncoderChoice choice_;
-    std::unique_ptr<cli::OutputFile> file_;
+    std::unique_ptr<photo::OutputFile> file_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* muxer_ = nullptr;
     CodecPtr encoder_;

@@ -37,6 +37,7 @@ video::WriteSettings VideoSettings(const ApplyOptions& o) {
     if (o.qualityGiven) settings.quality = o.quality;
     settings.force = o.force;
     settings.fps = o.fps;
+    settings.handleSignals = true;
     return settings;
 }
 

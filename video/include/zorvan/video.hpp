@@ -81,6 +81,10 @@ struct WriteSettings {
     std::optional<int> crf;      // the codec's constant-quality scale
     std::optional<int> quality;  // 1..100 mapped onto that scale, when crf is not given
     bool force = false;          // replace a read-only file too
+    // An interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporary file
+    // and ends the process: handlers for the whole process, which a
+    // command-line host wants and others, with handlers of their own, not.
+    bool handleSignals = false;
     double fps = 25;             // Writer's frame rate
     unsigned threads = 0;        // of the encoder; 0: every core
 };
