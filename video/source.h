@@ -28,6 +28,10 @@ class Source {
     // another stream into packet.
     Next Read(Decoded& decoded, AVPacket& packet);
 
+    // The video packets from here to the end, read and dropped: the frames
+    // of a file whose container does not count them.
+    int64_t CountVideoPackets();
+
     const StreamInfo& info() const { return info_; }
     const AVFormatContext& format() const { return *format_; }
     const AVStream& stream() const { return *format_->streams[video_]; }

@@ -36,20 +36,7 @@ bool Reader::Read(Frame& frame) {
 int64_t CountFrames(const std::string& path) {
     return Guarded([&] {
         Source source(path, false);
-        if (source.info().frames > 0) return source.info().frames;
-        InputPtr format;
-        AVFormatContext* opened = nullptr;
-        Checked(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), path, "cannot open");
-        format.reset(opened);
-        const int video = source.stream().index;
-        PacketPtr packet = NewPacket();
-        int64_t frames = 0;
-        for (int error; (error = av_read_frame(opened, packet.get())) != AVERROR_EOF;) {
-            Checked(error, path, "cannot read");
-            frames += packet->stream_index == video;
-            av_packet_unref(packet.get());
-        }
-        return frames;
+        return source.info().frames > 0 ? source.info().frames : source.CountVideoPackets();
     });
 }
 

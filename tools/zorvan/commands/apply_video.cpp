@@ -41,17 +41,17 @@ video::WriteSettings VideoSettings(const ApplyOptions& o) {
     return settings;
 }
 
-// t and total for every frame of a file; total is counted only when a
-// formula reads it and --total does not give it.
-RenderSettings FrameSettings(const ApplyBatch& run, const std::string& input, uint32_t* random) {
+// The frames of a file: --total's, or else the container's count, or its
+// packets counted (Matroska and WebM have no count).
+int64_t FrameCount(const ApplyBatch& run, const std::string& input) {
+    return run.options.total ? int64_t{*run.options.total} + 1 : video::CountFrames(input);
+}
+
+// t and total for every frame of a file of frames frames.
+RenderSettings FrameSettings(const ApplyBatch& run, int64_t frames, uint32_t* random) {
     RenderSettings settings = run.settings;
     settings.random = random;
-    if (run.options.total) {
-        settings.total = *run.options.total;
-    } else if (run.filter.Inputs().total) {
-        const int64_t frames = video::CountFrames(input);
-        settings.total = static_cast<int32_t>(std::clamp<int64_t>(frames - 1, 0, INT32_MAX));
-    }
+    settings.total = static_cast<int32_t>(std::clamp<int64_t>(frames - 1, 0, INT32_MAX));
     return settings;
 }
 
@@ -65,9 +65,8 @@ void RenderFrame(const Filter& filter, const uint8_t* pixels, int32_t width, int
 void VideoToVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
                   bool showProgress) {
     uint32_t random = ZV_RANDOM_START;  // rnd's draws run on from frame to frame
-    RenderSettings settings = FrameSettings(run, input, &random);
-    const int64_t frames =
-        run.options.total ? *run.options.total + 1 : video::Reader(input).info().frames;
+    const int64_t frames = FrameCount(run, input);
+    RenderSettings settings = FrameSettings(run, frames, &random);
     Progress progress(showProgress, "applying", frames, ProgressStyle::kFrames);
     video::FilterSettings filtering;
     filtering.write = VideoSettings(run.options);
@@ -97,8 +96,8 @@ void VideoToStills(const ApplyBatch& run, const std::string& input, const std::s
     if (target.toStdout())
         throw Failure(kExitUsage, "a video's frames go into numbered files, not standard output");
     uint32_t random = ZV_RANDOM_START;
-    RenderSettings settings = FrameSettings(run, input, &random);
-    const int64_t frames = video::CountFrames(input);
+    const int64_t frames = FrameCount(run, input);
+    RenderSettings settings = FrameSettings(run, frames, &random);
     video::Reader reader(input);
     const WriteSettings write{
         target.format, run.options.quality, run.options.compression, run.options.lossless,
