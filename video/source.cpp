@@ -134,6 +134,33 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
              Tag(par.chroma_location, AVCHROMA_LOC_NB, AVCHROMA_LOC_UNSPECIFIED)};
 }
 
+namespace {
+
+// The start of stream and the length of a frame in its time base, by its
+// average frame rate; a length of 0 when that is unknown.
+std::pair<int64_t, int64_t> FrameGrid(const AVStream& stream) {
+    const int64_t start = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
+    const AVRational rate = stream.avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return {start, 0};
+    return {start, av_rescale_q(1, av_inv_q(rate), stream.time_base)};
+}
+
+}  // namespace
+
+void Source::SeekBefore(int64_t index) {
+    const auto [start, step] = FrameGrid(stream());
+    const int64_t target =
+        step > 0 ? start + av_rescale_q(index, av_inv_q(stream().avg_frame_rate), stream().time_base)
+                 : start;
+    Checked(av_seek_frame(format_.get(), video_, target, AVSEEK_FLAG_BACKWARD), path_,
+            "cannot seek");
+    avcodec_flush_buffers(decoder_.get());
+    draining_ = false;
+    lastPts_ = AV_NOPTS_VALUE;
+    next_ = 0;
+    resync_ = step > 0;
+}
+
 int64_t Source::CountVideoPackets() {
     int64_t count = 0;
     for (int error; (error = av_read_frame(format_.get(), packet_.get())) != AVERROR_EOF;) {
@@ -181,6 +208,11 @@ bool Source::ReceiveFrame(Decoded& decoded) {
     }
     lastPts_ = pts;
     decoded.pts = pts;
+    if (resync_) {
+        const auto [start, step] = FrameGrid(stream());
+        next_ = std::max<int64_t>(0, (pts - start + step / 2) / step);
+        resync_ = false;
+    }
     if (f->width != stream().codecpar->width || f->height != stream().codecpar->height) {
         Fail(path_, "the frames change size, which is not supported");
     }

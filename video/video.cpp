@@ -33,6 +33,21 @@ bool Reader::Read(Frame& frame) {
     });
 }
 
+bool Reader::ReadAt(int64_t index, Frame& frame) {
+    // Frames up to this far ahead are read on rather than sought: decoding
+    // them costs less than going back to a keyframe.
+    constexpr int64_t kReadOn = 12;
+    if (index < 0) return false;
+    const int64_t next = impl_->source.next();
+    if (next < 0 || index < next || index > next + kReadOn) {
+        Guarded([&] { impl_->source.SeekBefore(index); });
+    }
+    while (Read(frame)) {
+        if (frame.index >= index) return true;
+    }
+    return false;
+}
+
 int64_t CountFrames(const std::string& path) {
     return Guarded([&] {
         Source source(path, false);

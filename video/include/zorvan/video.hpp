@@ -65,6 +65,11 @@ class ZV_VIDEO_API Reader {
     const StreamInfo& info() const;
     // The next frame into frame (its bytes reused); false at the end.
     bool Read(Frame& frame);
+    // Frame index (from 0) into frame: read on when it lies a little ahead,
+    // else decoded from the keyframe before it. False past the end. The
+    // index is the frame's time over the average frame rate, which is
+    // Read's count where the rate is constant.
+    bool ReadAt(int64_t index, Frame& frame);
 
     struct Impl;
 
