@@ -13,7 +13,6 @@
 #include <string>
 
 #include "video/av.h"
-
 #include "zorvan/render.hpp"
 #include "zorvan/video.hpp"
 

@@ -123,9 +123,10 @@ EncoderChoice ChooseEncoder(const std::string& path, const AVOutputFormat& conta
         choice.evenSizes = known->evenSizes;
         AddOptions(known->options, choice);
     } else {
-        choice.opaque = choice.codec->pix_fmts ? avcodec_find_best_pix_fmt_of_list(
-                                                     choice.codec->pix_fmts, AV_PIX_FMT_RGB24, 0, nullptr)
-                                               : AV_PIX_FMT_YUV420P;
+        choice.opaque = choice.codec->pix_fmts
+                            ? avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts,
+                                                                AV_PIX_FMT_RGB24, 0, nullptr)
+                            : AV_PIX_FMT_YUV420P;
         const AVPixelFormat withAlpha =
             choice.codec->pix_fmts ? avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts,
                                                                        AV_PIX_FMT_RGBA, 1, nullptr)
@@ -140,16 +141,17 @@ EncoderChoice ChooseEncoder(const std::string& path, const AVOutputFormat& conta
     // another encoder's crf option; --quality maps onto the table's alone.
     const AVClass* options = choice.codec->priv_class;
     const char* crfOption =
-        known ? known->crfOption
-              : (av_opt_find(&options, "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) ? "crf" : nullptr);
+        known
+            ? known->crfOption
+            : (av_opt_find(&options, "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) ? "crf" : nullptr);
     const int crfMax = known ? known->crfMax : 0;
-    const std::string asked = settings.crf     ? "--crf " + std::to_string(*settings.crf)
+    const std::string asked = settings.crf       ? "--crf " + std::to_string(*settings.crf)
                               : settings.quality ? "--quality " + std::to_string(*settings.quality)
                                                  : "";
     if (!asked.empty() && !crfOption) {
-        throw std::invalid_argument(asked + ": " + name +
-                                    (known ? " is lossless and takes no quality setting"
-                                           : " takes no quality setting"));
+        throw std::invalid_argument(
+            asked + ": " + name +
+            (known ? " is lossless and takes no quality setting" : " takes no quality setting"));
     }
     std::optional<int> crf = settings.crf;
     if (!crf && settings.quality) {

@@ -81,7 +81,7 @@ ZV_INLINE void Luma(const Planar& p, int width, const Weights& w, uint8_t* __res
 
 // The chroma of a row pair, each sample the mean of a 2 x 2 block.
 ZV_INLINE void Chroma(const Planar& top, const Planar& bottom, int width, const Weights& w,
-            uint8_t* __restrict u, uint8_t* __restrict v) {
+                      uint8_t* __restrict u, uint8_t* __restrict v) {
     const int32_t cOffset = w.cOffset << 2;
     for (int x = 0; x < (width + 1) / 2; ++x) {
         const int32_t r = top.r[2 * x] + top.r[2 * x + 1] + bottom.r[2 * x] + bottom.r[2 * x + 1];

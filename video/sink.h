@@ -63,7 +63,7 @@ class Sink {
     Converter converter_;
     Timing timing_;
     int32_t width_ = 0, height_ = 0, channels_ = 0;  // of the frames
-    int32_t codedWidth_ = 0, codedHeight_ = 0;        // of the encoder's, even where it must
+    int32_t codedWidth_ = 0, codedHeight_ = 0;       // of the encoder's, even where it must
 };
 
 }  // namespace zv::video

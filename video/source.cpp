@@ -149,9 +149,9 @@ std::pair<int64_t, int64_t> FrameGrid(const AVStream& stream) {
 
 void Source::SeekBefore(int64_t index) {
     const auto [start, step] = FrameGrid(stream());
-    const int64_t target =
-        step > 0 ? start + av_rescale_q(index, av_inv_q(stream().avg_frame_rate), stream().time_base)
-                 : start;
+    const int64_t target = step > 0 ? start + av_rescale_q(index, av_inv_q(stream().avg_frame_rate),
+                                                           stream().time_base)
+                                    : start;
     Checked(av_seek_frame(format_.get(), video_, target, AVSEEK_FLAG_BACKWARD), path_,
             "cannot seek");
     avcodec_flush_buffers(decoder_.get());

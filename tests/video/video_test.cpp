@@ -249,14 +249,17 @@ TEST_F(Video, TagsSubtitlesAndOddSizes) {
     test::WriteBytes(out / "subs.srt",
                      "1\n00:00:00,100 --> 00:00:00,400\none\n\n2\n00:00:00,500 --> "
                      "00:00:00,900\ntwo\n");
-    Output("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=1 -c:v libx264 "
-           "-pix_fmt yuv420p -color_primaries bt709 -color_trc bt709 -colorspace bt709 '" +
-           out / "tags.mp4" + "' && ffmpeg -v error -f lavfi -i "
-           "testsrc2=size=80x60:rate=12:duration=1 -vf format=bgr0,crop=65:49:0:0 -c:v ffv1 '" +
-           odd + "' && ffmpeg -v error -i '" + In() + "' -i '" + out / "subs.srt" +
-           "' -map 0:v -map 1 -c copy -c:s srt '" + out / "subs.mkv" + "' && ffmpeg -v error -i '" +
-           odd + "' -frames:v 1 '" + out / "odd.png" + "'");
-    const std::string tags = "-select_streams v -show_entries stream=color_primaries,color_transfer";
+    Output(
+        "ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=1 -c:v libx264 "
+        "-pix_fmt yuv420p -color_primaries bt709 -color_trc bt709 -colorspace bt709 '" +
+        out / "tags.mp4" +
+        "' && ffmpeg -v error -f lavfi -i "
+        "testsrc2=size=80x60:rate=12:duration=1 -vf format=bgr0,crop=65:49:0:0 -c:v ffv1 '" +
+        odd + "' && ffmpeg -v error -i '" + In() + "' -i '" + out / "subs.srt" +
+        "' -map 0:v -map 1 -c copy -c:s srt '" + out / "subs.mkv" + "' && ffmpeg -v error -i '" +
+        odd + "' -frames:v 1 '" + out / "odd.png" + "'");
+    const std::string tags =
+        "-select_streams v -show_entries stream=color_primaries,color_transfer";
     const std::string size = "-select_streams v -show_entries stream=width,height";
     const std::string even = "libx264 takes even sizes only: the 65x49 frames are written as 66x50";
     struct Case {
@@ -266,7 +269,10 @@ TEST_F(Video, TagsSubtitlesAndOddSizes) {
         std::string warning;
     };
     const Case cases[] = {
-        {{out / "tags.mp4", out / "tags-out.mp4"}, tags + ",color_space", "bt709,bt709,bt709\n", ""},
+        {{out / "tags.mp4", out / "tags-out.mp4"},
+         tags + ",color_space",
+         "bt709,bt709,bt709\n",
+         ""},
         {{out / "subs.mkv", out / "subs-out.mkv"},
          "-select_streams s -show_entries stream=codec_name:packet=pts_time,size",
          "",

@@ -45,8 +45,8 @@ std::shared_ptr<const Photo> VideoFrames::At(int64_t t) {
     Impl& m = *impl_;
     if (t == m.lastIndex) return m.last;
     if (t < 0 || t >= count_ || !Guarded([&] { return m.reader.ReadAt(t, m.frame); })) {
-        FailFile(path_, "no frame " + std::to_string(t) + " (it has " + std::to_string(count_) +
-                            ")");
+        FailFile(path_,
+                 "no frame " + std::to_string(t) + " (it has " + std::to_string(count_) + ")");
     }
     auto photo = std::make_shared<Photo>();
     photo->image = Image(m.frame.width, m.frame.height, m.frame.channels);

@@ -58,8 +58,8 @@ int64_t CountVideoFrames(const ApplyBatch& run, const std::string& input);
 // frame, from another thread. Setting *cancel (when given) stops it with a
 // Failure and leaves output as it was. Returns the frames written.
 int64_t FilterVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
-                 int64_t frames, const std::function<void(int64_t)>& progress,
-                 const std::atomic<bool>* cancel);
+                    int64_t frames, const std::function<void(int64_t)>& progress,
+                    const std::atomic<bool>* cancel);
 // Stills in order (or one still, --frames times) rendered with t their
 // index into the video output.
 void ApplyStills(const ApplyBatch& run, const std::vector<std::string>& inputs,

@@ -60,8 +60,8 @@ void VideoToVideo(const ApplyBatch& run, const std::string& input, const std::st
                   bool showProgress) {
     const int64_t frames = CountVideoFrames(run, input);
     Progress progress(showProgress, "applying", frames, ProgressStyle::kFrames);
-    const int64_t written =
-        FilterVideo(run, input, output, frames, [&](int64_t) { progress.Add(1); }, nullptr);
+    const int64_t written = FilterVideo(
+        run, input, output, frames, [&](int64_t) { progress.Add(1); }, nullptr);
     if (run.options.run.verbose) {
         std::fprintf(stderr, "zorvan: wrote %lld frames to %s\n", static_cast<long long>(written),
                      OneLine(output).c_str());
@@ -116,8 +116,8 @@ int64_t CountVideoFrames(const ApplyBatch& run, const std::string& input) {
 }
 
 int64_t FilterVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
-                 int64_t frames, const std::function<void(int64_t)>& progress,
-                 const std::atomic<bool>* cancel) {
+                    int64_t frames, const std::function<void(int64_t)>& progress,
+                    const std::atomic<bool>* cancel) {
     uint32_t random = ZV_RANDOM_START;  // rnd's draws run on from frame to frame
     RenderSettings settings = FrameSettings(run, frames, &random);
     settings.cancel = cancel;

@@ -266,7 +266,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         app.add_subcommand("studio", "Design a filter live in the browser: serve the studio page");
     const CLI::Option* studioImageOption = studioCommand->add_option(
         "IMAGE", studioImage,
-        "Image to start with (PNG, JPEG, TIFF, WebP, BMP), or a folder of them to switch between");
+        "Image to start with (PNG, JPEG, TIFF, WebP, BMP), a folder of them to switch between, or "
+        "a video (MP4, MOV, MKV, WebM) to scrub");
     CLI::Option* studioFile =
         studioCommand->add_option("-f,--filter", studioFilter, "Filter file to start with");
     const CLI::Option* studioExampleOption =

@@ -301,9 +301,8 @@ void ShowFrame(StudioState& state, const Request& req, const std::string&, Respo
 json ExportNow(StudioState& state) {
     if (!state.videoExport) return json();
     const VideoExport::Progress p = state.videoExport->Now();
-    return {{"file", p.file},          {"done", p.done},
-            {"total", p.total},        {"running", p.running},
-            {"cancelled", p.cancelled}, {"error", p.error}};
+    return {{"file", p.file},       {"done", p.done},           {"total", p.total},
+            {"running", p.running}, {"cancelled", p.cancelled}, {"error", p.error}};
 }
 
 // The whole video written with the filter and controls of the request,

@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 VideoExport::VideoExport(const std::string& video, int64_t frames, const FilterFile& file,
                          const std::array<int32_t, 8>& controls)
     : filter_(file),
-      subfolder_(NewSubfolder(fs::path(video).has_parent_path() ? fs::path(video).parent_path().string()
-                                                                : ".")) {
+      subfolder_(NewSubfolder(
+          fs::path(video).has_parent_path() ? fs::path(video).parent_path().string() : ".")) {
     const fs::path subfolder(subfolder_);
     progress_.file = (subfolder.filename() / fs::path(video).filename()).string();
     progress_.total = frames;

@@ -90,8 +90,8 @@ struct WriteSettings {
     // and ends the process: handlers for the whole process, which a
     // command-line host wants and others, with handlers of their own, not.
     bool handleSignals = false;
-    double fps = 25;             // Writer's frame rate
-    unsigned threads = 0;        // of the encoder; 0: every core
+    double fps = 25;       // Writer's frame rate
+    unsigned threads = 0;  // of the encoder; 0: every core
 };
 
 // New frames into a new video at settings.fps (stills into a video).
