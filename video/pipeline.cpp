@@ -127,9 +127,9 @@ int64_t FilterFile(const std::string& src, const std::string& dst, const FrameFi
                         }
                         earlyBytes += static_cast<size_t>(item->packet->size);
                         if (earlyBytes > kEarlyBytes) {
-                            Fail(src,
-                                 "its other streams run more than 64 MiB ahead of its "
-                                 "first video frame");
+                            Fail(src, "its other streams run more than " +
+                                          std::to_string(kEarlyBytes >> 20) +
+                                          " MiB ahead of its first video frame");
                         }
                         early.push_back(std::move(item->packet));
                         continue;
