@@ -24,7 +24,7 @@ constexpr const char* kDemuxers = "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm";
 // (copied streams are not decoded).
 constexpr const char* kDecoders =
     "h264,hevc,vp8,vp9,libvpx,libvpx-vp9,av1,libdav1d,libaom-av1,mpeg4,mpeg2video,mjpeg,prores,"
-    "ffv1,png,qtrle,rawvideo";
+    "dnxhd,theora,ffv1,huffyuv,ffvhuff,utvideo,png,qtrle,rawvideo";
 constexpr int64_t kProbeBytes = 1 << 20;
 constexpr int64_t kMaxPixels = 100'000'000;
 

@@ -204,6 +204,8 @@ TEST_F(Video, ARotatedVideoIsTurnedUprightAndWrittenUntagged) {
 
 TEST_F(Video, FaultsLeaveNothingBehind) {
     test::WriteBytes(out / "junk.mp4", "not a video at all");
+    Output("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=0.5 -c:v cinepak '" +
+           out / "cinepak.mov" + "'");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -221,6 +223,9 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
         {{out / "junk.mp4", out / "o.mkv"},
          1,
          out / "junk.mp4" + ": not an MP4, MOV, MKV or WebM video"},
+        {{out / "cinepak.mov", out / "o.mkv"},
+         1,
+         out / "cinepak.mov" + ": its video is cinepak, which is not read"},
         {{out / "none.mkv", out / "o.mkv"},
          1,
          out / "none.mkv" + ": cannot open: No such file or directory"},
@@ -236,7 +241,7 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
         const ToolRun run = RunTool(args);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, "zorvan: " + c.message + "\n");
-        EXPECT_EQ(out.Files(), std::vector<std::string>{"junk.mp4"});
+        EXPECT_EQ(out.Files(), (std::vector<std::string>{"cinepak.mov", "junk.mp4"}));
     }
 }
 
