@@ -2,6 +2,8 @@
 // zorvan apply's work on one file, and on many.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,16 @@ bool IsVideo(const std::string& path);
 // (OUTPUT-0001.png ...), each frame with t its index.
 void ApplyVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
                 bool showProgress);
+// The frames of a video input: --total's count and one, or else the
+// container's count, or its packets counted.
+int64_t CountVideoFrames(const ApplyBatch& run, const std::string& input);
+// input filtered into the video output as zorvan apply writes it, t each
+// frame's index and total frames less one; progress(written) after each
+// frame, from another thread. Setting *cancel (when given) stops it with a
+// Failure and leaves output as it was. Returns the frames written.
+int64_t FilterVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
+                    int64_t frames, const std::function<void(int64_t)>& progress,
+                    const std::atomic<bool>* cancel);
 // Stills in order (or one still, --frames times) rendered with t their
 // index into the video output.
 void ApplyStills(const ApplyBatch& run, const std::vector<std::string>& inputs,

@@ -269,7 +269,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         app.add_subcommand("studio", "Design a filter live in the browser: serve the studio page");
     const CLI::Option* studioImageOption = studioCommand->add_option(
         "IMAGE", studioImage,
-        "Image to start with " + FormatsRead() + ", or a folder of them to switch between");
+        "Image to start with " + FormatsRead() +
+            ", a folder of them to switch between, or a video (MP4, MOV, MKV, WebM) to scrub");
     CLI::Option* studioFile =
         studioCommand->add_option("-f,--filter", studioFilter, "Filter file to start with");
     const CLI::Option* studioExampleOption =
