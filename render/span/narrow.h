@@ -42,24 +42,14 @@ struct NarrowStep {
 struct NarrowProgram {
     std::vector<NarrowStep> steps;  // empty with no root: not narrow
     int32_t root = -1;              // the lane of the result
-    bool rootSigned = false;
+    bool rootSigned = false;  // its lanes read as int16, else as uint16
     int32_t lanes = 0;  // lane 0 holds c, each step writes one of its own
 };
-
-// Whether the build has 16-bit vector loops (x86 with SSE2). Without them
-// the steps are scalar and the table's lookup is the faster way, so
-// nothing compiles to steps.
-inline constexpr bool kNarrowVectors =
-#if defined(__SSE2__)
-    true;
-#else
-    false;
-#endif
 
 // The interleaved program p, whose loops follow from c alone, with the
 // values fixed for the run `scalars`, as 16-bit steps; false where a value
 // may not fit, a kind has no 16-bit step, or the steps would be too many
-// to gain over a lookup, and always without kNarrowVectors.
+// to gain over a lookup.
 bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& out);
 
 // out[i] = the program's value for c = in[i], clamped to a byte, with the
