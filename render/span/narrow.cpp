@@ -194,6 +194,7 @@ bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& 
         if (!compiler.Step(s, args, r[s.out], values[s.out])) return out = {}, false;
     }
     if (!compiler.Finish(values[p.root])) return out = {}, false;
+    Fuse(out);
     return true;
 }
 

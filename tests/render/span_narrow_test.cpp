@@ -20,31 +20,35 @@ namespace {
 TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
     struct Case {
         const char* text;
-        bool narrow;
+        bool narrow, fused;  // fused: one pass in registers
     };
     const Case cases[] = {
-        {"c", true},  // no step at all
-        {"c * c / 255", true},
-        {"(c - 128) * 3 / 2 + 128", true},  // a signed quotient
-        {"(c * 200 - 30000) / 7", true},
-        {"-c / -3 + 90", true},
-        {"c * val(0, 0, 255) / 255", true},  // a divisor fixed for the run
-        {"c % 37 * 7", true},
-        {"(c - 100) % -37 * 5", true},
-        {"c < 100 ? c * 2 : 255 - c / 3", true},
-        {"c > ctl(0) ? 255 : 0", true},
-        {"min(c, 200) - max(c >> 2, 40) + 90", true},
-        {"((c - 128) >> 3) + (c >> 20) + 100", true},
-        {"!(c == 7) * 99 + (c != 8 && c) * 50", true},
-        {"(c > 9 && 65536) * 90 + (c < 0 || 131072) * 7", true},  // truths of constants past 16 bits
-        {"c, 65636", true},  // a root the same everywhere, past 16 bits
-        {"~c % 256 * 2 / 3", true},
-        {"~c % 7", false},  // no 16-bit multiplier divides all of 0..65535 by 7
-        {"c * 257 / 256 / 257", true},
-        {"c * c - 40000", false},      // below int16 and above it
-        {"c * c * c / 65025", false},  // past 16 bits
-        {"c * 300 / (c + 1)", false},  // a divisor that varies
-        {"c * c % 7 + c * 2 % 5 + c * 3 % 11 + c * 5 % 13", false},  // too many steps
+        {"c", true, true},  // no step at all
+        {"c * c / 255", true, true},
+        {"(c - 128) * 3 / 2 + 128", true, true},  // a signed quotient
+        {"(c * 200 - 30000) / 7", true, true},
+        {"-c / -3 + 90", true, true},
+        {"c * val(0, 0, 255) / 255", true, true},  // a divisor fixed for the run
+        {"c * 200", true, true},  // past int16: clamped as a uint16
+        {"min(max(c * 3 - 100, 20), 240)", true, true},
+        {"max(255 - c * c / 255 * 2, 30)", true, true},
+        {"min((c - 128) * 5 / 3 + 128, 200)", true, true},
+        {"c % 37 * 7", true, false},
+        {"(c - 100) % -37 * 5", true, false},
+        {"c < 100 ? c * 2 : 255 - c / 3", true, false},
+        {"c > ctl(0) ? 255 : 0", true, false},
+        {"min(c, 200) - max(c >> 2, 40) + 90", true, false},
+        {"((c - 128) >> 3) + (c >> 20) + 100", true, false},
+        {"!(c == 7) * 99 + (c != 8 && c) * 50", true, false},
+        {"(c > 9 && 65536) * 90 + (c < 0 || 131072) * 7", true, false},  // truths of constants past 16 bits
+        {"c, 65636", true, false},  // a root the same everywhere, past 16 bits
+        {"~c % 256 * 2 / 3", true, false},
+        {"~c % 7", false, false},  // no 16-bit multiplier divides all of 0..65535 by 7
+        {"c * 257 / 256 / 257", true, false},
+        {"c * c - 40000", false, false},      // below int16 and above it
+        {"c * c * c / 65025", false, false},  // past 16 bits
+        {"c * 300 / (c + 1)", false, false},  // a divisor that varies
+        {"c * c % 7 + c * 2 % 5 + c * 3 % 11 + c * 5 % 13", false, false},  // too many steps
     };
     std::mt19937 random(11);
     std::vector<uint8_t> in(1300), out(1300);
@@ -69,6 +73,7 @@ TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
             NarrowProgram narrow;
             ASSERT_EQ(CompileNarrow(*compiled.program, scalars, narrow), k.narrow);
             if (!k.narrow) continue;
+            EXPECT_EQ(narrow.fused.shape >= 0, k.fused);
             for (size_t n : {size_t{0}, size_t{1}, size_t{511}, size_t{513}, in.size() - 3}) {
                 std::fill(out.begin(), out.end(), 0x5A);
                 RunNarrow(narrow, in.data() + 3, n, out.data() + 1);
