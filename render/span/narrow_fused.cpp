@@ -60,8 +60,8 @@ void Fuse(NarrowProgram& p) {
         } else if (stage == kBefore && s.op == Op::kAbs && i + 2 < steps.size()) {
             // |v| / d with v's sign.
             const NarrowStep &q = steps[i + 1], &sign = steps[i + 2];
-            if (q.op != Op::kDivide || q.a != s.out || sign.op != Op::kCopySign || sign.a != q.out ||
-                sign.b != v || sign.immediate)
+            if (q.op != Op::kDivide || q.a != s.out || sign.op != Op::kCopySign ||
+                sign.a != q.out || sign.b != v || sign.immediate)
                 return;
             stage = kAfter, need |= kDivideS, f.k = q.k, f.shift = q.shift, i += 2;
         } else if (stage == kBounds || !(stage == kBefore ? before : after).Then(s)) {

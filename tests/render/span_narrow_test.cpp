@@ -3,6 +3,8 @@
 // every instruction set's loops give the table's bytes across blocks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,7 +31,7 @@ TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
         {"(c * 200 - 30000) / 7", true, true},
         {"-c / -3 + 90", true, true},
         {"c * val(0, 0, 255) / 255", true, true},  // a divisor fixed for the run
-        {"c * 200", true, true},  // past int16: clamped as a uint16
+        {"c * 200", true, true},                   // past int16: clamped as a uint16
         {"min(max(c * 3 - 100, 20), 240)", true, true},
         {"max(255 - c * c / 255 * 2, 30)", true, true},
         {"min((c - 128) * 5 / 3 + 128, 200)", true, true},
@@ -40,7 +42,8 @@ TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
         {"min(c, 200) - max(c >> 2, 40) + 90", true, false},
         {"((c - 128) >> 3) + (c >> 20) + 100", true, false},
         {"!(c == 7) * 99 + (c != 8 && c) * 50", true, false},
-        {"(c > 9 && 65536) * 90 + (c < 0 || 131072) * 7", true, false},  // truths of constants past 16 bits
+        {"(c > 9 && 65536) * 90 + (c < 0 || 131072) * 7", true,
+         false},                    // truths of constants past 16 bits
         {"c, 65636", true, false},  // a root the same everywhere, past 16 bits
         {"~c % 256 * 2 / 3", true, false},
         {"~c % 7", false, false},  // no 16-bit multiplier divides all of 0..65535 by 7
@@ -86,6 +89,46 @@ TEST(SpanNarrow, FunctionsOfCByTheirRanges) {
     }
     UseIsa(RunnableIsas().back());
     ReportWrongSteps(nullptr);
+}
+
+// Random chains of the steps the fused shapes take, and a few others: where
+// one is fused, the one pass gives the steps' bytes, tails included.
+TEST(SpanNarrow, FusedChainsAreTheirSteps) {
+    constexpr NarrowOp kChain[] = {NarrowOp::kMul,     NarrowOp::kAdd,      NarrowOp::kSub,
+                                   NarrowOp::kSubFrom, NarrowOp::kNeg,      NarrowOp::kDivide,
+                                   NarrowOp::kAbs,     NarrowOp::kCopySign, NarrowOp::kMaxS,
+                                   NarrowOp::kMinS,    NarrowOp::kMinU,     NarrowOp::kSelect};
+    std::mt19937 random(24);
+    std::vector<uint8_t> in(700), steps(in.size()), fused(in.size());
+    for (uint8_t& b : in) b = static_cast<uint8_t>(random());
+    size_t count = 0;
+    for (const Isa isa : RunnableIsas()) {
+        UseIsa(isa);
+        for (int i = 0; i < 3000; ++i) {
+            NarrowProgram p;
+            p.lanes = 1;
+            for (int k = 1 + static_cast<int>(random() % kNarrowMaxSteps); k > 0; --k) {
+                const auto out = static_cast<uint16_t>(p.lanes++);
+                const auto lane = [&] { return static_cast<uint16_t>(random() % out); };
+                p.steps.push_back({kChain[random() % std::size(kChain)], random() % 4 != 0,
+                                   static_cast<uint8_t>(random() % 16), out,
+                                   random() % 3 ? static_cast<uint16_t>(out - 1) : lane(), lane(),
+                                   lane(), static_cast<uint16_t>(random())});
+            }
+            p.root = p.lanes - 1;
+            p.rootSigned = random() % 2;
+            const size_t n = random() % in.size();
+            RunNarrow(p, in.data(), n, steps.data());
+            Fuse(p);
+            if (p.fused.shape < 0) continue;
+            ++count;
+            RunNarrow(p, in.data(), n, fused.data());
+            ASSERT_TRUE(std::equal(steps.begin(), steps.begin() + n, fused.begin()))
+                << NameOf(isa) << ", program " << i;
+        }
+    }
+    UseIsa(RunnableIsas().back());
+    EXPECT_GT(count, 1000u);
 }
 
 }  // namespace
