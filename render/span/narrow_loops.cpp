@@ -19,7 +19,7 @@ namespace {
 constexpr int32_t kNarrowBlock = 1024;
 constexpr size_t kNarrowLanes = kNarrowMaxSteps + 1;
 constexpr size_t kNarrowOps = size_t(NarrowOp::kSplat) + 1;
-constexpr size_t kNarrowFusedShapes = std::size(kNarrowShapes);
+[[maybe_unused]] constexpr size_t kNarrowFusedShapes = std::size(kNarrowShapes);  // with vectors
 using NarrowLane = uint16_t[kNarrowBlock];
 using NarrowLoop = void (*)(const NarrowStep&, NarrowLane*, int32_t);
 using FusedLoop = void (*)(const NarrowFused&, const uint8_t*, size_t, uint8_t*);
