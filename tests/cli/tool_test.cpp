@@ -464,7 +464,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"studio", "-f", "@/bad.zvf"}, 2, "@/bad.zvf:2: unknown key \"colour\""},
         BadRun{{"studio", "-x", "nothing"}, 2, "no example called \"nothing\""},
         BadRun{{"studio", "--port", "65536"}, 2, "studio: --port: Value 65536 not in range"},
-        BadRun{{"studio", "--address", "256.0.0.1"}, 1, "studio: cannot listen on 256.0.0.1:0"},
+        BadRun{{"studio", "--address", "256.0.0.1"}, 1, "studio: cannot listen on 256.0.0.1: "},
+        BadRun{{"studio", "--address", "nosuch.invalid"}, 1,
+               "studio: cannot listen on nosuch.invalid: Name or service not known"},
         BadRun{{}, 2, "A subcommand is required"}),
     // Named by index and message, so a failure in ctest's list says which.
     [](const testing::TestParamInfo<BadRun>& run) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/server.h"
 
+#include <netdb.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -581,6 +583,16 @@ int Bind(httplib::Server& server, const std::string& address, int port) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // A name that resolves to nothing would otherwise fail with whatever errno
+    // the resolver left behind.
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int status = getaddrinfo(address.c_str(), nullptr, &hints, &found); status != 0) {
+        throw Failure(kExitIo, "studio: cannot listen on " + address + ": " + gai_strerror(status));
+    }
+    freeaddrinfo(found);
     errno = 0;
     const int bound = port == 0 ? server.bind_to_any_port(address)
                                 : (server.bind_to_port(address, port) ? port : -1);
