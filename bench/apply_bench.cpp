@@ -7,7 +7,6 @@
 #include <string>
 
 #include "bench/picture.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/rendered.h"
 
 namespace zv::cli {
@@ -35,8 +34,9 @@ void Decode(benchmark::State& state, FileFormat format) {
     std::string bytes = Encoded(format);
     for (auto _ : state) {
         const File file(fmemopen(bytes.data(), bytes.size(), "rb"));
-        benchmark::DoNotOptimize(format == FileFormat::kPng ? ReadPng(file.get(), "bench")
-                                                            : ReadJpeg(file.get(), "bench"));
+        benchmark::DoNotOptimize(format == FileFormat::kPng
+                                     ? photo::detail::ReadPng(file.get(), "bench")
+                                     : photo::detail::ReadJpeg(file.get(), "bench"));
     }
     SetPixelRate(state);
 }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "photo/image.h"
 #include "tools/zorvan/test_image.h"
 
 namespace zv::cli {

@@ -6,15 +6,13 @@
 // H.264 in and out with the invert, with the filter's share of the time.
 #include <benchmark/benchmark.h>
 
-extern "C" {
-#include <libswscale/swscale.h>
-}
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "video/av.h"
 #include "zorvan/render.hpp"
 #include "zorvan/video.hpp"
 
@@ -80,25 +78,22 @@ void Render(benchmark::State& state, const Formula& formula) {
     }
 }
 
-// YUV 4:2:0 to RGB and back, as the reader and the writer convert a frame.
+// YUV 4:2:0 to RGB and back through the converter the reader and the
+// writer use for a frame.
 void Convert(benchmark::State& state) {
-    SwsContext* toRgb = sws_getContext(kWidth, kHeight, AV_PIX_FMT_YUV420P, kWidth, kHeight,
-                                       AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    SwsContext* toYuv = sws_getContext(kWidth, kHeight, AV_PIX_FMT_RGB24, kWidth, kHeight,
-                                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    std::vector<uint8_t> yuv(size_t{kWidth} * kHeight * 3 / 2, 128),
-        rgb(size_t{kWidth} * kHeight * 3);
-    uint8_t* planes[3] = {yuv.data(), yuv.data() + kWidth * kHeight,
-                          yuv.data() + kWidth * kHeight * 5 / 4};
-    int strides[3] = {kWidth, kWidth / 2, kWidth / 2};
-    uint8_t* packed[1] = {rgb.data()};
-    int packedStride[1] = {kWidth * 3};
-    for (auto _ : state) {
-        sws_scale(toRgb, planes, strides, 0, kHeight, packed, packedStride);
-        sws_scale(toYuv, packed, packedStride, 0, kHeight, planes, strides);
+    zv::video::FramePtr yuv = zv::video::NewFrame(), rgb = zv::video::NewFrame();
+    zv::video::Allocate(*yuv, AV_PIX_FMT_YUV420P, kWidth, kHeight);
+    zv::video::Allocate(*rgb, AV_PIX_FMT_RGB24, kWidth, kHeight);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? kHeight : kHeight / 2;
+        std::memset(yuv->data[plane], 128, static_cast<size_t>(yuv->linesize[plane]) * rows);
     }
-    sws_freeContext(toRgb);
-    sws_freeContext(toYuv);
+    zv::video::Converter toRgb, toYuv;
+    const zv::video::ColourTags tags;
+    for (auto _ : state) {
+        toRgb.Convert(*yuv, *rgb, tags);
+        toYuv.Convert(*rgb, *yuv, tags);
+    }
 }
 
 // geq's time a frame: its run to the null sink less the decode-only run,

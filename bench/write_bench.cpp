@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include "bench/picture.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/rendered.h"
 
 namespace zv::cli {

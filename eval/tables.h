@@ -13,9 +13,9 @@ extern const int32_t TanTable[1024];
 
 // The entry an angle reads. Negative angles count down from 1023, not 1024:
 // -1 reads entry 1022.
+// One load at a computed index, which loops vectorise as a gather.
 inline int32_t AngleLookup(const int32_t* table, int32_t angle) {
-    int32_t r = angle % 1024;
-    return angle >= 0 ? table[r] : table[1023 + r];
+    return table[angle % 1024 + (angle >> 31 & 1023)];
 }
 
 }  // namespace zv

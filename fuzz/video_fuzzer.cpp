@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes as a video file, as the tool reads one: MP4/MOV and
 // Matroska/WebM only, with a capped probe. Frames of the size the reader
-// announced, filling their bytes, or a refusal that names the file on one
-// line.
+// announced, filling their bytes, read in order and by index, and counted,
+// or a refusal that names the file on one line.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -44,7 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       "the bytes do not fill the frame");
                 Check(frame.index == k, "frames are not numbered in order");
             }
+            // Back to a frame by index, as the studio scrubs: that frame or a later one.
+            const int64_t wanted = size > 0 ? data[size - 1] % kFrames : 0;
+            if (reader.ReadAt(wanted, frame)) Check(frame.index >= wanted, "ReadAt went back");
         }
+        Check(zv::video::CountFrames(path) >= 0, "a negative frame count");
     } catch (const zv::video::Error& error) {
         const std::string message = error.what();
         Check(message.rfind(path + ": ", 0) == 0, "the message does not name the file");

@@ -9,7 +9,7 @@
 
 struct WebPAnimEncoder;
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 class Animation {
    public:
@@ -30,4 +30,4 @@ class Animation {
     int frames_ = 0;
 };
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -11,7 +11,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -149,4 +149,4 @@ Image ReadBmp(std::FILE* file, const std::string& path) {
     return image;
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <set>
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 std::string OneLine(const std::string& text) {
     std::string line;
@@ -44,4 +44,4 @@ void Warn(const std::string& path, const std::string& what) {
     }
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 enum ExitStatus : int {
     kExitOk = 0,
@@ -43,4 +43,4 @@ class Failure : public std::runtime_error {
 // what, so a run of many frames or files says it once.
 void Warn(const std::string& path, const std::string& what);
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -3,7 +3,7 @@
 
 #include "photo/failure.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 Image::Image(int32_t w, int32_t h, int32_t c)
     : width(w), height(h), channels(c), pixels(static_cast<size_t>(w) * h * c) {}
@@ -32,4 +32,4 @@ Image WithChannels(const Image& image, int32_t channels) {
     return out;
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -9,7 +9,7 @@
 
 #include "photo/pixel_bytes.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 struct Image {
     int32_t width = 0;
@@ -35,4 +35,4 @@ void CheckImageSize(const std::string& path, int64_t width, int64_t height);
 // a dropped one is discarded.
 Image WithChannels(const Image& image, int32_t channels);
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -10,7 +10,7 @@
 
 #include "photo/failure.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -107,6 +107,17 @@ std::string Extension(const std::string& path) {
     return path.substr(dot + 1);
 }
 
+// The format name gives: a written one, or with readOnlyToo any.
+std::optional<FileFormat> Named(std::string_view name, bool readOnlyToo) {
+    const std::string lower = Lower(std::string(name));
+    for (const Codec& c : kCodecs) {
+        for (const char* const* n = c.info.names; *n; ++n) {
+            if ((c.info.writes || readOnlyToo) && lower == *n) return c.info.format;
+        }
+    }
+    return std::nullopt;
+}
+
 // What write puts into a stream, as bytes.
 template <class Write>
 std::string Captured(const std::string& path, Write write) {
@@ -126,27 +137,10 @@ constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
 }  // namespace
 
-std::span<const photo::FormatInfo> FormatTable() {
-    static const auto table = [] {
-        std::vector<photo::FormatInfo> infos;
-        for (const Codec& c : kCodecs) infos.push_back(c.info);
-        return infos;
-    }();
-    return table;
-}
-
-std::optional<FileFormat> FormatNamed(std::string_view name) {
-    const std::string lower = Lower(std::string(name));
-    for (const Codec& c : kCodecs) {
-        for (const char* const* n = c.info.names; *n; ++n) {
-            if (c.info.writes && lower == *n) return c.info.format;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<FileFormat> FormatForPath(const std::string& path) {
-    return FormatNamed(Extension(path));
+std::string FormatNames(bool (*pick)(const photo::FormatInfo&)) {
+    return Listed(false, [pick](const photo::FormatInfo& info, std::vector<std::string>& parts) {
+        if (pick(info)) parts.push_back(info.name);
+    });
 }
 
 OutputTarget ParseOutput(const std::string& text, std::optional<FileFormat> format) {
@@ -194,10 +188,7 @@ Image ReadImage(std::FILE* file, const std::string& path) {
         return CodecFor(*format).read(file, path);
     }
     if (got == 0) FailFile(path, "the file is empty");
-    static const std::string names =
-        Listed(false, [](const photo::FormatInfo& info, std::vector<std::string>& parts) {
-            parts.push_back(info.name);
-        });
+    static const std::string names = FormatNames([](const photo::FormatInfo&) { return true; });
     FailFile(path, "not a " + names + " image");
 }
 
@@ -275,4 +266,33 @@ void WriteStdout(const Image& image, const WriteSettings& settings) {
     if (std::fflush(stdout) != 0) FailIo("-", "cannot write", errno ? errno : EIO);
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail
+
+namespace zv::photo {
+
+std::span<const FormatInfo> Formats() {
+    static const auto table = [] {
+        std::vector<FormatInfo> infos;
+        for (const detail::Codec& c : detail::kCodecs) infos.push_back(c.info);
+        return infos;
+    }();
+    return table;
+}
+
+const FormatInfo& Info(Format format) {
+    return detail::CodecFor(format).info;
+}
+
+std::optional<Format> FormatNamed(std::string_view name) {
+    return detail::Named(name, false);
+}
+
+std::optional<Format> FormatForPath(const std::string& path) {
+    return detail::Named(detail::Extension(path), false);
+}
+
+std::optional<Format> ReadFormatForPath(const std::string& path) {
+    return detail::Named(detail::Extension(path), true);
+}
+
+}  // namespace zv::photo

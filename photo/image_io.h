@@ -15,7 +15,7 @@
 #include "photo/metadata.h"
 #include "zorvan/photo.hpp"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 using FileFormat = photo::Format;
 
@@ -25,12 +25,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Every format, in the order files are tried when read.
-std::span<const photo::FormatInfo> FormatTable();
-// The written format a name gives (png, jpg, jpeg, tif, tiff, webp, any case).
-std::optional<FileFormat> FormatNamed(std::string_view name);
-// The format that the extension of path names.
-std::optional<FileFormat> FormatForPath(const std::string& path);
+// "PNG, JPEG or TIFF": the names of the formats pick chooses.
+std::string FormatNames(bool (*pick)(const photo::FormatInfo&));
 
 // The format that the extension of path names; fails with exit 1 naming
 // the extensions written.
@@ -108,4 +104,4 @@ std::string WithPngProfile(std::string png, const Metadata& metadata);
 // The whole of file from its current position (at most 1 GiB).
 std::string ReadAll(std::FILE* file, const std::string& path);
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -14,7 +14,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -143,4 +143,4 @@ void WriteJpeg(const Image& image, const WriteSettings& settings, std::FILE* fil
     jpeg_finish_compress(&c.info);
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

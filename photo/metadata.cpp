@@ -12,7 +12,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -263,4 +263,4 @@ std::string WithMetadata(std::string encoded, const Metadata& metadata, const st
     }
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -8,7 +8,7 @@
 
 #include "photo/image.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 struct Metadata {
     std::string icc;      // ICC profile
@@ -37,4 +37,4 @@ Metadata Upright(Metadata metadata);
 // failure, encoded as it was and a warning naming path.
 std::string WithMetadata(std::string encoded, const Metadata& metadata, const std::string& path);
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

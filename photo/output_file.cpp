@@ -12,7 +12,7 @@
 
 #include "photo/failure.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -249,4 +249,4 @@ void OutputFile::Discard() {
     temporary_.clear();
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -18,7 +18,11 @@
 #include <cstdio>
 #include <string>
 
-namespace zv::cli {
+#include "zorvan/photo.hpp"
+
+// Exported for the video library and the tool, so that a process has one
+// set of pending names and one signal handler.
+namespace zv::photo::detail {
 
 // What becomes of a file that is at the output's path already.
 enum class Existing {
@@ -29,7 +33,7 @@ enum class Existing {
     kKeep,
 };
 
-class OutputFile {
+class ZV_PHOTO_API OutputFile {
    public:
     // Checks what path names and creates the temporary file; fails with
     // exit 1 when path cannot be replaced or its directory cannot take it.
@@ -64,4 +68,4 @@ class OutputFile {
     bool keep_ = false;  // Existing::kKeep
 };
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

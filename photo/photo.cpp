@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The public API over the codecs: the tool's Failure becomes photo::Error,
+// The public API over the codecs: their Failure becomes photo::Error,
 // and pixels move between the public and the internal image.
 #include "zorvan/photo.hpp"
 
@@ -13,7 +13,7 @@
 namespace zv::photo {
 
 struct Metadata::Impl {
-    cli::Metadata m;
+    detail::Metadata m;
 };
 
 Metadata::Metadata() : impl_(std::make_unique<Impl>()) {}
@@ -28,7 +28,7 @@ Metadata& Metadata::operator=(Metadata other) noexcept {
 }
 
 const std::string& Metadata::block(Block which) const {
-    const cli::Metadata& m = impl_->m;
+    const detail::Metadata& m = impl_->m;
     switch (which) {
         case kIcc: return m.icc;
         case kExif: return m.exif;
@@ -56,31 +56,31 @@ template <class Work>
 auto Guarded(Work work) {
     try {
         return work();
-    } catch (const cli::Failure& failure) {
+    } catch (const detail::Failure& failure) {
         throw Error(failure.what());
     } catch (const std::bad_alloc&) {
         throw Error("out of memory");
     }
 }
 
-Photo Published(cli::Photo in, std::string_view bytes) {
+Photo Published(detail::Photo in, std::string_view bytes) {
     Photo out;
     out.pixels = {in.image.width, in.image.height, in.image.channels,
                   std::vector<uint8_t>(in.image.pixels.begin(), in.image.pixels.end())};
     out.metadata.impl().m = std::move(in.metadata);
-    out.format = cli::FormatOf(bytes).value_or(Format::kPng);
+    out.format = detail::FormatOf(bytes).value_or(Format::kPng);
     return out;
 }
 
 // Grey (and grey with alpha) spread over red, green and blue.
-cli::Image Internal(const Pixels& pixels) {
+detail::Image Internal(const Pixels& pixels) {
     const int32_t c = pixels.channels;
     if (c < 1 || c > 4 || pixels.width <= 0 || pixels.height <= 0 ||
-        pixels.width > cli::kMaxPixels / pixels.height ||
+        pixels.width > detail::kMaxPixels / pixels.height ||
         pixels.bytes.size() != static_cast<size_t>(pixels.width) * pixels.height * c) {
         throw std::invalid_argument("the pixels are not width x height x 1..4 bytes");
     }
-    cli::Image image(pixels.width, pixels.height, c == 2 || c == 4 ? 4 : 3);
+    detail::Image image(pixels.width, pixels.height, c == 2 || c == 4 ? 4 : 3);
     const size_t count = static_cast<size_t>(pixels.width) * pixels.height;
     const uint8_t* from = pixels.bytes.data();
     uint8_t* to = image.pixels.data();
@@ -92,7 +92,7 @@ cli::Image Internal(const Pixels& pixels) {
     return image;
 }
 
-cli::WriteSettings Internal(const WriteSettings& s, Format format, const Metadata* like) {
+detail::WriteSettings Internal(const WriteSettings& s, Format format, const Metadata* like) {
     if (s.quality < 1 || s.quality > 100) throw std::invalid_argument("quality: 1..100");
     if (s.compression < -1 || s.compression > 9) throw std::invalid_argument("compression: -1..9");
     return {format, s.quality, s.compression, s.lossless, like ? &like->impl().m : nullptr, 1};
@@ -101,50 +101,32 @@ cli::WriteSettings Internal(const WriteSettings& s, Format format, const Metadat
 Format FormatFor(const std::string& path, const WriteSettings& settings) {
     if (settings.format) {
         if (!Info(*settings.format).writes) {
-            cli::FailFile(path, std::string(Info(*settings.format).name) + " is read only");
+            detail::FailFile(path, std::string(Info(*settings.format).name) + " is read only");
         }
         return *settings.format;
     }
-    return cli::WrittenFormatFor(path);
+    return detail::WrittenFormatFor(path);
 }
 
 }  // namespace
 
-std::span<const FormatInfo> Formats() {
-    return cli::FormatTable();
-}
-
-const FormatInfo& Info(Format format) {
-    const auto table = Formats();
-    return *std::find_if(table.begin(), table.end(),
-                         [format](const FormatInfo& f) { return f.format == format; });
-}
-
-std::optional<Format> FormatNamed(std::string_view name) {
-    return cli::FormatNamed(name);
-}
-
-std::optional<Format> FormatForPath(const std::string& path) {
-    return cli::FormatForPath(path);
-}
-
 Photo Decode(std::string_view bytes, const std::string& name, bool orient) {
     return Guarded([&] {
         const std::string copy(bytes);
-        return Published(cli::DecodePhoto(copy, name, orient), bytes);
+        return Published(detail::DecodePhoto(copy, name, orient), bytes);
     });
 }
 
 Photo Read(std::FILE* stream, const std::string& name, bool orient) {
-    return Guarded([&] { return Decode(cli::ReadAll(stream, name), name, orient); });
+    return Guarded([&] { return Decode(detail::ReadAll(stream, name), name, orient); });
 }
 
 Photo Read(const std::string& path, bool orient) {
     return Guarded([&] {
         if (path == "-") return Read(stdin, path, orient);
         errno = 0;
-        const cli::File file(std::fopen(path.c_str(), "rb"));
-        if (!file) cli::FailIo(path, "cannot open", errno);
+        const detail::File file(std::fopen(path.c_str(), "rb"));
+        if (!file) detail::FailIo(path, "cannot open", errno);
         return Read(file.get(), path, orient);
     });
 }
@@ -153,7 +135,7 @@ std::string Encode(const Pixels& pixels, const Metadata* like, const WriteSettin
     return Guarded([&] {
         if (!settings.format) throw std::invalid_argument("Encode: give the format");
         const Format format = FormatFor("-", settings);
-        return cli::EncodeImage(Internal(pixels), Internal(settings, format, like), "-");
+        return detail::EncodeImage(Internal(pixels), Internal(settings, format, like), "-");
     });
 }
 
@@ -161,9 +143,9 @@ void Write(const std::string& path, const Pixels& pixels, const Metadata* like,
            const WriteSettings& settings) {
     Guarded([&] {
         const Format format = FormatFor(path, settings);
-        const cli::Image image = Internal(pixels);
-        cli::OutputFile file(path, settings.force, false);
-        cli::WriteImage(image, Internal(settings, format, like), file.stream(), path);
+        const detail::Image image = Internal(pixels);
+        detail::OutputFile file(path, settings.force, false);
+        detail::WriteImage(image, Internal(settings, format, like), file.stream(), path);
         file.Commit();
     });
 }

@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 template <class T>
 struct LargePageAllocator {
@@ -48,4 +48,4 @@ struct LargePageAllocator {
 
 using PixelBytes = std::vector<uint8_t, LargePageAllocator<uint8_t>>;
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -12,7 +12,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -123,4 +123,4 @@ Image ReadPng(std::FILE* file, const std::string& path) {
     return image;
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -19,7 +19,7 @@
 #include "photo/image_io.h"
 #include "photo/pixel_bytes.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -211,4 +211,4 @@ void WritePng(const Image& image, const WriteSettings& settings, std::FILE* file
     flush();
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

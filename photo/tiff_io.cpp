@@ -13,7 +13,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -199,4 +199,4 @@ void WriteTiff(const Image& image, const WriteSettings& settings, std::FILE* fil
     }
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -8,7 +8,7 @@
 #include "photo/animation.h"
 #include "photo/failure.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -71,4 +71,4 @@ void Animation::Finish(std::FILE* file) {
     if (!written) FailIo(path_, "cannot write", errno ? errno : EIO);
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

@@ -11,7 +11,7 @@
 #include "photo/failure.h"
 #include "photo/image_io.h"
 
-namespace zv::cli {
+namespace zv::photo::detail {
 
 namespace {
 
@@ -121,4 +121,4 @@ void WriteWebp(const Image& image, const WriteSettings& settings, std::FILE* fil
     }
 }
 
-}  // namespace zv::cli
+}  // namespace zv::photo::detail

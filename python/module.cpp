@@ -15,6 +15,9 @@
 #include "python/arguments.h"
 #include "python/filter.h"
 #include "python/photo.h"
+#ifdef ZORVAN_HAS_VIDEO
+#include "python/video.h"
+#endif
 #include "zorvan/render.hpp"
 
 namespace py = pybind11;
@@ -158,6 +161,9 @@ PYBIND11_MODULE(_zorvan, m) {
     m.doc() = "Zorvan's per-pixel image-filter formulas on NumPy arrays.";
     TranslateErrors(m);
     DefinePhoto(m);
+#ifdef ZORVAN_HAS_VIDEO
+    DefineVideo(m);
+#endif
     m.attr("__version__") = ZV_RENDER_VERSION;
     m.attr("Inputs") = py::module_::import("collections")
                            .attr("namedtuple")("Inputs", py::make_tuple("controls", "t", "total"),

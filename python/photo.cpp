@@ -57,6 +57,17 @@ zv::photo::WriteSettings Settings(const std::optional<std::string>& format, int 
     return s;
 }
 
+// (array, metadata) of the photo read gives, read without the GIL.
+template <class Read>
+py::tuple ReadUnlocked(Read read) {
+    zv::photo::Photo photo;
+    {
+        const py::gil_scoped_release unlocked;
+        photo = read();
+    }
+    return py::make_tuple(ArrayOf(photo.pixels), std::move(photo.metadata));
+}
+
 py::bytes Block(const zv::photo::Metadata& m, zv::photo::Block which) {
     return py::bytes(m.block(which));
 }
@@ -85,22 +96,26 @@ the EXIF orientation of the pixels as read (1 once turned upright).)")
     m.def(
         "_read_path",
         [](const std::string& path, bool orient) {
-            zv::photo::Photo photo;
-            {
-                const py::gil_scoped_release unlocked;
-                photo = zv::photo::Read(path, orient);
-            }
-            return py::make_tuple(ArrayOf(photo.pixels), std::move(photo.metadata));
+            return ReadUnlocked([&] { return zv::photo::Read(path, orient); });
         },
         py::arg("path"), py::arg("orient"));
     m.def(
         "_read_bytes",
         [](const py::buffer& data, bool orient) {
+            // Held until decoded: a bytearray cannot be resized meanwhile.
             const py::buffer_info info = data.request();
-            const std::string_view bytes(static_cast<const char*>(info.ptr),
-                                         static_cast<size_t>(info.size * info.itemsize));
-            zv::photo::Photo photo = zv::photo::Decode(bytes, "bytes", orient);
-            return py::make_tuple(ArrayOf(photo.pixels), std::move(photo.metadata));
+            const Py_buffer* view = info.view();
+            std::string strided;
+            std::string_view bytes(static_cast<const char*>(view->buf),
+                                   static_cast<size_t>(view->len));
+            if (!PyBuffer_IsContiguous(view, 'C')) {
+                strided.resize(bytes.size());
+                if (PyBuffer_ToContiguous(strided.data(), view, view->len, 'C') != 0) {
+                    throw py::error_already_set();
+                }
+                bytes = strided;
+            }
+            return ReadUnlocked([&] { return zv::photo::Decode(bytes, "bytes", orient); });
         },
         py::arg("data"), py::arg("orient"));
     m.def(

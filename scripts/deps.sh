@@ -19,7 +19,7 @@ packages=(cmake ninja-build g++ pkg-config flex bison libpng-dev libjpeg62-turbo
           python3-dev pybind11-dev python3-numpy python3-pytest python3-pil python3-dask
           python3-distributed lowdown groff-base
           libcpp-httplib-dev nlohmann-json3-dev chromium chromium-driver python3-selenium
-          gimp libgimp2.0-dev xvfb xdotool imagemagick)
+          gimp libgimp2.0-dev xvfb xdotool imagemagick libgs-common)
 for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;

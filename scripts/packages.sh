@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: MIT
 # Builds the Debian packages and the Python wheel from a copy of this tree and
 # tests them as a user gets them: the .debs installed with apt-get and checked
-# from the installed files alone (zorvan demo, man zorvan, a C host built with
-# pkg-config, a CMake host, import zorvan, the GIMP plug-in in
+# from the installed files alone (zorvan demo, man zorvan, a video through
+# zorvan apply, a C and a video host built with pkg-config, CMake hosts,
+# import zorvan, the GIMP plug-in in
 # gimp-console), lintian, then purged, leaving no file behind; then the wheel
 # installed in a fresh venv, running the Python walk-through of
 # docs/python.md. Skips, saying why, where the machine cannot install
@@ -85,6 +86,11 @@ for page in "1 zorvan" "7 zorvan-language"; do
 done
 installed bash -c '. /usr/share/bash-completion/completions/zorvan && complete -p zorvan' > /dev/null ||
   fail "the bash completion does not complete zorvan"
+# A video through the installed tool: a clip of its own demo picture.
+installed ffmpeg -v error -loop 1 -i demo/demo/test-image.png -t 1 -r 5 -c:v ffv1 clip.mkv
+installed zorvan apply -q -e '255 - c' clip.mkv clip.mp4
+[ "$(installed ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 \
+  clip.mp4)" = 5 ] || fail "zorvan apply did not write the clip's 5 frames"
 
 # Hosts against the -dev package: C through pkg-config, C++ through CMake.
 consumer=$root/tests/install/consumer
@@ -94,7 +100,11 @@ installed ./pkg_host
 run_logged installed cmake -S "$consumer" -B cmake -G Ninja -DCMAKE_BUILD_TYPE=Release
 run_logged installed cmake --build cmake -j2
 installed cmake/c_host && installed cmake/cpp_host
-mkdir photo && installed cmake/photo_host photo
+mkdir photo video && installed cmake/photo_host photo && installed cmake/video_host video
+# shellcheck disable=SC2046
+installed c++ -std=c++20 -o pkg_video_host "$consumer/video_host.cpp" \
+  $(installed pkg-config --cflags --libs zorvan-video)
+mkdir pkg_video && installed ./pkg_video_host pkg_video
 
 installed /usr/bin/python3 -c "
 import numpy as np, zorvan

@@ -8,6 +8,7 @@
 #include "video/av.h"
 
 extern "C" {
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -37,17 +38,18 @@ struct Encoder {
     const char* crfOption;  // null: lossless, no quality to set
     int crfMax;
     const char* options;  // key=value:...
+    bool evenSizes;       // x264 takes 4:2:0 frames of even sizes only
 };
 
 // x264 at "fast" is about twice as quick as its default for a file a few
 // per cent larger; VP9 at cpu-used 4 with row threads is the speed libvpx
 // recommends for good-quality files.
 constexpr Encoder kEncoders[] = {
-    {"libx264", "h264", AV_PIX_FMT_YUV420P, AV_PIX_FMT_NONE, "crf", 51, "preset=fast"},
-    {"libx264rgb", "h264rgb", AV_PIX_FMT_RGB24, AV_PIX_FMT_NONE, "crf", 51, "preset=fast"},
+    {"libx264", "h264", AV_PIX_FMT_YUV420P, AV_PIX_FMT_NONE, "crf", 51, "preset=fast", true},
+    {"libx264rgb", "h264rgb", AV_PIX_FMT_RGB24, AV_PIX_FMT_NONE, "crf", 51, "preset=fast", false},
     {"libvpx-vp9", "vp9", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVA420P, "crf", 63,
-     "deadline=good:cpu-used=4:row-mt=1:b=0"},
-    {"ffv1", nullptr, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA, nullptr, 0, "level=3:slicecrc=1"},
+     "deadline=good:cpu-used=4:row-mt=1:b=0", false},
+    {"ffv1", nullptr, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA, nullptr, 0, "level=3:slicecrc=1", false},
 };
 
 std::string Extension(const std::string& path) {
@@ -118,22 +120,48 @@ EncoderChoice ChooseEncoder(const std::string& path, const AVOutputFormat& conta
     if (known) {
         choice.opaque = known->opaque;
         choice.alpha = known->alpha;
+        choice.evenSizes = known->evenSizes;
         AddOptions(known->options, choice);
-    } else if (choice.codec->pix_fmts) {
-        choice.opaque =
-            avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts, AV_PIX_FMT_RGB24, 0, nullptr);
+    } else {
+        choice.opaque = choice.codec->pix_fmts
+                            ? avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts,
+                                                                AV_PIX_FMT_RGB24, 0, nullptr)
+                            : AV_PIX_FMT_YUV420P;
         const AVPixelFormat withAlpha =
-            avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts, AV_PIX_FMT_RGBA, 1, nullptr);
+            choice.codec->pix_fmts ? avcodec_find_best_pix_fmt_of_list(choice.codec->pix_fmts,
+                                                                       AV_PIX_FMT_RGBA, 1, nullptr)
+                                   : AV_PIX_FMT_NONE;
         const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(withAlpha);
         if (d && (d->flags & AV_PIX_FMT_FLAG_ALPHA)) choice.alpha = withAlpha;
-    } else {
-        choice.opaque = AV_PIX_FMT_YUV420P;
+        // Other encoders that subsample chroma are taken to need even sizes.
+        const AVPixFmtDescriptor* opaque = av_pix_fmt_desc_get(choice.opaque);
+        choice.evenSizes = opaque && (opaque->log2_chroma_w || opaque->log2_chroma_h);
+    }
+    // --crf is the encoder's own scale, where it has one: the table's, or
+    // another encoder's crf option; --quality maps onto the table's alone.
+    const AVClass* options = choice.codec->priv_class;
+    const char* crfOption =
+        known
+            ? known->crfOption
+            : (av_opt_find(&options, "crf", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) ? "crf" : nullptr);
+    const int crfMax = known ? known->crfMax : 0;
+    const std::string asked = settings.crf       ? "--crf " + std::to_string(*settings.crf)
+                              : settings.quality ? "--quality " + std::to_string(*settings.quality)
+                                                 : "";
+    if (!asked.empty() && !crfOption) {
+        throw std::invalid_argument(
+            asked + ": " + name +
+            (known ? " is lossless and takes no quality setting" : " takes no quality setting"));
     }
     std::optional<int> crf = settings.crf;
-    const int crfMax = known ? known->crfMax : 0;
-    const char* crfOption = known ? known->crfOption : "crf";
-    if (!crf && settings.quality && crfMax > 0) crf = (100 - *settings.quality) * crfMax / 99;
-    if (crf && crfOption) {
+    if (!crf && settings.quality) {
+        if (crfMax == 0) {
+            throw std::invalid_argument(asked + ": " + name +
+                                        "'s scale is its own; give --crf instead");
+        }
+        crf = (100 - *settings.quality) * crfMax / 99;
+    }
+    if (crf) {
         if (known && (*crf < 0 || *crf > crfMax)) {
             throw std::invalid_argument("--crf " + std::to_string(*crf) + ": " + name +
                                         " takes 0 to " + std::to_string(crfMax));

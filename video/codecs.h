@@ -20,6 +20,7 @@ struct EncoderChoice {
     const AVCodec* codec = nullptr;
     AVPixelFormat opaque = AV_PIX_FMT_NONE;  // for frames without alpha
     AVPixelFormat alpha = AV_PIX_FMT_NONE;   // with alpha; NONE: the codec drops it
+    bool evenSizes = false;                  // the encoder refuses odd widths and heights
     std::vector<std::pair<std::string, std::string>> options;
 };
 
@@ -27,7 +28,8 @@ struct EncoderChoice {
 const AVOutputFormat* ContainerFor(const std::string& path);
 
 // The encoder for path with settings; fails for an unknown --codec, one the
-// container cannot hold or a quality out of the codec's range.
+// container cannot hold, a quality out of the codec's range or one it
+// takes none of.
 EncoderChoice ChooseEncoder(const std::string& path, const AVOutputFormat& container,
                             const WriteSettings& settings);
 

@@ -13,7 +13,7 @@ template <class Work>
 auto Guarded(Work work) {
     try {
         return work();
-    } catch (const cli::Failure& failure) {  // from the output file
+    } catch (const photo::detail::Failure& failure) {  // from the output file
         throw Error(failure.what());
     } catch (const std::bad_alloc&) {
         throw Error("out of memory");

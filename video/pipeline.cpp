@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // FilterFile: decoding ahead on one thread, the filter on the caller's (the
 // render library spreads it over every core), encoding behind on another,
-// with at most `ahead` frames waiting each way, so memory stays bounded
-// however long the video.
+// with at most `ahead` frames and kPacketsAhead packets of the other
+// streams waiting each way, so memory stays bounded however long the video.
 #include <exception>
 #include <thread>
 #include <vector>
@@ -15,6 +15,11 @@
 namespace zv::video {
 
 namespace {
+
+constexpr size_t kPacketsAhead = 64;
+// The packets of other streams kept while the video has no frame yet, for
+// the header that the first frame's size completes.
+constexpr size_t kEarlyBytes = size_t{64} << 20;
 
 // A frame's bytes handed back by a later stage for the decoder to reuse.
 class Spares {
@@ -81,7 +86,8 @@ int64_t FilterFile(const std::string& src, const std::string& dst, const FrameFi
         Source source(src, true);
         Sink sink(dst, settings.write);
         const Timing timing = TimingOf(source);
-        BoundedQueue<Item> decoded(settings.ahead), filtered(settings.ahead);
+        BoundedQueue<Item> decoded(settings.ahead, kPacketsAhead),
+            filtered(settings.ahead, kPacketsAhead);
         FirstFailure failure;
         Spares spares;
         int64_t written = 0;
@@ -99,8 +105,9 @@ int64_t FilterFile(const std::string& src, const std::string& dst, const FrameFi
                     PacketPtr packet = NewPacket();
                     const Source::Next next = source.Read(frame, *packet);
                     if (next == Source::Next::kEnd) break;
-                    if (next == Source::Next::kFrame) packet.reset();
-                    if (!decoded.Push({std::move(frame), std::move(packet)})) break;
+                    const bool isFrame = next == Source::Next::kFrame;
+                    if (isFrame) packet.reset();
+                    if (!decoded.Push({std::move(frame), std::move(packet)}, isFrame)) break;
                 }
                 decoded.Close();
             } catch (...) {
@@ -111,13 +118,20 @@ int64_t FilterFile(const std::string& src, const std::string& dst, const FrameFi
             try {
                 // Packets that come before the first frame wait for the header.
                 std::vector<PacketPtr> early;
+                size_t earlyBytes = 0;
                 while (std::optional<Item> item = filtered.Pop()) {
                     if (item->packet) {
                         if (sink.opened()) {
                             sink.WritePacket(*item->packet);
-                        } else {
-                            early.push_back(std::move(item->packet));
+                            continue;
                         }
+                        earlyBytes += static_cast<size_t>(item->packet->size);
+                        if (earlyBytes > kEarlyBytes) {
+                            Fail(src, "its other streams run more than " +
+                                          std::to_string(kEarlyBytes >> 20) +
+                                          " MiB ahead of its first video frame");
+                        }
+                        early.push_back(std::move(item->packet));
                         continue;
                     }
                     Decoded& frame = item->frame;
@@ -147,7 +161,7 @@ int64_t FilterFile(const std::string& src, const std::string& dst, const FrameFi
                     out.frame.index = in->frame.index;
                     spares.Give(std::move(item->frame.frame.bytes));
                     if (!filtered.Push({std::move(out), nullptr})) break;
-                } else if (!filtered.Push(std::move(*item))) {
+                } else if (!filtered.Push(std::move(*item), false)) {
                     break;
                 }
             }

@@ -1,5 +1,7 @@
 /* SPDX-License-Identifier: MIT */
-// A queue of at most `capacity` items between two threads. Close lets the
+// A queue between two threads of at most `heavy` items that weigh (decoded
+// frames) and `light` more that do not (packets copied beside them), so
+// that the light ones never take the heavy ones' places. Close lets the
 // reader drain what is left; Abort ends both sides at once.
 #pragma once
 
@@ -7,20 +9,23 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace zv::video {
 
 template <class T>
 class BoundedQueue {
    public:
-    explicit BoundedQueue(size_t capacity) : capacity_(capacity > 0 ? capacity : 1) {}
+    BoundedQueue(size_t heavy, size_t light)
+        : capacity_{heavy > 0 ? heavy : 1, light > 0 ? light : 1} {}
 
     // False once the queue is aborted.
-    bool Push(T item) {
+    bool Push(T item, bool heavy = true) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return aborted_ || items_.size() < capacity_; });
+        changed_.wait(lock, [&] { return aborted_ || held_[heavy] < capacity_[heavy]; });
         if (aborted_) return false;
-        items_.push_back(std::move(item));
+        items_.emplace_back(std::move(item), heavy);
+        ++held_[heavy];
         changed_.notify_all();
         return true;
     }
@@ -29,10 +34,11 @@ class BoundedQueue {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return aborted_ || closed_ || !items_.empty(); });
         if (aborted_ || items_.empty()) return std::nullopt;
-        T item = std::move(items_.front());
+        auto [item, heavy] = std::move(items_.front());
         items_.pop_front();
+        --held_[heavy];
         changed_.notify_all();
-        return item;
+        return std::move(item);
     }
     void Close() { Set(closed_); }
     void Abort() { Set(aborted_); }
@@ -44,10 +50,11 @@ class BoundedQueue {
         changed_.notify_all();
     }
 
-    size_t capacity_;
+    size_t capacity_[2];  // light, heavy
+    size_t held_[2] = {};
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<T> items_;
+    std::deque<std::pair<T, bool>> items_;
     bool closed_ = false, aborted_ = false;
 };
 

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace zv::video {
 
@@ -46,7 +47,8 @@ void Warn(const std::string& path, const std::string& what) {
 Sink::Sink(const std::string& path, const WriteSettings& settings)
     : path_(path), settings_(settings), container_((QuietLibraries(), ContainerFor(path))) {
     choice_ = ChooseEncoder(path, *container_, settings);
-    file_ = std::make_unique<cli::OutputFile>(path, settings.force);
+    file_ = std::make_unique<photo::detail::OutputFile>(path, settings.force,
+                                                        settings.handleSignals);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
     if (buffer)
         io_ = avio_alloc_context(buffer, kIoBuffer, 1, file_->stream(), nullptr, WriteBytes,
@@ -80,11 +82,21 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
         Warn(path_, std::string(choice_.codec->name) + " keeps no alpha: it is left out");
         format = choice_.opaque;
     }
+    // An encoder that takes even sizes alone gets the frames a column or
+    // row larger, the last one repeated, rather than refusing them.
+    codedWidth_ = choice_.evenSizes ? (width_ + 1) & ~1 : width_;
+    codedHeight_ = choice_.evenSizes ? (height_ + 1) & ~1 : height_;
+    if (codedWidth_ != width_ || codedHeight_ != height_) {
+        Warn(path_, std::string(choice_.codec->name) + " takes even sizes only: the " +
+                        std::to_string(width_) + "x" + std::to_string(height_) +
+                        " frames are written as " + std::to_string(codedWidth_) + "x" +
+                        std::to_string(codedHeight_) + ", their last column or row repeated");
+    }
     encoder_.reset(avcodec_alloc_context3(choice_.codec));
     if (!encoder_) throw std::bad_alloc();
     AVCodecContext& e = *encoder_;
-    e.width = width_;
-    e.height = height_;
+    e.width = codedWidth_;
+    e.height = codedHeight_;
     e.pix_fmt = format;
     e.time_base = timing.timeBase;
     e.framerate = timing.frameRate;
@@ -145,8 +157,8 @@ void Sink::Open(const Frame& first, const Timing& timing, const AVFormatContext*
     Checked(avformat_write_header(muxer_, nullptr), path_, "cannot write");
 
     coded_->format = format;
-    coded_->width = width_;
-    coded_->height = height_;
+    coded_->width = codedWidth_;
+    coded_->height = codedHeight_;
     Checked(av_frame_get_buffer(coded_.get(), 0), path_, "cannot write");
 }
 
@@ -157,9 +169,17 @@ void Sink::WriteFrame(const Frame& frame, int64_t pts) {
                         std::to_string(frame.height) + " does not match the first one's size");
     }
     AVFrame& rgb = *rgb_;
-    Allocate(rgb, channels_ == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24, width_, height_);
+    Allocate(rgb, channels_ == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24, codedWidth_, codedHeight_);
     const int row = width_ * channels_;
     av_image_copy_plane(rgb.data[0], rgb.linesize[0], frame.bytes.data(), row, row, height_);
+    for (int y = 0; codedWidth_ > width_ && y < height_; ++y) {
+        uint8_t* last = rgb.data[0] + static_cast<ptrdiff_t>(y) * rgb.linesize[0] + row;
+        std::memcpy(last, last - channels_, static_cast<size_t>(channels_));
+    }
+    if (codedHeight_ > height_) {
+        uint8_t* last = rgb.data[0] + static_cast<ptrdiff_t>(height_) * rgb.linesize[0];
+        std::memcpy(last, last - rgb.linesize[0], static_cast<size_t>(codedWidth_) * channels_);
+    }
     Checked(av_frame_make_writable(coded_.get()), path_, "cannot write");
     converter_.Convert(rgb, *coded_, timing_.tags);
     coded_->pts = pts;

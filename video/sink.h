@@ -50,7 +50,7 @@ class Sink {
     WriteSettings settings_;
     const AVOutputFormat* container_;
     EncoderChoice choice_;
-    std::unique_ptr<cli::OutputFile> file_;
+    std::unique_ptr<photo::detail::OutputFile> file_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* muxer_ = nullptr;
     CodecPtr encoder_;
@@ -62,7 +62,8 @@ class Sink {
     PacketPtr packet_ = NewPacket();
     Converter converter_;
     Timing timing_;
-    int32_t width_ = 0, height_ = 0, channels_ = 0;
+    int32_t width_ = 0, height_ = 0, channels_ = 0;  // of the frames
+    int32_t codedWidth_ = 0, codedHeight_ = 0;       // of the encoder's, even where it must
 };
 
 }  // namespace zv::video

@@ -2,6 +2,7 @@
 #include "video/source.h"
 
 extern "C" {
+#include <libavutil/avstring.h>
 #include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
@@ -18,6 +19,12 @@ namespace {
 // The demuxers of the containers the library writes; others are refused,
 // which also keeps untrusted files away from FFmpeg's rarer parsers.
 constexpr const char* kDemuxers = "mov,mp4,m4a,3gp,3g2,mj2,matroska,webm";
+// The decoders of the video codecs those containers carry; no other
+// decoder reads a byte of the file, not even while its streams are probed
+// (copied streams are not decoded).
+constexpr const char* kDecoders =
+    "h264,hevc,vp8,vp9,libvpx,libvpx-vp9,av1,libdav1d,libaom-av1,mpeg4,mpeg2video,mjpeg,prores,"
+    "dnxhd,theora,ffv1,huffyuv,ffvhuff,utvideo,png,qtrle,rawvideo";
 constexpr int64_t kProbeBytes = 1 << 20;
 constexpr int64_t kMaxPixels = 100'000'000;
 
@@ -71,6 +78,7 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "format_whitelist", kDemuxers, 0);
     av_dict_set_int(&options, "probesize", kProbeBytes, 0);
+    av_dict_set(&options, "codec_whitelist", kDecoders, 0);
     AVFormatContext* opened = nullptr;
     const int error = avformat_open_input(&opened, path.c_str(), nullptr, &options);
     av_dict_free(&options);
@@ -91,6 +99,9 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
         par.codec_id == AV_CODEC_ID_VP9 && alphaMode && std::strcmp(alphaMode->value, "1") == 0;
     if (const AVCodec* libvpx = sideAlpha ? avcodec_find_decoder_by_name("libvpx-vp9") : nullptr) {
         codec = libvpx;
+    }
+    if (av_match_list(codec->name, kDecoders, ',') <= 0) {
+        Fail(path, std::string("its video is ") + codec->name + ", which is not read");
     }
     if (par.width <= 0 || par.height <= 0 || par.width > kMaxPixels / par.height) {
         Fail(path, "the video's frames are " + std::to_string(par.width) + "x" +
@@ -121,6 +132,43 @@ Source::Source(const std::string& path, bool copyOthers) : path_(path), copyOthe
              Tag(par.color_trc, AVCOL_TRC_NB, AVCOL_TRC_UNSPECIFIED),
              Tag(par.color_space, AVCOL_SPC_NB, AVCOL_SPC_UNSPECIFIED),
              Tag(par.chroma_location, AVCHROMA_LOC_NB, AVCHROMA_LOC_UNSPECIFIED)};
+}
+
+namespace {
+
+// The start of stream and the length of a frame in its time base, by its
+// average frame rate; a length of 0 when that is unknown.
+std::pair<int64_t, int64_t> FrameGrid(const AVStream& stream) {
+    const int64_t start = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
+    const AVRational rate = stream.avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return {start, 0};
+    return {start, av_rescale_q(1, av_inv_q(rate), stream.time_base)};
+}
+
+}  // namespace
+
+void Source::SeekBefore(int64_t index) {
+    const auto [start, step] = FrameGrid(stream());
+    const int64_t target = step > 0 ? start + av_rescale_q(index, av_inv_q(stream().avg_frame_rate),
+                                                           stream().time_base)
+                                    : start;
+    Checked(av_seek_frame(format_.get(), video_, target, AVSEEK_FLAG_BACKWARD), path_,
+            "cannot seek");
+    avcodec_flush_buffers(decoder_.get());
+    draining_ = false;
+    lastPts_ = AV_NOPTS_VALUE;
+    next_ = 0;
+    resync_ = step > 0;
+}
+
+int64_t Source::CountVideoPackets() {
+    int64_t count = 0;
+    for (int error; (error = av_read_frame(format_.get(), packet_.get())) != AVERROR_EOF;) {
+        Checked(error, path_, "cannot read");
+        count += packet_->stream_index == video_;
+        av_packet_unref(packet_.get());
+    }
+    return count;
 }
 
 Source::Next Source::Read(Decoded& decoded, AVPacket& packet) {
@@ -160,6 +208,11 @@ bool Source::ReceiveFrame(Decoded& decoded) {
     }
     lastPts_ = pts;
     decoded.pts = pts;
+    if (resync_) {
+        const auto [start, step] = FrameGrid(stream());
+        next_ = std::max<int64_t>(0, (pts - start + step / 2) / step);
+        resync_ = false;
+    }
     if (f->width != stream().codecpar->width || f->height != stream().codecpar->height) {
         Fail(path_, "the frames change size, which is not supported");
     }

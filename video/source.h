@@ -28,6 +28,18 @@ class Source {
     // another stream into packet.
     Next Read(Decoded& decoded, AVPacket& packet);
 
+    // Reading goes on from the keyframe at or before frame index (from
+    // the start when the frame rate is unknown); the frames read then say
+    // their index by their time.
+    void SeekBefore(int64_t index);
+    // The index of the next frame Read gives, where known (-1 right after
+    // a seek).
+    int64_t next() const { return resync_ ? -1 : next_; }
+
+    // The video packets from here to the end, read and dropped: the frames
+    // of a file whose container does not count them.
+    int64_t CountVideoPackets();
+
     const StreamInfo& info() const { return info_; }
     const AVFormatContext& format() const { return *format_; }
     const AVStream& stream() const { return *format_->streams[video_]; }
@@ -49,7 +61,8 @@ class Source {
     FramePtr rgb_ = NewFrame();  // converted, padded as swscale reads and writes
     PacketPtr packet_ = NewPacket();
     Converter converter_;
-    int64_t next_ = 0;  // index of the next frame
+    int64_t next_ = 0;     // index of the next frame
+    bool resync_ = false;  // next_ from the next frame's time
     int64_t lastPts_ = AV_NOPTS_VALUE;
 };
 

@@ -33,23 +33,25 @@ bool Reader::Read(Frame& frame) {
     });
 }
 
+bool Reader::ReadAt(int64_t index, Frame& frame) {
+    // Frames up to this far ahead are read on rather than sought: decoding
+    // them costs less than going back to a keyframe.
+    constexpr int64_t kReadOn = 12;
+    if (index < 0) return false;
+    const int64_t next = impl_->source.next();
+    if (next < 0 || index < next || index > next + kReadOn) {
+        Guarded([&] { impl_->source.SeekBefore(index); });
+    }
+    while (Read(frame)) {
+        if (frame.index >= index) return true;
+    }
+    return false;
+}
+
 int64_t CountFrames(const std::string& path) {
     return Guarded([&] {
         Source source(path, false);
-        if (source.info().frames > 0) return source.info().frames;
-        InputPtr format;
-        AVFormatContext* opened = nullptr;
-        Checked(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), path, "cannot open");
-        format.reset(opened);
-        const int video = source.stream().index;
-        PacketPtr packet = NewPacket();
-        int64_t frames = 0;
-        for (int error; (error = av_read_frame(opened, packet.get())) != AVERROR_EOF;) {
-            Checked(error, path, "cannot read");
-            frames += packet->stream_index == video;
-            av_packet_unref(packet.get());
-        }
-        return frames;
+        return source.info().frames > 0 ? source.info().frames : source.CountVideoPackets();
     });
 }
 

@@ -64,6 +64,8 @@ def test_read_turns_upright_and_keeps_the_metadata(portrait, picture):
     image, metadata = zorvan.read(portrait)
     with subprocess.Popen(["cat", portrait], stdout=subprocess.PIPE) as cat:
         assert np.array_equal(zorvan.read(cat.stdout)[0], image)
+    backwards = memoryview(portrait.read_bytes()[::-1])[::-1]  # strided, not one block
+    assert np.array_equal(zorvan.read(backwards)[0], image)
     stored, raw = zorvan.read(portrait.read_bytes(), orient=False)
     assert image.shape == (53, 37, 3) and stored.shape == picture.shape
     assert np.array_equal(image, np.rot90(stored, -1))
@@ -102,23 +104,28 @@ def test_filter_files_gives_the_bytes_of_zorvan_apply(portrait, picture, tmp_pat
         assert (tmp_path / "ours" / name).read_bytes() == (tmp_path / "tool" / name).read_bytes()
 
 
-def test_filter_files_refuses_collisions_before_writing(picture, tmp_path):
-    for folder in ("a", "b"):
+def test_filter_files_refuses_before_making_anything(picture, tmp_path):
+    for folder in ("a", "b", "linked"):
         os.makedirs(tmp_path / folder)
+    for folder in ("a", "b"):
         zorvan.write(tmp_path / folder / "x.png", picture)
+    os.link(tmp_path / "a" / "x.png", tmp_path / "linked" / "x.png")
     before = (tmp_path / "a" / "x.png").read_bytes()
     sepia = zorvan.Filter.example("sepia")
+    a, b = tmp_path / "a" / "x.png", tmp_path / "b" / "x.png"
     cases = [
-        ([tmp_path / "a" / "x.png", tmp_path / "b" / "x.png"], tmp_path / "out",
-         "would both be written to"),
-        ([tmp_path / "a" / "x.png"], tmp_path / "a", "would replace an input"),
+        ([a, b], tmp_path / "out", {}, "would both be written to"),
+        ([a], tmp_path / "a", {}, "would replace an input"),
+        ([b, a], tmp_path / "linked", {}, "would replace an input"),
+        ([a], tmp_path / "out", {"format": "gif"}, "gif is not a format written"),
+        ([a], tmp_path / "out", {"format": "bmp"}, "bmp is not a format written"),
     ]
-    for paths, out_dir, message in cases:
+    for paths, out_dir, options, message in cases:
         with pytest.raises(ValueError, match=message):
-            batch.filter_files(paths, sepia, out_dir)
-    assert not (tmp_path / "out").exists()
+            batch.filter_files(paths, sepia, out_dir, **options)
+    assert sorted(os.listdir(tmp_path)) == ["a", "b", "linked"]
     assert sorted(os.listdir(tmp_path / "a")) == ["x.png"]
-    assert (tmp_path / "a" / "x.png").read_bytes() == before
+    assert (tmp_path / "linked" / "x.png").read_bytes() == before
 
 
 @pytest.mark.parametrize(

@@ -28,21 +28,38 @@ import os
 
 import numpy as np
 
-from . import read, write
+from . import formats, read, write
 
 
 def _render_file(job, filter_, written, settings):
     path, target = job
     image, metadata = read(path)
+    os.makedirs(os.path.dirname(target) or ".", exist_ok=True)
     write(target, filter_(image, **settings), like=metadata, **written)
     return target
+
+
+def _identity(path):
+    """Device and inode of the file path names (through symlinks), or None:
+    hard and symbolic links to one file compare equal."""
+    try:
+        st = os.stat(path)
+    except OSError:
+        return None
+    return st.st_dev, st.st_ino
+
+
+def _check_format(format):
+    names = [n for info in formats().values() if info["writes"] for n in info["names"]]
+    if format is not None and str(format).lower() not in names:
+        raise ValueError(f"format: {format} is not a format written ({', '.join(names)})")
 
 
 def _targets(paths, out_dir, format):
     """Where each of paths is written, as zorvan apply -o OUT_DIR names them;
     ValueError when two share a name or one would replace an input."""
     targets, seen = [], {}
-    inputs = {os.path.realpath(p) for p in paths}
+    inputs = {_identity(p) for p in paths} - {None}
     for path in paths:
         name = os.path.basename(path)
         if format is not None:
@@ -52,7 +69,7 @@ def _targets(paths, out_dir, format):
         if key in seen:
             raise ValueError(f"{seen[key]} and {path} would both be written to {target}; "
                              "give them different names or folders")
-        if os.path.realpath(target) in inputs:
+        if _identity(target) in inputs:
             raise ValueError(f"{target}: the output of {path} would replace an input; "
                              "write elsewhere")
         seen[key] = path
@@ -66,18 +83,19 @@ def filter_files(paths, filter_, out_dir, *, format=None, quality=90, compressio
     written as OUT_DIR/NAME, byte for byte what ``zorvan apply -o OUT_DIR``
     writes: turned upright as its EXIF orientation says, in its own format
     (or format, such as "jpg"), with its colour profile, EXIF, XMP and
-    comment. Two inputs of one name, or an output over an input, raise
-    ValueError before anything is written. quality, compression, lossless
-    as for zorvan.write; settings as for calling a Filter (controls, t,
-    total, threads)."""
+    comment. OUT_DIR is made, with its parents, when the first file is
+    written. An unknown format, two inputs of one name, or an output over an
+    input (by name, symlink or hard link) raise ValueError here, before
+    anything is made. quality, compression, lossless as for zorvan.write;
+    settings as for calling a Filter (controls, t, total, threads)."""
     import dask.bag
 
+    _check_format(format)
     paths = [os.fspath(p) for p in paths]
     out_dir = os.fspath(out_dir)
     targets = _targets(paths, out_dir, format)
     written = {"format": format, "quality": quality, "compression": compression,
                "lossless": lossless}
-    os.makedirs(out_dir, exist_ok=True)
     bag = dask.bag.from_sequence(list(zip(paths, targets)), npartitions=max(1, len(paths)))
     return bag.map(_render_file, filter_, written, settings)
 

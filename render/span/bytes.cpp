@@ -2,6 +2,7 @@
 #include "render/span/bytes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -230,6 +231,8 @@ bool Saturates(ByteTable& t, uint8_t flip) {
     return true;
 }
 
+std::atomic<void (*)()> wrongSteps{nullptr};
+
 bool Computes(const NarrowProgram& narrow, const std::array<uint8_t, 256>& bytes) {
     std::array<uint8_t, 256> every, out;
     for (int32_t c = 0; c < 256; ++c) every[c] = static_cast<uint8_t>(c);
@@ -267,15 +270,22 @@ void ClampToBytes(const int32_t* values, int32_t count, uint8_t* out) {
 void Prepare(ByteTable& table, NarrowProgram narrow) {
     const Ways ways = WaysOf(CurrentIsa());
     using Way = ByteTable::Way;
+    void (*const report)() = wrongSteps.load(std::memory_order_relaxed);
+    const bool steps = narrow.root >= 0 && (ways.narrow || report) && Computes(narrow, table.bytes);
+    if (report && narrow.root >= 0 && !steps) report();
     table.narrow = {};
     if (ways.saturate && (Saturates(table, 0) || Saturates(table, 0xFF))) {
         table.way = Way::kSaturate;
-    } else if (ways.narrow && narrow.root >= 0 && Computes(narrow, table.bytes)) {
+    } else if (ways.narrow && steps) {
         table.way = Way::kNarrow;
         table.narrow = std::move(narrow);
     } else {
         table.way = ways.shuffle ? Way::kShuffle : Way::kNone;
     }
+}
+
+void ReportWrongSteps(void (*report)()) {
+    wrongSteps.store(report, std::memory_order_relaxed);
 }
 
 void LookUp(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* out) {

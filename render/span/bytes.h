@@ -35,6 +35,12 @@ struct ByteTable {
 // any, for the instruction set in use.
 void Prepare(ByteTable& table, NarrowProgram narrow = {});
 
+// For tests and fuzzers: report() is called where Prepare finds 16-bit steps
+// that miss their table's bytes, which it otherwise silently replaces by
+// another way; steps are then checked on every instruction set, even those
+// that would not take them. Null turns it off.
+void ReportWrongSteps(void (*report)());
+
 // out[i] = table.bytes[in[i]] for count bytes, where table.way is not kNone.
 void LookUp(const ByteTable& table, const uint8_t* in, size_t count, uint8_t* out);
 

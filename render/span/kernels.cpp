@@ -38,9 +38,18 @@ struct Loaded {
     [[gnu::always_inline]] int32_t operator()(int32_t j) const { return v[j]; }
 };
 
+// Before a loop that reads the image and writes lanes, which never share
+// memory: clang leaves such a loop scalar where it cannot prove that.
+#if defined(__clang__)
+#define ZV_LANES_APART _Pragma("clang loop vectorize(assume_safety)")
+#else
+#define ZV_LANES_APART _Pragma("GCC ivdep")
+#endif
+
 #define ZV_EACH_ISA "render/span/loops.inc"
 #include "render/span/each_isa.inc"
 #undef ZV_EACH_ISA
+#undef ZV_LANES_APART
 
 namespace {
 

@@ -45,11 +45,11 @@ constexpr Comparing kComparing[] = {
 struct Plain {
     int32_t kind;
     Op op;
-    bool commutes;
+    bool commutes, truth;
 };
 constexpr Plain kPlain[] = {
-    {'+', Op::kAdd, true}, {'-', Op::kSub, false},   {'*', Op::kMul, true},
-    {ZV_AND, Op::kAnd, true}, {ZV_OR, Op::kOr, true},
+    {'+', Op::kAdd, true, false},  {'-', Op::kSub, false, false}, {'*', Op::kMul, true, false},
+    {ZV_AND, Op::kAnd, true, true}, {ZV_OR, Op::kOr, true, true},
 };
 
 class NarrowCompiler {
@@ -77,9 +77,12 @@ class NarrowCompiler {
         }
         for (const Plain& p : kPlain) {
             if (p.kind != s.kind) continue;
-            if (!a.lane && p.commutes) return Emit(p.op, b, a, result);
-            if (!a.lane) return Emit(Op::kSubFrom, b, a, result);  // k - b
-            return Emit(p.op, a, b, result);
+            if (a.lane && b.lane) return Emit(p.op, a, b, result);
+            // && and || read a constant's truth, which its low 16 bits may not hold.
+            const NarrowValue& fixed = a.lane ? b : a;
+            const NarrowValue k = p.truth ? Fixed(fixed.value != 0) : fixed;
+            if (a.lane) return Emit(p.op, a, k, result);
+            return Emit(p.commutes ? p.op : Op::kSubFrom, b, k, result);  // kSubFrom: k - b
         }
         for (const Comparing& c : kComparing) {
             if (c.kind != s.kind) continue;
@@ -95,12 +98,14 @@ class NarrowCompiler {
         return false;
     }
 
-    // The root into a lane of its own when it is the same everywhere.
+    // The root into a lane of its own when it is the same everywhere, as the
+    // byte it clamps to, which 16 bits hold.
     bool Finish(NarrowValue root) {
+        if (!root.lane) root = Fixed(std::clamp(root.value, 0, 255));
         range_ = root.range;
         if (!root.lane && !Emit(Op::kBroadcast, root, root, root)) return false;
         out_.root = root.index;
-        out_.rootSigned = root.range.lo < 0;
+        out_.rootSigned = Signed(root.range);
         return true;
     }
 
@@ -124,7 +129,7 @@ class NarrowCompiler {
     // largest Reciprocal that 16 bits hold.
     bool Divide(const NarrowValue& a, int32_t d, bool signs, NarrowValue& result) {
         if (d == 0) return result = Fixed(0), true;
-        const int64_t divisor = d < 0 ? -int64_t{d} : d;
+        const int64_t divisor = UnsignedAbs(d);
         const int64_t most = std::max(-a.range.lo, a.range.hi);
         if (divisor > most) return result = Fixed(0), true;
         NarrowValue q = a;
@@ -148,7 +153,7 @@ class NarrowCompiler {
         NarrowValue q;
         if (!Divide(a, d, false, q)) return false;
         if (!q.lane) return result = a, true;  // |a| < |d|, which is then at most 65535
-        const int32_t divisor = d < 0 ? -d : d;
+        const auto divisor = static_cast<int32_t>(UnsignedAbs(d));
         return Emit(Op::kMul, q, Fixed(divisor), q) && Emit(Op::kSub, a, q, result);
     }
     bool ShiftRight(const NarrowValue& a, int32_t by, NarrowValue& result) {
@@ -173,7 +178,6 @@ class NarrowCompiler {
 
 bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& out) {
     out = {};
-    if (!kNarrowVectors) return false;
     out.lanes = 1;
     SpanRanges ranges(p);
     ranges.TakenOn(scalars, 0, 1, 1);
@@ -189,6 +193,7 @@ bool CompileNarrow(const SpanProgram& p, const int32_t* scalars, NarrowProgram& 
         if (!compiler.Step(s, args, r[s.out], values[s.out])) return out = {}, false;
     }
     if (!compiler.Finish(values[p.root])) return out = {}, false;
+    Fuse(out);
     return true;
 }
 

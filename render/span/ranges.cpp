@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "eval/arith.h"
 #include "eval/depends.h"
 
 namespace zv {
@@ -47,7 +48,7 @@ Range QuotientRange(Range a, Range b) {
 }
 Range RemainderRange(Range a, Range b) {
     if (!Exactly(b, b.lo)) return kAny;
-    const int64_t d = b.lo < 0 ? -b.lo : b.lo;
+    const int64_t d = UnsignedAbs(static_cast<int32_t>(b.lo));  // ranges hold int32s
     if (d == 0) return {0, 0};
     return {std::max(std::min<int64_t>(a.lo, 0), 1 - d),
             std::min<int64_t>(std::max<int64_t>(a.hi, 0), d - 1)};

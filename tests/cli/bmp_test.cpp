@@ -8,7 +8,7 @@
 
 #include "tests/cli/helpers.h"
 #include "tools/zorvan/failure.h"
-#include "photo/image_io.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 namespace {

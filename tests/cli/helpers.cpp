@@ -14,7 +14,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "photo/image_io.h"
 #include "tools/zorvan/test_image.h"
 
 extern char** environ;
@@ -122,7 +121,7 @@ void WriteRawPng(const std::string& path, int32_t width, int32_t height, uint32_
 void WritePngFile(const Image& image, const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) throw std::runtime_error("cannot create " + path);
-    WritePng(image, {}, file, path);
+    photo::detail::WritePng(image, {}, file, path);
     std::fclose(file);
 }
 

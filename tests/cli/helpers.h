@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "photo/image.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli::test {
 

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <map>
 
-#include "photo/image_io.h"
 #include "tests/cli/helpers.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 namespace {
@@ -162,14 +162,25 @@ TEST_F(Tool, OneOrTwoThreadsWriteTheSameFile) {
     }
 }
 
+// The number goes before the file name's extension, or at its end.
 TEST_F(Tool, FramesAreNumberedWithTAndTotal) {
-    const ToolRun run =
-        RunTool({"apply", "-e", "t * 100 + tmax", "--frames", "3", input, dir / "f.png"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");  // no progress without a terminal
-    for (int f = 0; f < 3; ++f) {
-        const Image frame = Read("f-000" + std::to_string(f + 1) + ".png");
-        EXPECT_EQ(frame.pixels.front(), f * 100 + 2);
+    std::filesystem::create_directory(dir / "a.dir");
+    const struct {
+        const char* prefix;
+        const char* output;
+        const char* numbered;  // N the frame's number
+    } cases[] = {{"", "f.png", "f-000N.png"}, {"png:", "a.dir/f", "a.dir/f-000N"}};
+    for (const auto& [prefix, output, numbered] : cases) {
+        SCOPED_TRACE(output);
+        const ToolRun run = RunTool(
+            {"apply", "-e", "t * 100 + tmax", "--frames", "3", input, prefix + dir / output});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");  // no progress without a terminal
+        for (int f = 0; f < 3; ++f) {
+            std::string name = numbered;
+            const Image frame = Read(name.replace(name.find('N'), 1, std::to_string(f + 1)));
+            EXPECT_EQ(frame.pixels.front(), f * 100 + 2);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "f.png"));
 }
@@ -453,7 +464,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{{"studio", "-f", "@/bad.zvf"}, 2, "@/bad.zvf:2: unknown key \"colour\""},
         BadRun{{"studio", "-x", "nothing"}, 2, "no example called \"nothing\""},
         BadRun{{"studio", "--port", "65536"}, 2, "studio: --port: Value 65536 not in range"},
-        BadRun{{"studio", "--address", "256.0.0.1"}, 1, "studio: cannot listen on 256.0.0.1:0"},
+        BadRun{{"studio", "--address", "256.0.0.1"}, 1, "studio: cannot listen on 256.0.0.1: "},
+        BadRun{{"studio", "--address", "nosuch.invalid"}, 1,
+               "studio: cannot listen on nosuch.invalid: Name or service not known"},
         BadRun{{}, 2, "A subcommand is required"}),
     // Named by index and message, so a failure in ctest's list says which.
     [](const testing::TestParamInfo<BadRun>& run) {

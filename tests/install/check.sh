@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Installs a build into a fresh prefix and builds hosts against it as outside
 # projects do: a CMake project through find_package, and a C program
-# through pkg-config alone. Each host renders (or writes and reads photos)
-# and checks its own results.
+# through pkg-config alone. Each host renders (or writes and reads photos
+# or videos) and checks its own results.
 # Usage: check.sh BUILD-DIR WORK-DIR C-COMPILER CXX-COMPILER
 set -euo pipefail
 build=$1 work=$2 cc=$3 cxx=$4
@@ -38,11 +38,10 @@ for name in "${!api[@]}"; do
   fi
 done
 photo_lib=$(find "$prefix" -name 'libzorvan-photo.so' | head -n 1)
-if [ -n "$photo_lib" ]; then
-  for host in photo_host photo_static_host; do
-    mkdir -p "$work/$host" && "$work/cmake/$host" "$work/$host"
-  done
-fi
+video_lib=$(find "$prefix" -name 'libzorvan-video.so' | head -n 1)
+for host in ${photo_lib:+photo_host photo_static_host} ${video_lib:+video_host video_static_host}; do
+  mkdir -p "$work/$host" && "$work/cmake/$host" "$work/$host"
+done
 
 export PKG_CONFIG_PATH=$lib/pkgconfig
 # shellcheck disable=SC2046 # pkg-config's words are meant to split
@@ -53,6 +52,12 @@ if [ -n "$photo_lib" ]; then
   "$cxx" -std=c++20 -o "$work/pkg_photo_host" "$here/consumer/photo_host.cpp" \
     $(pkg-config --cflags --libs zorvan-photo)
   mkdir -p "$work/pkg_photo" && "$work/pkg_photo_host" "$work/pkg_photo"
+fi
+if [ -n "$video_lib" ]; then
+  # shellcheck disable=SC2046
+  "$cxx" -std=c++20 -o "$work/pkg_video_host" "$here/consumer/video_host.cpp" \
+    $(pkg-config --cflags --libs zorvan-video)
+  mkdir -p "$work/pkg_video" && "$work/pkg_video_host" "$work/pkg_video"
 fi
 
 # With the tool come its manual pages and bash completion, where man and

@@ -5,20 +5,22 @@
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"  // exiv2's auto_ptr
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <stdlib.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
-#include <map>
 #include <zorvan/photo.hpp>
+
+#include "tests/photo/seen.h"
 
 namespace zv::photo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Inspect;
+using test::Output;
+using test::Seen;
 
 struct Scratch {
     Scratch() {
@@ -29,15 +31,6 @@ struct Scratch {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
     fs::path path;
 };
-
-std::string Output(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    while (const size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, got);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    return out;
-}
 
 // 32 x 16 in four flat quadrants, so each corner says where it came from.
 enum Corner { kTopLeft, kTopRight, kBottomLeft, kBottomRight };
@@ -76,9 +69,8 @@ const Turn kTurns[] = {
     {7, kBottomRight, kTopRight, "RightBottom"},   {8, kTopRight, kBottomRight, "LeftBottom"},
 };
 
-// A real profile: libpng refuses one that is not.
 std::string Profile() {
-    return Output("cat /usr/share/color/icc/ghostscript/srgb.icc");
+    return Output(std::string("cat ") + test::kProfilePath);
 }
 
 // A camera's JPEG: stored pixels, orientation, a make, XMP, a colour
@@ -98,103 +90,12 @@ void WriteCameraJpeg(const std::string& path, int orientation) {
     image->writeMetadata();
 }
 
-// What an independent reader finds in a file: ImageMagick, and where it
-// reads less (a PNG's text chunks, a WebP's EXIF and XMP), libpng or the
-// file's own chunks.
-struct Seen {
-    std::string geometry, orientation, make, comment;
-    unsigned blocks = 0;
-};
-
-const char* const kOrientationNames[] = {"Undefined",   "TopLeft",     "TopRight",
-                                         "BottomRight", "BottomLeft",  "LeftTop",
-                                         "RightTop",    "RightBottom", "LeftBottom"};
-
-// The orientation tag of IFD0 in a little-endian TIFF structure.
-int TiffOrientation(const std::string& tiff) {
-    const auto u16 = [&](size_t at) {
-        return int(uint8_t(tiff[at])) | int(uint8_t(tiff[at + 1])) << 8;
-    };
-    const size_t ifd = size_t(u16(4)) | size_t(u16(6)) << 16;
-    for (int i = 0; i < u16(ifd); ++i) {
-        const size_t entry = ifd + 2 + 12 * size_t(i);
-        if (u16(entry) == 0x0112) return u16(entry + 8);
-    }
-    return 0;
-}
-
-// The WebP's chunks by name.
-std::map<std::string, std::string> RiffChunks(const std::string& file) {
-    std::map<std::string, std::string> chunks;
-    for (size_t at = 12; at + 8 <= file.size();) {
-        const size_t size = uint8_t(file[at + 4]) | uint8_t(file[at + 5]) << 8 |
-                            uint8_t(file[at + 6]) << 16 | size_t(uint8_t(file[at + 7])) << 24;
-        chunks[file.substr(at, 4)] = file.substr(at + 8, size);
-        at += 8 + size + (size & 1);
-    }
-    return chunks;
-}
-
-void ReadPngText(const std::string& path, Seen& seen) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        png_textp text = nullptr;
-        const int count = png_get_text(png, info, &text, nullptr);
-        for (int i = 0; i < count; ++i) {
-            const std::string key = text[i].key;
-            if (key == "XML:com.adobe.xmp") seen.blocks |= kXmp;
-            if (key == "Description" || key == "Comment") {
-                seen.comment.assign(text[i].text, text[i].itxt_length + text[i].text_length);
-            }
-        }
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-}
-
-Seen Inspect(const std::string& path, Format format) {
-    const std::string text = Output("identify -verbose '" + path + "' 2>/dev/null");
-    // The value of the first of names in identify's "  name: value" lines.
-    const auto field = [&](std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            const std::string key = std::string(" ") + name + ": ";
-            const size_t at = text.find(key);
-            if (at == std::string::npos) continue;
-            const size_t from = at + key.size();
-            return text.substr(from, text.find('\n', from) - from);
-        }
-        return std::string();
-    };
-    Seen seen{field({"Geometry"}), field({"Orientation"}), field({"exif:Make", "tiff:make"}),
-              field({"comment"})};
-    const std::pair<const char*, Block> profiles[] = {{"icc", kIcc}, {"xmp", kXmp}};
-    for (const auto& [name, block] : profiles) {
-        if (text.find(std::string("Profile-") + name + ":") != std::string::npos)
-            seen.blocks |= block;
-    }
-    if (format == Format::kPng) ReadPngText(path, seen);
-    if (format == Format::kWebp) {
-        const auto chunks = RiffChunks(Output("cat '" + path + "'"));
-        if (chunks.count("XMP ")) seen.blocks |= kXmp;
-        if (chunks.count("EXIF")) {
-            seen.orientation = kOrientationNames[TiffOrientation(chunks.at("EXIF"))];
-            if (chunks.at("EXIF").find("Zorvan Camera") != std::string::npos)
-                seen.make = "Zorvan Camera";
-        }
-    }
-    if (!seen.make.empty()) seen.blocks |= kExif;
-    if (!seen.comment.empty()) seen.blocks |= kComment;
-    return seen;
-}
-
 // Each written format, each orientation: the stored pixels written with
 // their tag read back upright, and the upright pixels written say so; each
 // file holds just the blocks the format table says it keeps.
 TEST(Photo, EveryFormatKeepsOrientationAndWhatTheTableSays) {
+    if (!test::HaveProfile()) GTEST_SKIP() << "no " << test::kProfilePath;
+    const std::string profile = Profile();
     Scratch dir;
     for (const Turn& turn : kTurns) {
         const std::string camera = dir / "camera.jpg";
@@ -212,6 +113,8 @@ TEST(Photo, EveryFormatKeepsOrientationAndWhatTheTableSays) {
             EXPECT_EQ(rawSeen.orientation, turn.name);
             EXPECT_EQ(rawSeen.blocks, format.keeps);
             EXPECT_EQ(rawSeen.make, "Zorvan Camera");
+            EXPECT_EQ(rawSeen.icc, profile);
+            EXPECT_NE(rawSeen.xmp.find("Harbour at dawn"), std::string::npos);
             if (format.keeps & kComment) {
                 EXPECT_EQ(rawSeen.comment, "for the album");
             }
@@ -236,6 +139,7 @@ TEST(Photo, EveryFormatKeepsOrientationAndWhatTheTableSays) {
 
 // Bytes, a pipe and a file give one photo; Encode gives the file's bytes.
 TEST(Photo, FileBytesAndPipeAgree) {
+    if (!test::HaveProfile()) GTEST_SKIP() << "no " << test::kProfilePath;
     Scratch dir;
     const std::string camera = dir / "camera.jpg";
     WriteCameraJpeg(camera, 6);
@@ -253,6 +157,26 @@ TEST(Photo, FileBytesAndPipeAgree) {
     const std::string out = dir / "out.webp";
     Write(out, file.pixels, &file.metadata);
     EXPECT_EQ(Encode(file.pixels, &file.metadata, {Format::kWebp}), Output("cat '" + out + "'"));
+}
+
+// A name or extension gives a format written, or with ReadFormatForPath
+// also one read only; a dot in a folder's name is no extension.
+TEST(Photo, NamesAndExtensionsGiveTheirFormat) {
+    const struct {
+        const char* path;
+        std::optional<Format> written, read;
+    } cases[] = {
+        {"x.JPEG", Format::kJpeg, Format::kJpeg}, {"a/b.tif", Format::kTiff, Format::kTiff},
+        {"x.bmp", std::nullopt, Format::kBmp},    {"x.gif", std::nullopt, std::nullopt},
+        {"a.png/x", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FormatForPath(c.path), c.written);
+        EXPECT_EQ(ReadFormatForPath(c.path), c.read);
+    }
+    EXPECT_EQ(FormatNamed("WebP"), Format::kWebp);
+    EXPECT_EQ(FormatNamed("bmp"), std::nullopt);
 }
 
 // Every bad input is an Error naming what is wrong, and leaves no file.

@@ -511,6 +511,8 @@ def call(url, path, body=None, headers=None):
     ("/api/batch", b"r: c", {}, 400, "the studio was started without a folder"),
     ("/api/save?version=", b"r: c", {}, 400, "the studio was started without a filter file"),
     ("/api/export?lane=download&format=gif", b"r: c", {}, 400, 'unknown format "gif"'),
+    ("/api/frame?t=3", b"", {}, 400, "no video is shown"),
+    ("/api/video-export", b"r: c", {}, 400, "no video is shown"),
 ])
 def test_requests_that_break_the_rules_are_refused_clearly(
         studio, path, body, headers, status, message):
@@ -519,3 +521,79 @@ def test_requests_that_break_the_rules_are_refused_clearly(
     if message:
         assert got.startswith(message)
     assert call(studio, "/api/state")[0] == 200  # and it goes on serving
+
+
+VIDEO_FILTER = "r: c ^ (t * 20)\ng: x * 255 / X\nb: (c + t * 255 / total) % 256\n"
+
+
+def frames_of(path):
+    """Every frame of a video as RGB, decoded by FFmpeg's program."""
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", str(path), "-f", "rawvideo",
+                           "-pix_fmt", "rgb24", "-"], check=True, capture_output=True).stdout
+
+
+@pytest.fixture
+def clip(tmp_path):
+    """H.264 with B-frames and a keyframe every 4 frames, so that going back
+    seeks and going on decodes through frames that are not shown."""
+    path = tmp_path / "clip" / "clip.mp4"
+    path.parent.mkdir()
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                    "testsrc2=size=96x64:rate=12:duration=1", "-c:v", "libx264", "-g", "4",
+                    "-bf", "2", "-pix_fmt", "yuv420p", str(path)], check=True)
+    return path
+
+
+@pytest.fixture
+def clip_studio(clip):
+    yield from serve(str(clip))
+
+
+def test_a_video_scrubs_by_frame_and_exports_as_apply_writes_it(clip, clip_studio, browser,
+                                                                  tmp_path):
+    (tmp_path / "f.zvf").write_text(VIDEO_FILTER)
+    subprocess.run([TOOL, "apply", "-q", "-f", str(tmp_path / "f.zvf"), str(clip),
+                    str(tmp_path / "s.png")], check=True)
+    browser.get(clip_studio)
+    wait(browser, lambda: drawn(browser) >= 0)
+    set_text(browser, VIDEO_FILTER)
+    slider = browser.find_element(By.ID, "t")
+    assert slider.get_attribute("max") == "11"
+    assert browser.find_element(By.ID, "total").get_attribute("value") == "12"
+    # On past a keyframe, back before one, and on by one: each the frame
+    # that zorvan apply writes for it.
+    for t in [9, 2, 3]:
+        before = drawn(browser)
+        browser.execute_script("const s = document.getElementById('t'); s.value = arguments[0];"
+                               "s.dispatchEvent(new Event('input'));", t)
+        settled(browser, before)
+        wait(browser, lambda: f"frame {t} of 12" in browser.find_element(By.ID, "status").text)
+        expected = np.asarray(Image.open(tmp_path / f"s-{t + 1:04d}.png").convert("RGBA"))
+        np.testing.assert_array_equal(preview(browser), expected, err_msg=f"frame {t}")
+    browser.save_screenshot(str(SHOTS / "studio-video.png"))
+
+    browser.find_element(By.ID, "export").click()
+    status = browser.find_element(By.ID, "status")
+    wait(browser, lambda: status.text == "wrote zorvan-1/clip.mp4")
+    subprocess.run([TOOL, "apply", "-q", "-f", str(tmp_path / "f.zvf"), str(clip),
+                    str(tmp_path / "out.mp4")], check=True)
+    assert frames_of(clip.parent / "zorvan-1" / "clip.mp4") == frames_of(tmp_path / "out.mp4")
+    assert sorted(p.name for p in clip.parent.iterdir()) == ["clip.mp4", "zorvan-1"]
+
+
+def test_a_cancelled_video_export_leaves_nothing(tmp_path):
+    clip = tmp_path / "long.mkv"
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                    "testsrc2=size=320x240:rate=25:duration=40", "-c:v", "ffv1", str(clip)],
+                   check=True)
+    for url in serve(str(clip)):
+        status, started = call(url, "/api/video-export", b"rgb: rad(d + 160, m, z)")
+        assert status == 200 and json.loads(started)["running"]
+        assert call(url, "/api/video-export/cancel", b"")[0] == 200
+        progress = {}
+        for _ in range(600):  # each poll waits for the export to go on
+            progress = json.loads(call(url, "/api/video-export")[1])
+            if not progress["running"]:
+                break
+        assert progress["cancelled"] and not progress["running"], progress
+        assert sorted(p.name for p in tmp_path.iterdir()) == ["long.mkv"]

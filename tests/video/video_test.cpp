@@ -204,6 +204,8 @@ TEST_F(Video, ARotatedVideoIsTurnedUprightAndWrittenUntagged) {
 
 TEST_F(Video, FaultsLeaveNothingBehind) {
     test::WriteBytes(out / "junk.mp4", "not a video at all");
+    Output("ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=0.5 -c:v cinepak '" +
+           out / "cinepak.mov" + "'");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -215,9 +217,15 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
          2,
          "--codec ffv1: mp4 (" + out / "o.mp4" + ") cannot hold ffv1"},
         {{"--crf", "60", In(), out / "o.mp4"}, 2, "--crf 60: libx264 takes 0 to 51"},
+        {{"--quality", "50", In(), out / "o.mkv"},
+         2,
+         "--quality 50: ffv1 is lossless and takes no quality setting"},
         {{out / "junk.mp4", out / "o.mkv"},
          1,
          out / "junk.mp4" + ": not an MP4, MOV, MKV or WebM video"},
+        {{out / "cinepak.mov", out / "o.mkv"},
+         1,
+         out / "cinepak.mov" + ": its video is cinepak, which is not read"},
         {{out / "none.mkv", out / "o.mkv"},
          1,
          out / "none.mkv" + ": cannot open: No such file or directory"},
@@ -233,8 +241,121 @@ TEST_F(Video, FaultsLeaveNothingBehind) {
         const ToolRun run = RunTool(args);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err, "zorvan: " + c.message + "\n");
-        EXPECT_EQ(out.Files(), std::vector<std::string>{"junk.mp4"});
+        EXPECT_EQ(out.Files(), (std::vector<std::string>{"cinepak.mov", "junk.mp4"}));
     }
+}
+
+// What the output keeps of an input that has more than pixels and sound,
+// and what becomes of frames an encoder cannot take as they are.
+TEST_F(Video, TagsSubtitlesAndOddSizes) {
+    const std::string odd = out / "odd.mkv";
+    // The subtitles beside the video alone: Matroska's Opus delay would
+    // move every stream of a copy by a few milliseconds.
+    test::WriteBytes(out / "subs.srt",
+                     "1\n00:00:00,100 --> 00:00:00,400\none\n\n2\n00:00:00,500 --> "
+                     "00:00:00,900\ntwo\n");
+    Output(
+        "ffmpeg -v error -f lavfi -i testsrc2=size=64x48:rate=12:duration=1 -c:v libx264 "
+        "-pix_fmt yuv420p -color_primaries bt709 -color_trc bt709 -colorspace bt709 '" +
+        out / "tags.mp4" +
+        "' && ffmpeg -v error -f lavfi -i "
+        "testsrc2=size=80x60:rate=12:duration=1 -vf format=bgr0,crop=65:49:0:0 -c:v ffv1 '" +
+        odd + "' && ffmpeg -v error -i '" + In() + "' -i '" + out / "subs.srt" +
+        "' -map 0:v -map 1 -c copy -c:s srt '" + out / "subs.mkv" + "' && ffmpeg -v error -i '" +
+        odd + "' -frames:v 1 '" + out / "odd.png" + "'");
+    const std::string tags =
+        "-select_streams v -show_entries stream=color_primaries,color_transfer";
+    const std::string size = "-select_streams v -show_entries stream=width,height";
+    const std::string even = "libx264 takes even sizes only: the 65x49 frames are written as 66x50";
+    struct Case {
+        std::vector<std::string> args;  // input, output (after apply -q -e c)
+        std::string probe;
+        std::string expected;  // empty: as the input's
+        std::string warning;
+    };
+    const Case cases[] = {
+        {{out / "tags.mp4", out / "tags-out.mp4"},
+         tags + ",color_space",
+         "bt709,bt709,bt709\n",
+         ""},
+        {{out / "subs.mkv", out / "subs-out.mkv"},
+         "-select_streams s -show_entries stream=codec_name:packet=pts_time,size",
+         "",
+         ""},
+        {{odd, out / "odd.mp4"}, size, "66,50\n", even},
+        {{out / "odd.png", "--frames", "2", out / "stills.mp4"}, size, "66,50\n", even},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        std::vector<std::string> args = {"apply", "-q", "-e", "c"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolRun run = RunTool(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(Probe(c.args.back(), c.probe),
+                  c.expected.empty() ? Probe(c.args.front(), c.probe) : c.expected);
+        if (c.warning.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_NE(run.err.find(c.warning), std::string::npos) << run.err;
+        }
+    }
+}
+
+// A video written as stills writes every IN-NNNN name: those are checked
+// against the other outputs and inputs, and no other name is.
+TEST_F(Video, NumberedStillsAreCheckedUnderTheNamesWritten) {
+    namespace fs = std::filesystem;
+    fs::create_directories(out / "a");
+    fs::create_directories(out / "linked");
+    fs::copy_file(Still(1), out / "a/in-0001.png");
+    fs::copy_file(Still(1), out / "in.png");
+    fs::copy_file(Still(1), out / "s.png");
+    fs::create_hard_link(out / "s.png", out / "linked/in-0002.png");
+    const std::vector<std::string> before = out.Files();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{In(), out / "a/in-0001.png", "-o", out / "o"},
+         2,
+         In() + " and " + out / "a/in-0001.png" + " would both be written to " +
+             out / "o/in-0001.png" + "; give them different names or folders"},
+        {{In(), In(), "-o", out / "o"},
+         2,
+         In() + " and " + In() + " would both be written to " + out / "o/in-0001.png" +
+             "; give them different names or folders"},
+        {{In(), out / "s.png", "-o", out / "linked"},
+         1,
+         out / "linked/in-0002.png" + ": the output of " + In() + " would write over the input " +
+             out / "s.png" + "; write elsewhere"},
+        {{In(), out / "s.png", "-o", out / "linked", "--in-place"},
+         1,
+         out / "linked/in-0002.png" + ": the output of " + In() + " would write over the input " +
+             out / "s.png" + "; write elsewhere"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args = {"apply", "-q", "-e", "c", "--format", "png"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err, "zorvan: " + c.message + "\n");
+        EXPECT_EQ(out.Files(), before);
+    }
+    const ToolRun apart = RunTool(
+        {"apply", "-q", "-e", "c", "--format", "png", In(), out / "in.png", "-o", out / "o"});
+    ASSERT_EQ(apart.status, 0) << apart.err;
+    std::vector<std::string> written;
+    for (int k = 1; k <= kFrames; ++k) written.push_back(Numbered("in", k));
+    written.push_back("in.png");
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(out / "o")) {
+        found.push_back(entry.path().filename());
+    }
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, written);
 }
 
 // Interrupted once the output has its first frames: a clip long enough to

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "photo/image.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 

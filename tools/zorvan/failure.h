@@ -8,6 +8,16 @@
 
 namespace zv::cli {
 
+// The photo library's failures are the tool's: one message, one exit status.
+using photo::detail::FailFile;
+using photo::detail::FailIo;
+using photo::detail::Failure;
+using photo::detail::kExitIo;
+using photo::detail::kExitOk;
+using photo::detail::kExitUsage;
+using photo::detail::OneLine;
+using photo::detail::Warn;
+
 // Prints failure on stderr: "zorvan: message" and its detail.
 void Report(const Failure& failure);
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "photo/image.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 

@@ -2,7 +2,7 @@
 // Photos as the render library sees them, and filters rendered over them.
 #pragma once
 
-#include "photo/image.h"
+#include "tools/zorvan/photos.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {

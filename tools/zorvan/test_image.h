@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "photo/image.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 

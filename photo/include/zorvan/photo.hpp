@@ -44,8 +44,11 @@ ZV_PHOTO_API std::span<const FormatInfo> Formats();
 ZV_PHOTO_API const FormatInfo& Info(Format format);
 // The written format a name or extension gives ("jpg", "JPEG", "tif"), any case.
 ZV_PHOTO_API std::optional<Format> FormatNamed(std::string_view name);
-// The format the extension of path names.
+// The written format the extension of path names.
 ZV_PHOTO_API std::optional<Format> FormatForPath(const std::string& path);
+// The format the extension of path names, read only ones too ("x.bmp"):
+// which files of a folder are photos.
+ZV_PHOTO_API std::optional<Format> ReadFormatForPath(const std::string& path);
 
 // A photo that cannot be read or written: "path: reason".
 class ZV_PHOTO_API Error : public std::runtime_error {

@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <memory>
 
-#include "photo/animation.h"
-#include "photo/image_io.h"
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/progress.h"
 #include "tools/zorvan/rendered.h"
 
@@ -80,8 +78,9 @@ void ApplyFile(const ApplyBatch& run, const std::string& input, const std::strin
     const bool animated = WritesAnimation(o, target);
     if (target.toStdout() && o.frames > 0 && !animated) {
         throw Failure(kExitUsage,
-                      "--frames writes numbered files; standard output takes one image "
-                      "or an animated WebP");
+                      "--frames writes numbered files; standard output takes one image or an "
+                      "animated " +
+                          FormatNames([](const photo::FormatInfo& f) { return f.animates; }));
     }
 
     const Clock::time_point readStart = Clock::now();

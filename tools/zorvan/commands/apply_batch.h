@@ -2,12 +2,13 @@
 // zorvan apply's work on one file, and on many.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "photo/image_io.h"
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/commands.h"
+#include "tools/zorvan/photos.h"
 #include "zorvan/render.hpp"
 
 namespace zv::cli {
@@ -27,7 +28,8 @@ struct Job {
 
 // Fails before anything is written when two jobs write one file (exit 2)
 // or an output is an input, also through a symlink or hard link (exit 1):
-// allowed only for a job's own input, with --in-place.
+// allowed only for a job's own input, with --in-place. A video written as
+// stills writes every OUTPUT-NNNN name, however many frames it has.
 void CheckJobs(const std::vector<Job>& jobs, const ApplyOptions& options);
 
 // What the outputs do to files in their way.
@@ -37,9 +39,6 @@ Existing OutputsMeet(const ApplyOptions& options);
 bool WritesAnimation(const ApplyOptions& options, const OutputTarget& target);
 // The frame-th of frames numbered files for output (OUTPUT-0001.png).
 std::string FramePath(const std::string& output, int frame, int frames);
-// The files a job writes to target: one, or its numbered frames; none for
-// standard output.
-std::vector<std::string> FilesWritten(const ApplyOptions& options, const OutputTarget& target);
 
 // Reads input ("-": standard input), renders it (each of the frames asked
 // for) and writes output ("-" or "png:-": standard output); throws a Failure.
@@ -52,6 +51,16 @@ bool IsVideo(const std::string& path);
 // (OUTPUT-0001.png ...), each frame with t its index.
 void ApplyVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
                 bool showProgress);
+// The frames of a video input: --total's count and one, or else the
+// container's count, or its packets counted.
+int64_t CountVideoFrames(const ApplyBatch& run, const std::string& input);
+// input filtered into the video output as zorvan apply writes it, t each
+// frame's index and total frames less one; progress(written) after each
+// frame, from another thread. Setting *cancel (when given) stops it with a
+// Failure and leaves output as it was. Returns the frames written.
+int64_t FilterVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
+                    int64_t frames, const std::function<void(int64_t)>& progress,
+                    const std::atomic<bool>* cancel);
 // Stills in order (or one still, --frames times) rendered with t their
 // index into the video output.
 void ApplyStills(const ApplyBatch& run, const std::vector<std::string>& inputs,

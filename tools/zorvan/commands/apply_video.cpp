@@ -6,9 +6,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/progress.h"
 #include "tools/zorvan/rendered.h"
 #include "zorvan/video.hpp"
@@ -37,20 +37,15 @@ video::WriteSettings VideoSettings(const ApplyOptions& o) {
     if (o.qualityGiven) settings.quality = o.quality;
     settings.force = o.force;
     settings.fps = o.fps;
+    settings.handleSignals = true;
     return settings;
 }
 
-// t and total for every frame of a file; total is counted only when a
-// formula reads it and --total does not give it.
-RenderSettings FrameSettings(const ApplyBatch& run, const std::string& input, uint32_t* random) {
+// t and total for every frame of a file of frames frames.
+RenderSettings FrameSettings(const ApplyBatch& run, int64_t frames, uint32_t* random) {
     RenderSettings settings = run.settings;
     settings.random = random;
-    if (run.options.total) {
-        settings.total = *run.options.total;
-    } else if (run.filter.Inputs().total) {
-        const int64_t frames = video::CountFrames(input);
-        settings.total = static_cast<int32_t>(std::clamp<int64_t>(frames - 1, 0, INT32_MAX));
-    }
+    settings.total = static_cast<int32_t>(std::clamp<int64_t>(frames - 1, 0, INT32_MAX));
     return settings;
 }
 
@@ -63,24 +58,10 @@ void RenderFrame(const Filter& filter, const uint8_t* pixels, int32_t width, int
 
 void VideoToVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
                   bool showProgress) {
-    uint32_t random = ZV_RANDOM_START;  // rnd's draws run on from frame to frame
-    RenderSettings settings = FrameSettings(run, input, &random);
-    const int64_t frames =
-        run.options.total ? *run.options.total + 1 : video::Reader(input).info().frames;
+    const int64_t frames = CountVideoFrames(run, input);
     Progress progress(showProgress, "applying", frames, ProgressStyle::kFrames);
-    video::FilterSettings filtering;
-    filtering.write = VideoSettings(run.options);
-    filtering.progress = [&](int64_t) { progress.Add(1); };
-    const auto filter = [&](const video::Frame& in, video::Frame& out) {
-        settings.t = static_cast<int32_t>(in.index);
-        out.width = in.width;
-        out.height = in.height;
-        out.channels = run.filter.TargetChannels(in.channels);
-        out.bytes.resize(static_cast<size_t>(out.width) * out.height * out.channels);
-        RenderFrame(run.filter, in.bytes.data(), in.width, in.height, in.channels, out.bytes.data(),
-                    settings);
-    };
-    const int64_t written = video::FilterFile(input, output, filter, filtering);
+    const int64_t written = FilterVideo(
+        run, input, output, frames, [&](int64_t) { progress.Add(1); }, nullptr);
     if (run.options.run.verbose) {
         std::fprintf(stderr, "zorvan: wrote %lld frames to %s\n", static_cast<long long>(written),
                      OneLine(output).c_str());
@@ -96,8 +77,8 @@ void VideoToStills(const ApplyBatch& run, const std::string& input, const std::s
     if (target.toStdout())
         throw Failure(kExitUsage, "a video's frames go into numbered files, not standard output");
     uint32_t random = ZV_RANDOM_START;
-    RenderSettings settings = FrameSettings(run, input, &random);
-    const int64_t frames = video::CountFrames(input);
+    const int64_t frames = CountVideoFrames(run, input);
+    RenderSettings settings = FrameSettings(run, frames, &random);
     video::Reader reader(input);
     const WriteSettings write{
         target.format, run.options.quality, run.options.compression, run.options.lossless,
@@ -124,6 +105,38 @@ void VideoToStills(const ApplyBatch& run, const std::string& input, const std::s
 
 bool IsVideo(const std::string& path) {
     return video::IsVideoPath(path);
+}
+
+int64_t CountVideoFrames(const ApplyBatch& run, const std::string& input) {
+    int64_t frames = 0;
+    Guarded([&] {
+        frames = run.options.total ? int64_t{*run.options.total} + 1 : video::CountFrames(input);
+    });
+    return frames;
+}
+
+int64_t FilterVideo(const ApplyBatch& run, const std::string& input, const std::string& output,
+                    int64_t frames, const std::function<void(int64_t)>& progress,
+                    const std::atomic<bool>* cancel) {
+    uint32_t random = ZV_RANDOM_START;  // rnd's draws run on from frame to frame
+    RenderSettings settings = FrameSettings(run, frames, &random);
+    settings.cancel = cancel;
+    video::FilterSettings filtering;
+    filtering.write = VideoSettings(run.options);
+    filtering.progress = progress;
+    const auto filter = [&](const video::Frame& in, video::Frame& out) {
+        settings.t = static_cast<int32_t>(in.index);
+        out.width = in.width;
+        out.height = in.height;
+        out.channels = run.filter.TargetChannels(in.channels);
+        out.bytes.resize(static_cast<size_t>(out.width) * out.height * out.channels);
+        RenderFrame(run.filter, in.bytes.data(), in.width, in.height, in.channels, out.bytes.data(),
+                    settings);
+        if (cancel && *cancel) throw Failure(kExitIo, OneLine(output) + ": cancelled");
+    };
+    int64_t written = 0;
+    Guarded([&] { written = video::FilterFile(input, output, filter, filtering); });
+    return written;
 }
 
 void ApplyVideo(const ApplyBatch& run, const std::string& input, const std::string& output,

@@ -8,11 +8,10 @@
 #include <system_error>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
-#include "photo/output_file.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/contact_sheet.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/progress.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/test_image.h"

@@ -4,11 +4,11 @@
 // the user's own.
 #include <cstdio>
 
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/controls.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/test_image.h"
 

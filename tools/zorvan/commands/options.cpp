@@ -9,10 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "photo/image_io.h"
 #include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 
@@ -20,19 +20,23 @@ namespace {
 
 // The names --format takes, and its help: the usual name of each format
 // the table writes.
-std::vector<std::string> FormatNames() {
+std::vector<std::string> WrittenNames() {
     std::vector<std::string> names;
-    for (const photo::FormatInfo& f : FormatTable()) {
+    for (const photo::FormatInfo& f : photo::Formats()) {
         for (const char* const* n = f.names; f.writes && *n; ++n) names.emplace_back(*n);
     }
     return names;
 }
 std::string FormatHelp() {
     std::string help = "Output format:";
-    for (const photo::FormatInfo& f : FormatTable()) {
+    for (const photo::FormatInfo& f : photo::Formats()) {
         if (f.writes) help += std::string(help.back() == ':' ? " " : ", ") + f.names[0];
     }
     return help;
+}
+// "(PNG, JPEG or BMP)": every format read.
+std::string FormatsRead() {
+    return "(" + FormatNames([](const photo::FormatInfo&) { return true; }) + ")";
 }
 
 [[noreturn]] void FailUsage(const std::string& message) {
@@ -197,7 +201,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->check(CLI::Range(0, 9));
     applyCommand->add_flag("--lossless", apply.lossless, "Write WebP lossless");
     applyCommand->add_option("--format", apply.format, FormatHelp())
-        ->check(CLI::IsMember(FormatNames(), CLI::ignore_case));
+        ->check(CLI::IsMember(WrittenNames(), CLI::ignore_case));
     applyCommand->add_flag("--no-auto-orient", apply.keepOrientation,
                            "Keep the stored pixel order; do not turn by EXIF orientation");
     applyCommand
@@ -240,8 +244,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         ->allow_extra_args(false);
     std::string evalImage;
     const CLI::Option* evalImageOption = evalCommand->add_option(
-        "--image", evalImage,
-        "Image to use instead of the test image (PNG, JPEG, TIFF, WebP, BMP)");
+        "--image", evalImage, "Image to use instead of the test image " + FormatsRead());
 
     DemoOptions& demo = line.demo;
     demo.run.threads = cores;
@@ -266,7 +269,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         app.add_subcommand("studio", "Design a filter live in the browser: serve the studio page");
     const CLI::Option* studioImageOption = studioCommand->add_option(
         "IMAGE", studioImage,
-        "Image to start with (PNG, JPEG, TIFF, WebP, BMP), or a folder of them to switch between");
+        "Image to start with " + FormatsRead() +
+            ", a folder of them to switch between, or a video (MP4, MOV, MKV, WebM) to scrub");
     CLI::Option* studioFile =
         studioCommand->add_option("-f,--filter", studioFilter, "Filter file to start with");
     const CLI::Option* studioExampleOption =

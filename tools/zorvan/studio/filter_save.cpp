@@ -8,7 +8,7 @@
 
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
-#include "photo/output_file.h"
+#include "tools/zorvan/photos.h"
 
 namespace zv::cli {
 

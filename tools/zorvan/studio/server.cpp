@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "tools/zorvan/studio/server.h"
 
+#include <netdb.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -12,9 +14,9 @@
 #include <thread>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/rendered.h"
 #include "tools/zorvan/studio/address.h"
 #include "tools/zorvan/studio/filter_save.h"
@@ -223,7 +225,8 @@ void Export(StudioState& state, const Request& req, const std::string& body, Res
     const std::optional<FileFormat> format = asked.empty() ? OwnFormat(name) : FormatNamed(asked);
     if (!format) {
         throw Refused{400, "unknown format \"" + asked.substr(0, 40) + "\" (" +
-                               FormatNames(true) + ")"};
+                               FormatNames([](const photo::FormatInfo& f) { return f.writes; }) +
+                               ")"};
     }
     WriteSettings write;
     write.format = *format;
@@ -259,16 +262,22 @@ void Save(StudioState& state, const Request& req, const std::string& body, Respo
     Reply(res, 200, {{"version", Version(body)}});
 }
 
+json VideoOf(const std::shared_ptr<VideoFrames>& video) {
+    return video ? json{{"frames", video->count()}, {"fps", video->fps()}} : json();
+}
+
 // photo becomes the source under name, its place in the strip shown (-1
-// for none), with what the page needs of it.
+// for none), a frame of video when given, with what the page needs of it.
 void Show(StudioState& state, std::shared_ptr<const Photo> photo, const std::string& name,
-          int64_t shown, Response& res) {
+          int64_t shown, Response& res, std::shared_ptr<VideoFrames> video = nullptr) {
     Reply(res, 200,
           {{"width", photo->image.width},
            {"height", photo->image.height},
            {"name", name},
-           {"extension", photo::Info(OwnFormat(name)).names[0]}});
+           {"extension", photo::Info(OwnFormat(name)).names[0]},
+           {"video", VideoOf(video)}});
     const std::lock_guard lock(state.mutex);
+    state.video = std::move(video);
     state.photo = std::move(photo);
     state.imageName = name;
     state.imageIsFile = true;
@@ -292,6 +301,58 @@ void ShowPhoto(StudioState& state, const Request& req, const std::string&, Respo
     }
     const std::string& path = state.photos[static_cast<size_t>(index)];
     Show(state, std::make_shared<const Photo>(ReadPhoto(path, true)), path, index, res);
+}
+
+// Frame t of the video becomes the source.
+void ShowFrame(StudioState& state, const Request& req, const std::string&, Response& res) {
+    std::shared_ptr<VideoFrames> video;
+    std::string name;
+    int64_t shown = -1;
+    {
+        const std::lock_guard lock(state.mutex);
+        video = state.video;
+        name = state.imageName;
+        shown = state.shown;
+    }
+    if (!video) throw Refused{400, "no video is shown"};
+    Show(state, video->At(IntParam<int64_t>(req, "t", 0)), name, shown, res, video);
+}
+
+json ExportNow(StudioState& state) {
+    if (!state.videoExport) return json();
+    const VideoExport::Progress p = state.videoExport->Now();
+    return {{"file", p.file},       {"done", p.done},           {"total", p.total},
+            {"running", p.running}, {"cancelled", p.cancelled}, {"error", p.error}};
+}
+
+// The whole video written with the filter and controls of the request,
+// unless an export runs.
+void StartVideoExport(StudioState& state, const Request& req, const std::string& body,
+                      Response& res) {
+    std::shared_ptr<VideoFrames> video;
+    std::string path;
+    {
+        const std::lock_guard lock(state.mutex);
+        video = state.video;
+        path = state.imageName;
+    }
+    if (!video) throw Refused{400, "no video is shown"};
+    const FilterFile file = ParseBody(body);
+    const RenderSettings settings = Settings(req, *state.Source());
+    const std::lock_guard lock(state.batchMutex);
+    if (state.videoExport && state.videoExport->Now().running) {
+        throw Refused{409, "an export of the video is running already"};
+    }
+    state.videoExport.reset();
+    state.videoExport =
+        std::make_unique<VideoExport>(path, video->count(), file, settings.controls);
+    Reply(res, 200, ExportNow(state));
+}
+
+void CancelVideoExport(StudioState& state, const Request&, const std::string&, Response& res) {
+    const std::lock_guard lock(state.batchMutex);
+    if (state.videoExport) state.videoExport->Cancel();
+    Reply(res, 200, ExportNow(state));
 }
 
 json Described(const Batch::Progress& p) {
@@ -349,6 +410,7 @@ json State(StudioState& state) {
             {"extension", photo::Info(OwnFormat(state.imageName)).names[0]},
             {"photos", photos},
             {"shown", state.shown},
+            {"video", VideoOf(state.video)},
             {"filter", state.filterText},
             {"filterPath", state.filterPath ? json(*state.filterPath) : json()},
             {"filterVersion", Version(state.filterText)},
@@ -503,6 +565,15 @@ void Serve(httplib::Server& server, StudioState& state) {
         });
     });
     route("/api/image", TakeImage);
+    route("/api/frame", ShowFrame);
+    route("/api/video-export", StartVideoExport);
+    route("/api/video-export/cancel", CancelVideoExport);
+    server.Get("/api/video-export", [&state](const Request&, Response& res) {
+        Guarded(res, [&] {
+            const std::lock_guard lock(state.batchMutex);
+            Reply(res, 200, ExportNow(state));
+        });
+    });
 }
 
 int Bind(httplib::Server& server, const std::string& address, int port) {
@@ -512,6 +583,16 @@ int Bind(httplib::Server& server, const std::string& address, int port) {
         const int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // A name that resolves to nothing would otherwise fail with whatever errno
+    // the resolver left behind.
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (const int status = getaddrinfo(address.c_str(), nullptr, &hints, &found); status != 0) {
+        throw Failure(kExitIo, "studio: cannot listen on " + address + ": " + gai_strerror(status));
+    }
+    freeaddrinfo(found);
     errno = 0;
     const int bound = port == 0 ? server.bind_to_any_port(address)
                                 : (server.bind_to_port(address, port) ? port : -1);

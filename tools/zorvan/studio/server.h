@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "photo/image_io.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/studio/access.h"
 #include "tools/zorvan/studio/batch.h"
 #include "tools/zorvan/studio/renders.h"
+#include "tools/zorvan/studio/video_export.h"
+#include "tools/zorvan/video_frames.h"
 
 namespace zv::cli {
 
@@ -50,7 +52,11 @@ struct StudioState {
     std::vector<std::string> photos;
     int64_t shown = -1;
     std::unique_ptr<Batch> batch;  // the last Apply to all
-    std::mutex batchMutex;
+    std::mutex batchMutex;         // over batch and videoExport
+    // The video whose frame the photo is, when one is shown, and the last
+    // export of a video.
+    std::shared_ptr<VideoFrames> video;
+    std::unique_ptr<VideoExport> videoExport;
     Renders renders{kMaxRenders};
     size_t maxUploadBytes = kMaxUploadBytes;
 

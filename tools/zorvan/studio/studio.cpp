@@ -6,12 +6,12 @@
 #include <filesystem>
 
 #include "examples/examples.h"
-#include "photo/image_io.h"
+#include "tools/zorvan/commands/apply_batch.h"
 #include "tools/zorvan/commands/commands.h"
 #include "tools/zorvan/failure.h"
 #include "tools/zorvan/filter_files.h"
+#include "tools/zorvan/photos.h"
 #include "tools/zorvan/studio/address.h"
-#include "tools/zorvan/studio/formats.h"
 #include "tools/zorvan/studio/server.h"
 #include "tools/zorvan/test_image.h"
 
@@ -40,7 +40,8 @@ std::vector<std::string> PhotosIn(const std::string& folder) {
         }
     }
     if (error) FailIo(folder, "cannot list the folder", error.value());
-    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames(false) + " files)");
+    if (photos.empty()) FailFile(folder, "no photos here (" + FormatNames([](const photo::FormatInfo&) { return true; }) +
+                                   " files)");
     std::sort(photos.begin(), photos.end());
     return photos;
 }
@@ -67,11 +68,15 @@ int RunStudioCommand(const StudioOptions& o) {
     std::vector<std::string> photos;
     int64_t shown = -1;
     std::shared_ptr<const Photo> photo;
+    std::shared_ptr<VideoFrames> video;
     if (folder) {
         photos = PhotosIn(*o.image);
         auto [first, at] = FirstReadable(photos);
         photo = std::make_shared<const Photo>(std::move(first));
         shown = at;
+    } else if (o.image && IsVideo(*o.image)) {
+        video = std::make_shared<VideoFrames>(*o.image);
+        photo = video->At(0);
     } else {
         photo = std::make_shared<const Photo>(
             o.image ? ReadPhoto(*o.image, true) : Photo{TestImage(kTestWidth, kTestHeight), {}});
@@ -89,6 +94,7 @@ int RunStudioCommand(const StudioOptions& o) {
     if (folder) state.folder = o.image;
     state.photos = std::move(photos);
     state.shown = shown;
+    state.video = std::move(video);
     Serve(server, state);
     if (!IsLoopback(address)) {
         std::fprintf(stderr,

@@ -65,6 +65,11 @@ class ZV_VIDEO_API Reader {
     const StreamInfo& info() const;
     // The next frame into frame (its bytes reused); false at the end.
     bool Read(Frame& frame);
+    // Frame index (from 0) into frame: read on when it lies a little ahead,
+    // else decoded from the keyframe before it. False past the end. The
+    // index is the frame's time over the average frame rate, which is
+    // Read's count where the rate is constant.
+    bool ReadAt(int64_t index, Frame& frame);
 
     struct Impl;
 
@@ -81,8 +86,12 @@ struct WriteSettings {
     std::optional<int> crf;      // the codec's constant-quality scale
     std::optional<int> quality;  // 1..100 mapped onto that scale, when crf is not given
     bool force = false;          // replace a read-only file too
-    double fps = 25;             // Writer's frame rate
-    unsigned threads = 0;        // of the encoder; 0: every core
+    // An interrupt (SIGINT, SIGTERM, SIGHUP) removes the temporary file
+    // and ends the process: handlers for the whole process, which a
+    // command-line host wants and others, with handlers of their own, not.
+    bool handleSignals = false;
+    double fps = 25;       // Writer's frame rate
+    unsigned threads = 0;  // of the encoder; 0: every core
 };
 
 // New frames into a new video at settings.fps (stills into a video).

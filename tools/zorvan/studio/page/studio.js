@@ -25,6 +25,7 @@ const state = {
   pan: { x: 0, y: 0 },
   split: 0.5,
   playing: false,
+  video: null,       // { frames, fps } while a video is shown, its frame t the picture
 };
 // Requests are numbered by the microsecond they were made at, so that
 // numbers grow across reloads too: the server runs the newest of a lane.
@@ -230,7 +231,7 @@ function shown() {
   const all = state.allControls;
   return {
     control: (k) => all || (inputs.controls >> k) & 1,
-    frames: all || inputs.t || inputs.total || state.total > 0,
+    frames: all || inputs.t || inputs.total || state.total > 0 || state.video !== null,
   };
 }
 
@@ -399,7 +400,8 @@ async function renderOriginal(v) {
 function step() {
   if (state.total === 0) { play(false); setStatus('give more than one frame to play'); return; }
   setFrames(state.total, state.t >= state.total ? 0 : state.t + 1);
-  requestAnimationFrame(renderPreview);
+  if (state.video) seekFrame(state.t);
+  else requestAnimationFrame(renderPreview);
 }
 
 function play(on) {
@@ -436,6 +438,7 @@ async function openImage(file) {
 
 // The server's new source: its size and names, and its place in the strip.
 function showImage(image, index) {
+  setVideo(image.video);
   state.image = { width: image.width, height: image.height };
   Object.assign(state, { imageName: image.name, imageFile: image.name, extension: image.extension });
   state.photoIndex = index;
@@ -452,6 +455,68 @@ function offerFormats(formats) {
     [f.mediaType, ...f.extensions.map((e) => `.${e}`)]).join(',');
   $('export-format').append(...formats.filter((f) => f.writes).map((f) =>
     Object.assign(document.createElement('option'), { value: f.extensions[0], textContent: f.name })));
+}
+
+// ---- video -----------------------------------------------------------------
+
+// A video's frames are the picture: t picks one, total is its last.
+function setVideo(video) {
+  const was = state.video;
+  state.video = video;
+  $('total').disabled = video !== null;
+  if (video && !was) setFrames(video.frames - 1, 0);
+  else if (!video && was) setFrames(0, 0);
+  if (state.described) buildControls();
+}
+
+// Frame t becomes the picture, one request at a time so that the server
+// ends on the newest; the preview follows each.
+let frameWanted = null;
+let frameBusy = false;
+async function seekFrame(t) {
+  frameWanted = t;
+  if (frameBusy) return;
+  frameBusy = true;
+  try {
+    while (frameWanted !== null) {
+      const wanted = frameWanted;
+      frameWanted = null;
+      const response = await api('/api/frame', { t: wanted }, '');
+      if (!response.ok) { setStatus((await failure(response)).error); play(false); continue; }
+      const image = await response.json();
+      state.image = { width: image.width, height: image.height, frame: wanted };
+      setStatus(`${image.name}: frame ${wanted} of ${state.video.frames}, ${image.width} × ${image.height}`);
+      if (frameWanted === null) renderPreview();
+    }
+  } finally {
+    frameBusy = false;
+  }
+}
+
+function exportText(p) {
+  if (p.running) return `writing ${p.file}: frame ${p.done} of ${p.total}`;
+  if (p.cancelled) return `export cancelled; nothing was written`;
+  return p.error || `wrote ${p.file}`;
+}
+
+// Shows how the video's export goes until it ends.
+async function followExport(progress) {
+  for (let p = progress; ;) {
+    setStatus(exportText(p));
+    $('export-cancel-video').hidden = !p.running;
+    $('export').disabled = p.running;
+    if (!p.running) return;
+    await new Promise((resolve) => { setTimeout(resolve, 200); });
+    const response = await api('/api/video-export');
+    if (!response.ok) { setStatus((await failure(response)).error); return; }
+    p = await response.json();
+  }
+}
+
+async function exportVideo() {
+  const response = await api('/api/video-export', settings(), state.accepted);
+  if (!response.ok) { setStatus((await failure(response)).error); return; }
+  followExport(await response.json());
 }
 
 // ---- many photos -----------------------------------------------------------
@@ -598,8 +663,8 @@ function asPath(name) { return name.startsWith('-') ? `./${name}` : name; }
 // else the text itself, piped in.
 function command() {
   const text = state.accepted;
-  const words = ['zorvan', 'apply', asPath(state.imageFile || 'photo.png'),
-    asPath(resultName(state.extension))];
+  const own = state.video ? state.imageName.replace(/^.*\./, '').toLowerCase() : state.extension;
+  const words = ['zorvan', 'apply', asPath(state.imageFile || 'photo.png'), asPath(resultName(own))];
   const example = examples.find((e) => e.text === text);
   if (state.file && text === state.file.text) words.push('-f', asPath(state.file.path));
   else if (example) words.push('-x', example.name);
@@ -607,7 +672,7 @@ function command() {
   state.described.controls.forEach((c, k) => {
     if (state.controls[k] !== c.value) words.push(`--ctl=${k}=${state.controls[k]}`);
   });
-  if (shown().frames && state.total > 0) words.push(`--frames=${state.total + 1}`);
+  if (shown().frames && state.total > 0 && !state.video) words.push(`--frames=${state.total + 1}`);
   const line = words.map(quoted).join(' ');
   return words.includes('/dev/stdin') ? `printf '%s' ${quoted(text)} | ${line}` : line;
 }
@@ -662,7 +727,7 @@ function buildGallery() {
     name.textContent = e.title || e.name;
     button.append(canvas, name);
     button.addEventListener('click', () => {
-      if (replaceText(e.text, `the example ${e.title || e.name}`)) setFrames(0, 0);
+      if (replaceText(e.text, `the example ${e.title || e.name}`) && !state.video) setFrames(0, 0);
     });
     box.append(button);
   }
@@ -708,7 +773,11 @@ function wire() {
   });
   source.addEventListener('scroll', () => { $('highlight').scrollTop = source.scrollTop; });
 
-  $('t').addEventListener('input', () => { setFrames(state.total, Number($('t').value)); renderPreview(); });
+  $('t').addEventListener('input', () => {
+    setFrames(state.total, Number($('t').value));
+    if (state.video) seekFrame(state.t);
+    else renderPreview();
+  });
   $('total').addEventListener('input', () => {
     setFrames(Math.max(1, Number($('total').value) || 1) - 1, state.t);
     renderPreview();
@@ -761,7 +830,11 @@ function wire() {
   });
   $('save').addEventListener('click', () => save());
   $('save-filter').addEventListener('click', saveAs);
-  $('export').addEventListener('click', () => $('export-dialog').showModal());
+  $('export').addEventListener('click', () => {
+    if (state.video) exportVideo();
+    else $('export-dialog').showModal();
+  });
+  $('export-cancel-video').addEventListener('click', () => api('/api/video-export/cancel', {}, ''));
   $('export-go').addEventListener('click', exportResult);
   $('export-cancel').addEventListener('click', () => $('export-dialog').close());
   $('command').addEventListener('click', showCommand);
@@ -800,6 +873,7 @@ async function start() {
   state.photoIndex = s.shown;
   const shared = sharedFilter();
   setFrames(shared ? shared.total : 0, shared ? shared.t : 0);
+  setVideo(s.video);
   state.kept = shared ? shared.text : s.filter;
   setText(state.kept);
   setStatus(`${s.imageName}: ${s.width} × ${s.height}`);
