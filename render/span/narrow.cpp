@@ -129,8 +129,10 @@ class NarrowCompiler {
     // largest Reciprocal that 16 bits hold.
     bool Divide(const NarrowValue& a, int32_t d, bool signs, NarrowValue& result) {
         if (d == 0) return result = Fixed(0), true;
-        const int64_t divisor = UnsignedAbs(d);
-        const int64_t most = std::max(-a.range.lo, a.range.hi);
+        // In 32 unsigned bits, a's range fitting 16: GCC 12 at -O2 for 32-bit
+        // x86 got this function's 64-bit compares wrong (c * c / 255 became 0).
+        const uint32_t divisor = UnsignedAbs(d);
+        const auto most = static_cast<uint32_t>(std::max(-a.range.lo, a.range.hi));
         if (divisor > most) return result = Fixed(0), true;
         NarrowValue q = a;
         if (divisor > 1) {
