@@ -21,9 +21,18 @@ def profile(folder: pathlib.Path) -> dict:
     home = folder / "profile"
     for sub in ("", "gradients", "brushes", "patterns", "palettes"):
         (home / sub).mkdir(parents=True, exist_ok=True)
+    # GIMP skips a plug-in whose file name it has met earlier in the path,
+    # so the build's comes first: an installed package's would win otherwise.
     (home / "gimprc").write_text(
-        f'(plug-in-path "${{gimp_plug_in_dir}}/plug-ins:{PLUGINS}")\n')
+        f'(plug-in-path "{PLUGINS}:${{gimp_plug_in_dir}}/plug-ins")\n')
     return dict(os.environ, GIMP2_DIRECTORY=str(home), GIO_USE_VFS="local")
+
+
+def registered(folder: pathlib.Path, name: str) -> str:
+    """The path of the plug-in file called name that the GIMP of profile(folder) runs."""
+    rc = (folder / "profile" / "pluginrc").read_text(errors="replace")
+    return next(path for path in re.findall(r'\(plug-in-def "([^"]*)"', rc)
+                if pathlib.PurePath(path).name == name)
 
 
 def picture(path: pathlib.Path, mode: str, width=80, height=60, seed=1):
