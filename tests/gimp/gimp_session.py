@@ -72,10 +72,12 @@ def until(condition, seconds=180):
 
 
 @contextlib.contextmanager
-def gimp_with_windows(folder: pathlib.Path, commands: list):
+def gimp_with_windows(folder: pathlib.Path, commands: list, quits=lambda: True):
     """GIMP with its windows on an Xvfb display of its own, running the
     Script-Fu commands with ZORVAN_GIMP_TIMES set; yields the display, the
-    environment and the log of GIMP's output, and ends both at the close."""
+    environment and the log of GIMP's output, and ends both at the close:
+    GIMP is given time to quit by itself when quits() says the commands
+    will get there, and is killed if it has not."""
     display = ":%d" % (90 + os.getpid() % 100)
     server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
     gimp = None
@@ -89,7 +91,9 @@ def gimp_with_windows(folder: pathlib.Path, commands: list):
         with open(log, "w") as out:
             gimp = subprocess.Popen(arguments, env=env, stdout=out, stderr=subprocess.STDOUT)
         yield display, env, log
-        gimp.wait(60)
+        if quits():
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                gimp.wait(300)
     finally:
         if gimp and gimp.poll() is None:
             gimp.kill()
