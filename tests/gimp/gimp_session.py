@@ -21,9 +21,18 @@ def profile(folder: pathlib.Path) -> dict:
     home = folder / "profile"
     for sub in ("", "gradients", "brushes", "patterns", "palettes"):
         (home / sub).mkdir(parents=True, exist_ok=True)
+    # GIMP skips a plug-in whose file name it has met earlier in the path,
+    # so the build's comes first: an installed package's would win otherwise.
     (home / "gimprc").write_text(
-        f'(plug-in-path "${{gimp_plug_in_dir}}/plug-ins:{PLUGINS}")\n')
+        f'(plug-in-path "{PLUGINS}:${{gimp_plug_in_dir}}/plug-ins")\n')
     return dict(os.environ, GIMP2_DIRECTORY=str(home), GIO_USE_VFS="local")
+
+
+def registered(folder: pathlib.Path, name: str) -> str:
+    """The path of the plug-in file called name that the GIMP of profile(folder) runs."""
+    rc = (folder / "profile" / "pluginrc").read_text(errors="replace")
+    return next(path for path in re.findall(r'\(plug-in-def "([^"]*)"', rc)
+                if pathlib.PurePath(path).name == name)
 
 
 def picture(path: pathlib.Path, mode: str, width=80, height=60, seed=1):
@@ -63,10 +72,12 @@ def until(condition, seconds=180):
 
 
 @contextlib.contextmanager
-def gimp_with_windows(folder: pathlib.Path, commands: list):
+def gimp_with_windows(folder: pathlib.Path, commands: list, quits=lambda: True):
     """GIMP with its windows on an Xvfb display of its own, running the
     Script-Fu commands with ZORVAN_GIMP_TIMES set; yields the display, the
-    environment and the log of GIMP's output, and ends both at the close."""
+    environment and the log of GIMP's output, and ends both at the close:
+    GIMP is given time to quit by itself when quits() says the commands
+    will get there, and is killed if it has not."""
     display = ":%d" % (90 + os.getpid() % 100)
     server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
     gimp = None
@@ -80,7 +91,9 @@ def gimp_with_windows(folder: pathlib.Path, commands: list):
         with open(log, "w") as out:
             gimp = subprocess.Popen(arguments, env=env, stdout=out, stderr=subprocess.STDOUT)
         yield display, env, log
-        gimp.wait(60)
+        if quits():
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                gimp.wait(300)
     finally:
         if gimp and gimp.poll() is None:
             gimp.kill()

@@ -41,6 +41,7 @@ class Dialog {
     void RequestPreview();
     void ShowFrame();
     void FrameDrawn();
+    void FrameOnScreen();
     void PickExample();
     void Load();
     void Save();
@@ -52,9 +53,10 @@ class Dialog {
     gint32 drawable_;
     std::unique_ptr<PreviewScheduler> preview_;
     GtkWidget* dialog_;
-    GtkWidget* zoom_;  // GIMP's zoom preview: what it shows is rendered
-    Clock::time_point changed_;  // of the last change, for Timing()
-    bool drawn_ = false;         // a frame waits for the screen
+    GtkWidget* zoom_;             // GIMP's zoom preview: what it shows is rendered
+    Clock::time_point changed_;   // of the last change, for Timing()
+    bool drawn_ = false;          // a frame waits for the screen
+    Clock::time_point drawnFor_;  // the change whose frame is being drawn
     GtkTextBuffer* buffer_;
     GtkWidget* error_;
     GtkWidget* examples_;
@@ -290,10 +292,25 @@ void Dialog::ShowFrame() {
     drawn_ = true;
 }
 
-// The preview's area reached the screen: a frame's latency ends here.
+// The preview's area is being drawn. Its expose handlers run before GDK
+// copies the paint to the window, so the frame is on the screen only once
+// that copy is done and the X server has handled it: an idle after the
+// expose, and a round trip to the server. There a frame's latency ends.
 void Dialog::FrameDrawn() {
     if (!drawn_ || !Timing()) return;
     drawn_ = false;
+    drawnFor_ = changed_;
+    g_idle_add(
+        [](gpointer self) {
+            static_cast<Dialog*>(self)->FrameOnScreen();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+}
+
+void Dialog::FrameOnScreen() {
+    if (drawnFor_ != changed_) return;  // a newer change came: this frame is not its
+    gdk_flush();
     GtkWidget* area = gimp_preview_get_area(GIMP_PREVIEW(zoom_));
     GtkAllocation box;
     gtk_widget_get_allocation(area, &box);
