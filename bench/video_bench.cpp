@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "video/av.h"
@@ -78,22 +79,34 @@ void Render(benchmark::State& state, const Formula& formula) {
     }
 }
 
-// YUV 4:2:0 to RGB and back through the converter the reader and the
-// writer use for a frame.
-void Convert(benchmark::State& state) {
+// A 1080p frame in YUV 4:2:0 and in RGB.
+struct Frames {
+    Frames() {
+        zv::video::Allocate(*yuv, AV_PIX_FMT_YUV420P, kWidth, kHeight);
+        zv::video::Allocate(*rgb, AV_PIX_FMT_RGB24, kWidth, kHeight);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int rows = plane == 0 ? kHeight : kHeight / 2;
+            std::memset(yuv->data[plane], 128, static_cast<size_t>(yuv->linesize[plane]) * rows);
+        }
+    }
+    void Convert(bool toRgb) {
+        if (toRgb) {
+            converter.Convert(*yuv, *rgb, tags);
+        } else {
+            converter.Convert(*rgb, *yuv, tags);
+        }
+    }
     zv::video::FramePtr yuv = zv::video::NewFrame(), rgb = zv::video::NewFrame();
-    zv::video::Allocate(*yuv, AV_PIX_FMT_YUV420P, kWidth, kHeight);
-    zv::video::Allocate(*rgb, AV_PIX_FMT_RGB24, kWidth, kHeight);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane == 0 ? kHeight : kHeight / 2;
-        std::memset(yuv->data[plane], 128, static_cast<size_t>(yuv->linesize[plane]) * rows);
-    }
-    zv::video::Converter toRgb, toYuv;
+    zv::video::Converter converter;
     const zv::video::ColourTags tags;
-    for (auto _ : state) {
-        toRgb.Convert(*yuv, *rgb, tags);
-        toYuv.Convert(*rgb, *yuv, tags);
-    }
+};
+
+// YUV 4:2:0 to RGB after decoding and back before encoding, each through
+// the converter the reader and the writer use for a frame.
+void Convert(benchmark::State& state, bool toRgb) {
+    Frames frames;
+    frames.Convert(toRgb);
+    for (auto _ : state) frames.Convert(toRgb);
 }
 
 // geq's time a frame: its run to the null sink less the decode-only run,
@@ -112,37 +125,61 @@ void Geq(benchmark::State& state, const Formula& formula) {
     }
 }
 
-// The whole file, H.264 in and out, with the invert: frames a second and the
-// filter's share of the run.
+double CpuSeconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The processor time of a frame's two conversions, every thread's.
+double ConversionSeconds() {
+    Frames frames;
+    constexpr int kRounds = 50;
+    const double start = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    for (int k = 0; k < kRounds; ++k) frames.Convert(k % 2 == 0);
+    return (CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) * 2 / kRounds;
+}
+
+// The whole file, H.264 in and out, with the invert: frames a second, and
+// the filter's share of the run by processor time, the render's (on the
+// pipeline's filter thread alone, so that its thread's clock holds all of
+// it) against the whole process's; with_conversions adds each frame's two
+// conversions, timed apart. Wall times would count the waits for a core
+// that libx264's threads hold.
 void WholeFile(benchmark::State& state) {
     const zv::Filter filter("255 - c", zv::kColourChannels);
     zv::RenderSettings settings;
-    settings.threads = 2;
+    settings.threads = 1;
     int64_t frames = 0;
-    double filtering = 0, total = 0;
+    double filtering = 0, cpu = 0, wall = 0;
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
+        const double cpuStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         frames += zv::video::FilterFile(
             Clip(), "/tmp/zorvan-bench-out.mp4",
             [&](const zv::video::Frame& in, zv::video::Frame& out) {
-                const Clock::time_point begin = Clock::now();
+                const double begin = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
                 out.width = in.width, out.height = in.height, out.channels = 3;
                 out.bytes.resize(in.bytes.size());
                 zv::Render(filter, {in.bytes.data(), in.width, in.height, 3, size_t{kWidth} * 3},
                            {out.bytes.data(), in.width, in.height, 3, size_t{kWidth} * 3},
                            settings);
-                filtering += std::chrono::duration<double>(Clock::now() - begin).count();
+                filtering += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - begin;
             });
-        total += std::chrono::duration<double>(Clock::now() - start).count();
+        cpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
+        wall += std::chrono::duration<double>(Clock::now() - start).count();
     }
-    state.counters["fps"] = static_cast<double>(frames) / total;
-    state.counters["filter_share"] = filtering / total;
+    state.counters["fps"] = static_cast<double>(frames) / wall;
+    state.counters["filter_share"] = filtering / cpu;
+    state.counters["with_conversions"] =
+        (filtering + static_cast<double>(frames) * ConversionSeconds()) / cpu;
     std::remove("/tmp/zorvan-bench-out.mp4");
 }
 
 BENCHMARK_CAPTURE(Render, invert, kFormulas[0])->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Render, twirl, kFormulas[1])->Unit(benchmark::kMillisecond);
-BENCHMARK(Convert)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Convert, to_rgb, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Convert, to_yuv, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Geq, invert, kFormulas[0])
     ->UseManualTime()
     ->Iterations(1)

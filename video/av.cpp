@@ -7,7 +7,7 @@ extern "C" {
 
 #include <new>
 
-#include "video/rgb_to_yuv.h"
+#include "video/yuv420.h"
 #include "zorvan/video.hpp"
 
 namespace zv::video {
@@ -73,7 +73,7 @@ bool IsRgb(int format) {
 }  // namespace
 
 void Converter::Convert(const AVFrame& from, AVFrame& to, const ColourTags& tags) {
-    if (RgbToYuv420(from, to, tags)) return;
+    if (RgbToYuv420(from, to, tags) || Yuv420ToRgb(from, to, tags)) return;
     scaler_.reset(sws_getCachedContext(scaler_.release(), from.width, from.height,
                                        static_cast<AVPixelFormat>(from.format), to.width, to.height,
                                        static_cast<AVPixelFormat>(to.format), SWS_BICUBIC, nullptr,

@@ -65,9 +65,9 @@ struct ColourTags {
     AVChromaLocation chroma = AVCHROMA_LOC_UNSPECIFIED;
 };
 
-// A converter between two frames' formats: RGB into YUV 4:2:0 by
-// RgbToYuv420, the rest through libswscale, set up again only when the
-// formats change. RGB and YUV are converted with the matrix
+// A converter between two frames' formats: 8-bit RGB and YUV 4:2:0 by the
+// library's own loops (yuv420.h), the rest through libswscale, set up
+// again only when the formats change. RGB and YUV are converted with the matrix
 // and range the tags give (BT.601, limited range where they say nothing).
 class Converter {
    public:
