@@ -10,13 +10,19 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
-bash scripts/deps.sh fuzz m32 arm64 windows valgrind
-cmake --workflow --preset release
-bash scripts/sanitize.sh
-bash scripts/valgrind.sh build
-bash scripts/fuzz.sh 45
-bash scripts/m32.sh
-bash scripts/arm64.sh
-bash scripts/windows.sh
-bash scripts/packages.sh
+# Each step says how long it took, for whoever trims the run.
+step() {
+  local began=$SECONDS
+  "$@"
+  echo "test.sh: '$*' took $((SECONDS - began)) s"
+}
+step bash scripts/deps.sh fuzz m32 arm64 windows valgrind
+step cmake --workflow --preset release
+step bash scripts/sanitize.sh
+step bash scripts/valgrind.sh build
+step bash scripts/fuzz.sh 45
+step bash scripts/m32.sh
+step bash scripts/arm64.sh
+step bash scripts/windows.sh
+step bash scripts/packages.sh
 echo "all checks passed in $((SECONDS - start)) s"
