@@ -51,7 +51,7 @@ Pixels ReadPixels(GeglBuffer* buffer, const Babl* format, const RowsDone& done) 
 }
 
 void WritePixels(GeglBuffer* buffer, const Babl* format, const zv::Rect& rect,
-                 const std::vector<uint8_t>& bytes, const RowsDone& done) {
+                 const Bytes& bytes, const RowsDone& done) {
     const size_t stride =
         static_cast<size_t>(rect.width) * static_cast<size_t>(babl_format_get_n_components(format));
     InBands(rect, done, [&](const GeglRectangle& band, size_t row) {
