@@ -14,7 +14,7 @@ namespace {
 
 // Where each stage of a run starts on the progress bar, by its share of an
 // apply's time (bench/README.md): reading tiles, rendering, writing them.
-constexpr double kReadFrom = 0, kRenderFrom = 0.35, kWriteFrom = 0.75;
+constexpr double kReadFrom = 0, kRenderFrom = 0.2, kWriteFrom = 0.5;
 
 // GIMP's progress bar over the run's stages, moved each whole percent. A
 // user's cancel there ends the plug-in's process at once (GIMP kills it),
