@@ -44,7 +44,7 @@ void BM_Render(benchmark::State& state) {
     const zvgimp::RenderSource source(Layer());
     const zv::Filter filter(kFilters[state.range(0)], zv::kColourChannels);
     const zv::Rect all{0, 0, source.View().width, source.View().height};
-    std::vector<uint8_t> out;
+    zvgimp::Bytes out;
     for (auto _ : state) zvgimp::RenderRect(filter, source, all, 1, {}, out);
     state.SetLabel(kFilters[state.range(0)]);
 }
@@ -59,7 +59,7 @@ void BM_ApplyThroughTiles(benchmark::State& state) {
     GeglBuffer* shadow = gegl_buffer_new(extent, format);
     const zv::Filter filter(kFilters[state.range(0)], zv::kColourChannels);
     const zv::Rect all{0, 0, extent->width, extent->height};
-    std::vector<uint8_t> out;
+    zvgimp::Bytes out;
     for (auto _ : state) {
         const zvgimp::RenderSource source(zvgimp::ReadPixels(layer, format));
         zvgimp::RenderRect(filter, source, all, 1, {}, out);

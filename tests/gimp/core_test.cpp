@@ -60,26 +60,26 @@ TEST(Pixels, GreyRuleRegionAndStep) {
     Pixels grey{3, 2, 2, {10, 1, 20, 2, 30, 3, 40, 4, 50, 5, 60, 6}};
     const RenderSource source(grey);
     const CompiledFilter f = CompileFilter("r: r + x + 100 * y\ng: 0\na: a + 1");
-    std::vector<uint8_t> out;
+    Bytes out;
     ASSERT_EQ(RenderRect(*f.filter, source, {1, 1, 2, 1}, 1, {}, out), zv::Status::kOk);
-    EXPECT_EQ(out, (std::vector<uint8_t>{151, 6, 162, 7}));
+    EXPECT_EQ(out, (Bytes{151, 6, 162, 7}));
     ASSERT_EQ(RenderRect(*f.filter, source, {0, 0, 3, 2}, 2, {}, out), zv::Status::kOk);
-    EXPECT_EQ(out, (std::vector<uint8_t>{10, 2, 32, 4}));
+    EXPECT_EQ(out, (Bytes{10, 2, 32, 4}));
     Pixels rgb{2, 1, 3, {1, 2, 3, 4, 5, 6}};
     ASSERT_EQ(RenderRect(*CompileFilter("c + X").filter, RenderSource(rgb), {0, 0, 2, 1}, 1, {},
                          out),
               zv::Status::kOk);
-    EXPECT_EQ(out, (std::vector<uint8_t>{3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(out, (Bytes{3, 4, 5, 6, 7, 8}));
 }
 
 // Every screen pixel of a view is the full render's pixel nearest to it,
 // zoomed out, at 1:1 and zoomed in, with the step the zoom allows.
 TEST(Preview, ViewShowsTheFullRenderAtItsZoom) {
-    Pixels pixels{40, 30, 3, std::vector<uint8_t>(40 * 30 * 3)};
+    Pixels pixels{40, 30, 3, Bytes(40 * 30 * 3)};
     for (size_t i = 0; i < pixels.bytes.size(); ++i) pixels.bytes[i] = static_cast<uint8_t>(i * 7);
     const RenderSource source(pixels);
     const CompiledFilter f = CompileFilter("src(x + y, y, z) ^ x");
-    std::vector<uint8_t> full;
+    Bytes full;
     ASSERT_EQ(RenderRect(*f.filter, source, {0, 0, 40, 30}, 1, {}, full), zv::Status::kOk);
     const struct {
         PreviewView view;
@@ -145,7 +145,7 @@ TEST(DialogModel, SlidersFollowTheFilter) {
 // newer one is made, and renders on one thread), and only the newer frame
 // arrives.
 TEST(Preview, NewerRequestCancelsTheOlder) {
-    Pixels pixels{64, 256, 3, std::vector<uint8_t>(64 * 256 * 3, 9)};
+    Pixels pixels{64, 256, 3, Bytes(64 * 256 * 3, 9)};
     std::mutex m;
     std::condition_variable changed;
     int frames = 0;

@@ -40,7 +40,7 @@ RenderSource::RenderSource(Pixels owned) : pixels_(std::move(owned)) {
 }
 
 zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, const zv::Rect& rect,
-                      int32_t step, const zv::RenderSettings& settings, std::vector<uint8_t>& out) {
+                      int32_t step, const zv::RenderSettings& settings, Bytes& out) {
     zv::RenderSettings s = settings;
     s.region = rect;
     s.step = step;
@@ -55,7 +55,7 @@ zv::Status RenderRect(const zv::Filter& filter, const RenderSource& source, cons
                                           static_cast<size_t>(width) * channels};
         return zv::Render(filter, source.View(), target, s);
     }
-    std::vector<uint8_t> rendered(count * static_cast<size_t>(targetChannels));
+    Bytes rendered(count * static_cast<size_t>(targetChannels));
     const zv::MutableImageView target{rendered.data(), width, height, targetChannels,
                                       static_cast<size_t>(width) * targetChannels};
     const zv::Status status = zv::Render(filter, source.View(), target, s);

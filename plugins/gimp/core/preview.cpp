@@ -15,7 +15,7 @@ int32_t PreviewStep(const PreviewView& view) {
 std::optional<Frame> RenderView(const zv::Filter& filter, const RenderSource& source,
                                 const PreviewView& view, const zv::RenderSettings& settings) {
     const int32_t step = PreviewStep(view);
-    std::vector<uint8_t> rendered;
+    Bytes rendered;
     if (RenderRect(filter, source, view.region, step, settings, rendered) != zv::Status::kOk) {
         return std::nullopt;
     }

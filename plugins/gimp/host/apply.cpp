@@ -14,7 +14,7 @@ namespace {
 
 // Where each stage of a run starts on the progress bar, by its share of an
 // apply's time (bench/README.md): reading tiles, rendering, writing them.
-constexpr double kReadFrom = 0, kRenderFrom = 0.35, kWriteFrom = 0.75;
+constexpr double kReadFrom = 0, kRenderFrom = 0.2, kWriteFrom = 0.5;
 
 // GIMP's progress bar over the run's stages, moved each whole percent. A
 // user's cancel there ends the plug-in's process at once (GIMP kills it),
@@ -61,7 +61,7 @@ Outcome Failed(std::string message) { return {GIMP_PDB_EXECUTION_ERROR, std::mov
 
 // One undo step; merging blends by the selection, as GIMP's own filters do.
 void Write(gint32 drawable, const Babl* format, const zv::Rect& rect,
-           const std::vector<uint8_t>& bytes, RunProgress& progress) {
+           const Bytes& bytes, RunProgress& progress) {
     const gint32 image = gimp_item_get_image(drawable);
     gimp_image_undo_group_start(image);
     GeglBuffer* shadow = gimp_drawable_get_shadow_buffer(drawable);
@@ -121,7 +121,7 @@ Outcome Apply(gint32 drawable, const Settings& settings) {
     progress.Stage(kRenderFrom, kWriteFrom);
     zv::RenderSettings render = settings.ForRender();
     render.progress = report;
-    std::vector<uint8_t> out;
+    Bytes out;
     try {
         RenderRect(*compiled.filter, source, rect, 1, render, out);
     } catch (const zv::Error& e) {

@@ -11,7 +11,7 @@ namespace {
 // A layer's 8-bit format by its channel count.
 constexpr const char* kLayerFormats[5] = {"", "Y' u8", "Y'A u8", "R'G'B' u8", "R'G'B'A u8"};
 
-// Rows a band holds: a few of GIMP's 64-pixel tile rows, so that progress
+// Rows a band holds: two of GIMP's 128-pixel tile rows, so that progress
 // moves often and each tile is fetched once.
 constexpr int32_t kBandRows = 256;
 
@@ -51,7 +51,7 @@ Pixels ReadPixels(GeglBuffer* buffer, const Babl* format, const RowsDone& done) 
 }
 
 void WritePixels(GeglBuffer* buffer, const Babl* format, const zv::Rect& rect,
-                 const std::vector<uint8_t>& bytes, const RowsDone& done) {
+                 const Bytes& bytes, const RowsDone& done) {
     const size_t stride =
         static_cast<size_t>(rect.width) * static_cast<size_t>(babl_format_get_n_components(format));
     InBands(rect, done, [&](const GeglRectangle& band, size_t row) {

@@ -25,6 +25,6 @@ using RowsDone = std::function<void(int32_t done, int32_t all)>;
 Pixels ReadPixels(GeglBuffer* buffer, const Babl* format, const RowsDone& done = {});
 // Writes rect's pixels, laid out as ReadPixels gives them.
 void WritePixels(GeglBuffer* buffer, const Babl* format, const zv::Rect& rect,
-                 const std::vector<uint8_t>& bytes, const RowsDone& done = {});
+                 const Bytes& bytes, const RowsDone& done = {});
 
 }  // namespace zvgimp
