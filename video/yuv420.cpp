@@ -113,16 +113,11 @@ Rows RowsAt(const AVFrame& packed, const AVFrame& planar, int y) {
             at(planar, 2, y / 2)};
 }
 
-template <int C>
-ZV_INLINE uint8_t LumaOf(const uint8_t* p, const ToYuv& w) {
-    return Byte((MulRound(p[0] * 64, w.y[0]) + MulRound(p[1] * 64, w.y[1]) +
-                 MulRound(p[2] * 64, w.y[2]) + w.yOffset) >>
-                6);
-}
-
-ZV_INLINE uint8_t ChromaOf(const int sum[3], const int16_t weight[3], int offset) {
-    return Byte((MulRound(sum[0] * 16, weight[0]) + MulRound(sum[1] * 16, weight[1]) +
-                 MulRound(sum[2] * 16, weight[2]) + offset) >>
+// Luma of a pixel (values its channels, scale 64) or chroma of a block
+// (values the channels' sums over it, scale 16).
+ZV_INLINE uint8_t Weighted(const int values[3], int scale, const int16_t weight[3], int offset) {
+    return Byte((MulRound(values[0] * scale, weight[0]) + MulRound(values[1] * scale, weight[1]) +
+                 MulRound(values[2] * scale, weight[2]) + offset) >>
                 6);
 }
 
@@ -136,13 +131,14 @@ ZV_INLINE void ToYuvPixels(const Rows& r, int x, int width, const ToYuv& w) {
         for (int k = 0; k < 2; ++k) {
             for (const int px : pair) {
                 const uint8_t* p = r.packed[k] + px * C;
-                r.luma[k][px] = LumaOf<C>(p, w);
-                for (int ch = 0; ch < 3; ++ch) sum[ch] += p[ch];
+                const int rgb[3] = {p[0], p[1], p[2]};
+                r.luma[k][px] = Weighted(rgb, 64, w.y, w.yOffset);
+                for (int ch = 0; ch < 3; ++ch) sum[ch] += rgb[ch];
                 if (C == 4 && r.alpha[k]) r.alpha[k][px] = p[3];
             }
         }
-        r.u[x / 2] = ChromaOf(sum, w.u, w.cOffset);
-        r.v[x / 2] = ChromaOf(sum, w.v, w.cOffset);
+        r.u[x / 2] = Weighted(sum, 16, w.u, w.cOffset);
+        r.v[x / 2] = Weighted(sum, 16, w.v, w.cOffset);
     }
 }
 
