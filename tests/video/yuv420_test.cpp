@@ -87,11 +87,14 @@ TEST(Yuv420, RgbToYuvFollowsTheMatrix) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " case " << &c - kCases);
         const Converted f(c, true, random);
-        const auto& [rgb, yuv, full, channels, kr, kb, converted] = f;
-        ASSERT_TRUE(converted);
+        ASSERT_TRUE(f.converted);
+        const AVFrame &rgb = *f.rgb, &yuv = *f.yuv;
+        const bool full = f.full;
+        const int channels = f.channels;
+        const double kr = f.kr, kb = f.kb;
         const double ys = full ? 1 : 219.0 / 255, cs = full ? 1 : 224.0 / 255;
         const auto pixel = [&](int x, int y, int ch) {
-            return At(*rgb, 0, std::min(x, c.width - 1) * channels + ch, std::min(y, c.height - 1));
+            return At(rgb, 0, std::min(x, c.width - 1) * channels + ch, std::min(y, c.height - 1));
         };
         const auto luma = [&](double r, double g, double b) {
             return kr * r + (1 - kr - kb) * g + kb * b;
@@ -100,10 +103,10 @@ TEST(Yuv420, RgbToYuvFollowsTheMatrix) {
             for (int x = 0; x < c.width; ++x) {
                 const double expected =
                     (full ? 0 : 16) + ys * luma(pixel(x, y, 0), pixel(x, y, 1), pixel(x, y, 2));
-                ASSERT_NEAR(At(*yuv, 0, x, y), std::clamp(expected, 0.0, 255.0), 0.6)
+                ASSERT_NEAR(At(yuv, 0, x, y), std::clamp(expected, 0.0, 255.0), 0.6)
                     << x << "," << y;
                 if (c.yuv == AV_PIX_FMT_YUVA420P) {
-                    ASSERT_EQ(At(*yuv, 3, x, y), pixel(x, y, 3));
+                    ASSERT_EQ(At(yuv, 3, x, y), pixel(x, y, 3));
                 }
                 if (x % 2 || y % 2) continue;
                 double mean[3];
@@ -115,9 +118,9 @@ TEST(Yuv420, RgbToYuvFollowsTheMatrix) {
                 const double l = luma(mean[0], mean[1], mean[2]);
                 const double u = 128 + cs * (mean[2] - l) / (2 * (1 - kb));
                 const double v = 128 + cs * (mean[0] - l) / (2 * (1 - kr));
-                ASSERT_NEAR(At(*yuv, 1, x / 2, y / 2), std::clamp(u, 0.0, 255.0), 0.6)
+                ASSERT_NEAR(At(yuv, 1, x / 2, y / 2), std::clamp(u, 0.0, 255.0), 0.6)
                     << x << "," << y;
-                ASSERT_NEAR(At(*yuv, 2, x / 2, y / 2), std::clamp(v, 0.0, 255.0), 0.6)
+                ASSERT_NEAR(At(yuv, 2, x / 2, y / 2), std::clamp(v, 0.0, 255.0), 0.6)
                     << x << "," << y;
             }
         }
@@ -129,24 +132,27 @@ TEST(Yuv420, YuvToRgbFollowsTheMatrix) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " case " << &c - kCases);
         const Converted f(c, false, random);
-        const auto& [rgb, yuv, full, channels, kr, kb, converted] = f;
-        ASSERT_TRUE(converted);
+        ASSERT_TRUE(f.converted);
+        const AVFrame &rgb = *f.rgb, &yuv = *f.yuv;
+        const bool full = f.full;
+        const int channels = f.channels;
+        const double kr = f.kr, kb = f.kb;
         const double ys = full ? 1 : 255.0 / 219, cs = full ? 1 : 255.0 / 224;
         for (int y = 0; y < c.height; ++y) {
             for (int x = 0; x < c.width; ++x) {
-                const double l = ys * (At(*yuv, 0, x, y) - (full ? 0 : 16));
-                const double u = cs * (At(*yuv, 1, x / 2, y / 2) - 128);
-                const double v = cs * (At(*yuv, 2, x / 2, y / 2) - 128);
+                const double l = ys * (At(yuv, 0, x, y) - (full ? 0 : 16));
+                const double u = cs * (At(yuv, 1, x / 2, y / 2) - 128);
+                const double v = cs * (At(yuv, 2, x / 2, y / 2) - 128);
                 const double r = l + 2 * (1 - kr) * v, b = l + 2 * (1 - kb) * u;
                 const double expected[3] = {r, (l - kr * r - kb * b) / (1 - kr - kb), b};
                 for (int ch = 0; ch < 3; ++ch) {
-                    ASSERT_NEAR(At(*rgb, 0, x * channels + ch, y),
+                    ASSERT_NEAR(At(rgb, 0, x * channels + ch, y),
                                 std::clamp(expected[ch], 0.0, 255.0), 0.6)
                         << x << "," << y << " channel " << ch;
                 }
                 if (channels == 4) {
-                    ASSERT_EQ(At(*rgb, 0, x * 4 + 3, y),
-                              c.yuv == AV_PIX_FMT_YUVA420P ? At(*yuv, 3, x, y) : 255);
+                    ASSERT_EQ(At(rgb, 0, x * 4 + 3, y),
+                              c.yuv == AV_PIX_FMT_YUVA420P ? At(yuv, 3, x, y) : 255);
                 }
             }
         }
